@@ -1,0 +1,36 @@
+#include "app/Startup.h"
+
+#include <memory>
+
+#include "app/Application.h"
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/U_login.h"
+#include "app/U_splash.h"
+
+int runTallix(int argc, char** argv) {
+    TallixApplication app(argc, argv);
+
+    auto splash = std::make_unique<TFrm_Splash>();
+    splash->show();
+    splash->repaint();
+    app.processEvents();
+
+    TFrm_Main main;
+    // The title lives in the application name: a display name would be
+    // appended to every window caption.
+    app.setApplicationName(QStringLiteral("Tallix V1.70"));
+    TFrm_Login login;
+    TFrm_Data data;
+    Frm_Data = &data;
+    splash.reset();
+
+    if (!data.terminateRequested()) login.exec();
+    int rc = 0;
+    if (login.LoginOK) {
+        main.showMaximized();
+        rc = app.exec();
+    }
+    Frm_Data = nullptr;
+    return rc;
+}

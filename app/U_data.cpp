@@ -1,0 +1,96 @@
+#include "app/U_data.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app/db/DbError.h"
+#include "toolkit/DialogService.h"
+
+TFrm_Data* Frm_Data = nullptr;
+
+TFrm_Data::TFrm_Data(const QString& programDir, QObject* parent)
+    : QObject(parent),
+      programDir_(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir),
+      Connection(new db::Connection(this)) {
+    Qry_Cust = makeQuery(QStringLiteral("select * from custom"));
+    DS_Cust = new toolkit::DataSource(Qry_Cust, this);
+    Qry_Contact = makeQuery(QStringLiteral("select * from contact"));
+    DS_Contact = new toolkit::DataSource(Qry_Contact, this);
+    Qry_Custom = makeQuery(QStringLiteral("select * from info"));
+    Qry_Other = makeQuery();
+    DS_Other = new toolkit::DataSource(Qry_Other, this);
+    Qry_Show = makeQuery();
+    Qry_HY = makeQuery();
+    Qry_Type = makeQuery();
+    Qry_From = makeQuery();
+    Qry_Country = makeQuery();
+    Qry_Province = makeQuery();
+    Qry_zw = makeQuery();
+    Qry_Depart = makeQuery();
+    Qry_Temp = makeQuery();
+    Qry_Str = makeQuery();
+    Qry_Del = makeQuery();
+    Qry_Print = makeQuery();
+    Qry_Daily = makeQuery();
+    DS_Daily = new toolkit::DataSource(Qry_Daily, this);
+    Qry_Schedule = makeQuery();
+    DS_Schedule = new toolkit::DataSource(Qry_Schedule, this);
+    Qry_FieldShow = makeQuery();
+    Qry_Import = makeQuery();
+    Qry_SoftInfo = makeQuery();
+    Qry_ShowContact = makeQuery();
+    FormCreate();
+}
+
+TFrm_Data::~TFrm_Data() {
+    if (Frm_Data == this) Frm_Data = nullptr;
+}
+
+db::Query* TFrm_Data::makeQuery(const QString& sql) {
+    auto* q = new db::Query(Connection, this);
+    q->setSql(sql);
+    return q;
+}
+
+QString TFrm_Data::defaultDatabase() const {
+    return QDir(programDir_).filePath(QStringLiteral("custom.db"));
+}
+
+void TFrm_Data::FormCreate() {
+    ConfigIni = std::make_unique<IniFile>(QDir(programDir_).filePath(QStringLiteral("config.ini")));
+    const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+    ConnString = db::Connection::connStringForFile(dbConn.isEmpty() ? defaultDatabase() : dbConn);
+    try {
+        Connection->open(ConnString);
+        DBConnected = true;
+        Qry_Custom->close();
+        Qry_Custom->setSql(QStringLiteral("select * from info"));
+        Qry_Custom->prepare();
+        Qry_Custom->open();
+    } catch (const db::DbError&) {
+        if (DBConnected) {
+            // Connected, but the file is not ours (no info table): unusable.
+            Connection->close();
+            DBConnected = false;
+        }
+        toolkit::dialogs().message(QStringLiteral("连接数据库失败! "), QStringLiteral("客户管理系统"),
+                                   toolkit::Icon::Information);
+        ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+        terminate_ = true;
+    }
+}
+
+void fillLookupCombo(db::Query* query, QComboBox* combo, const QString& table, const QString& order) {
+    query->setSql(QStringLiteral("select * from ") + table + QStringLiteral(" order by ") + order);
+    query->open();
+    combo->clear();
+    QStringList items;
+    for (query->first(); !query->eof(); query->next()) items << query->field(1).asString().trimmed();
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+}
+
+void TFrm_Data::FillComboByName(db::Query* query, QComboBox* combo, const QString& table) {
+    fillLookupCombo(query, combo, table, QStringLiteral("name"));
+}

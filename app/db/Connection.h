@@ -1,0 +1,47 @@
+#pragma once
+// The database connection. Its string reads "Provider=...;Data Source=..."
+// so a second engine can be chosen later without touching the callers.
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <memory>
+
+#include "app/db/Dialect.h"
+
+namespace db {
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(QObject* parent = nullptr);
+    ~Connection() override;
+
+    // Builds the string for a database file of the embedded engine.
+    static QString connStringForFile(const QString& path);
+
+    void open(const QString& connString);  // throws DbError
+    void close();
+    bool connected() const;
+    QString connString() const { return connString_; }
+
+    void beginTrans();
+    void commitTrans();
+    void rollbackTrans();
+    bool inTransaction() const { return inTrans_; }
+
+    // For the record sets of this folder only.
+    QSqlDatabase& database() { return db_; }
+    const Dialect& dialect() const { return *dialect_; }
+    // Columns of a table, cached; the name is matched without regard to case.
+    const QVector<FieldDef>& tableFields(const QString& table);
+
+private:
+    QString name_;
+    QString connString_;
+    QSqlDatabase db_;
+    std::unique_ptr<Dialect> dialect_;
+    QHash<QString, QVector<FieldDef>> fieldCache_;
+    bool inTrans_ = false;
+};
+
+}  // namespace db

@@ -1,0 +1,39 @@
+#pragma once
+// Everything that differs between database engines lives behind Dialect.
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+namespace db {
+
+enum class FieldKind { Text, Memo, Integer, Float, Bool, DateTime };
+
+struct FieldDef {
+    QString name;
+    FieldKind kind = FieldKind::Text;
+    int size = 0;          // characters for sized text, else 0
+    bool autoInc = false;  // assigned by the engine on insert
+};
+
+class Dialect {
+public:
+    virtual ~Dialect() = default;
+    virtual QString driver() const = 0;
+    // Opens db for the data source of a connection string; throws DbError.
+    virtual void open(QSqlDatabase& db, const QString& dataSource) const = 0;
+    // Columns of a table in their defined order; empty if there is no such table.
+    virtual QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const = 0;
+    // The expression that names one row of a table for reading back, updating
+    // and deleting it.
+    virtual QString rowKey(const QString& table) const = 0;
+    // How date/time values are stored.
+    virtual QString dateTimeFormat() const { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
+
+    static std::unique_ptr<Dialect> forProvider(const QString& provider);
+};
+
+// Sorts declared SQL types into field kinds ("VARCHAR(20)" -> Text of 20).
+FieldDef fieldFromDeclaredType(const QString& name, const QString& declared);
+
+}  // namespace db

@@ -1,0 +1,744 @@
+#include "app/db/Query.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+
+#include "app/db/DbError.h"
+
+namespace db {
+
+namespace {
+
+constexpr int kChunkRows = 64;
+constexpr int kMaxChunks = 64;
+
+const QVector<QVariant>& emptyRow() {
+    static const QVector<QVariant> row;
+    return row;
+}
+
+QDateTime parseDateTime(const QString& s) {
+    static const char* formats[] = {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-ddThh:mm:ss",
+                                    "yyyy-MM-dd hh:mm:ss.zzz", "yyyy-MM-ddThh:mm:ss.zzz",
+                                    "yyyy-MM-dd hh:mm", "yyyy-MM-dd"};
+    const QString t = s.trimmed();
+    for (const char* f : formats) {
+        QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(f));
+        if (dt.isValid()) return dt;
+    }
+    return QDateTime();
+}
+
+FieldKind kindOfMetaType(int id) {
+    switch (id) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong:
+    case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+        return FieldKind::Integer;
+    case QMetaType::Double: case QMetaType::Float: return FieldKind::Float;
+    case QMetaType::Bool: return FieldKind::Bool;
+    case QMetaType::QDateTime: case QMetaType::QDate: case QMetaType::QTime:
+        return FieldKind::DateTime;
+    default: return FieldKind::Text;
+    }
+}
+
+[[noreturn]] void fail(const QSqlQuery& q) { throw DbError(q.lastError().text()); }
+
+}  // namespace
+
+// ---- Field ---------------------------------------------------------------
+
+QString Field::name() const { return q_->fields_[i_].name; }
+QVariant Field::value() const { return q_->currentValue(i_); }
+bool Field::isNull() const { return q_->currentValue(i_).isNull(); }
+QString Field::asString() const { return Query::textOf(value(), q_->fields_[i_].kind); }
+
+qlonglong Field::asInteger() const {
+    const QVariant v = value();
+    if (v.isNull()) return 0;
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1 : 0;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (ok) return n;
+    const double d = v.toString().trimmed().toDouble(&ok);
+    if (ok) return qlonglong(d);
+    if (v.toString().trimmed().isEmpty()) return 0;
+    throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+}
+
+double Field::asFloat() const {
+    const QVariant v = value();
+    if (v.isNull() || v.toString().trimmed().isEmpty()) return 0;
+    bool ok = false;
+    const double d = v.toString().trimmed().toDouble(&ok);
+    if (!ok) throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+    return d;
+}
+
+bool Field::asBoolean() const {
+    const QVariant v = value();
+    if (v.isNull()) return false;
+    if (v.typeId() == QMetaType::Bool) return v.toBool();
+    const QString s = v.toString().trimmed();
+    if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+    if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s.isEmpty()) return false;
+    bool ok = false;
+    const qlonglong n = s.toLongLong(&ok);
+    if (ok) return n != 0;
+    throw DbError(QStringLiteral("'%1' is not a valid boolean value").arg(s));
+}
+
+QDateTime Field::asDateTime() const {
+    const QVariant v = value();
+    if (v.isNull()) return QDateTime();
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
+    return parseDateTime(v.toString());
+}
+
+void Field::setValue(const QVariant& v) { q_->setCurrentValue(i_, v); }
+QString Field::displayLabel() const { return q_->displayLabel(i_); }
+void Field::setDisplayLabel(const QString& label) { q_->setDisplayLabel(name(), label); }
+
+// ---- Query ---------------------------------------------------------------
+
+Query::Query(Connection* connection, QObject* parent)
+    : toolkit::RecordSource(parent), conn_(connection) {}
+
+Query::~Query() = default;
+
+void Query::setSql(const QString& sql) {
+    close();
+    sql_ = sql;
+}
+
+void Query::analyse() {
+    // A plain "select * from <table> [where|order ...]": rows can be read by
+    // key and written back.
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\\[[^\\]]+\\]|[A-Za-z_][A-Za-z0-9_]*)(.*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tail(
+        QStringLiteral("^\\s*(;\\s*)?$|^\\s+(where|order)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    simple_ = false;
+    table_.clear();
+    rest_.clear();
+    const auto m = re.match(sql_);
+    if (!m.hasMatch()) return;
+    QString rest = m.captured(2);
+    if (!tail.match(rest).hasMatch()) return;
+    while (rest.endsWith(QLatin1Char(';')) || (rest.size() && rest.back().isSpace())) rest.chop(1);
+    const QString table = m.captured(1);
+    const QVector<FieldDef>& defs = conn_->tableFields(table);
+    if (defs.isEmpty()) return;  // not a table: let the engine say what is wrong
+    simple_ = true;
+    table_ = table;
+    rest_ = rest;
+    fields_ = defs;
+}
+
+QList<QString> Query::paramNames() const {
+    // ":Name" outside quoted text and brackets.
+    QList<QString> out;
+    const QString& s = sql_;
+    QChar quote;
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) { quote = c; continue; }
+        if (c == QLatin1Char('[')) { quote = QLatin1Char(']'); continue; }
+        if (c == QLatin1Char(':') && i + 1 < s.size() &&
+            (s[i + 1].isLetter() || s[i + 1] == QLatin1Char('_'))) {
+            int j = i + 1;
+            while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == QLatin1Char('_'))) ++j;
+            out << s.mid(i + 1, j - i - 1);
+            i = j - 1;
+        }
+    }
+    return out;
+}
+
+void Query::bindParams(QSqlQuery& q) const {
+    for (const QString& p : paramNames()) {
+        QVariant v;
+        bool found = false;
+        if (masterSet_) {
+            const int f = masterSet_->fieldIndex(p);
+            if (f >= 0) {
+                found = true;
+                const int row = masterSet_->currentRow();
+                if (row >= 0) {
+                    const QVariant mv = masterSet_->valueAt(row, f);
+                    if (!mv.isNull()) v = mv.toString();
+                }
+            }
+        }
+        if (!found) {
+            for (auto it = params_.begin(); it != params_.end(); ++it)
+                if (it.key().compare(p, Qt::CaseInsensitive) == 0) v = it.value();
+        }
+        q.bindValue(QLatin1Char(':') + p, v);
+    }
+}
+
+void Query::runOpen() {
+    if (!conn_ || !conn_->connected()) throw DbError(QStringLiteral("Not connected to a database"));
+    if (sql_.trimmed().isEmpty()) throw DbError(QStringLiteral("No SQL statement to open"));
+    fields_.clear();
+    keys_.clear();
+    rows_.clear();
+    dropCache();
+    analyse();
+    QSqlQuery q(conn_->database());
+    q.setForwardOnly(true);
+    if (simple_) {
+        const QString keySql = QStringLiteral("select ") + conn_->dialect().rowKey(table_) +
+                               QStringLiteral(" from ") + table_ + rest_;
+        if (!q.prepare(keySql)) fail(q);
+        bindParams(q);
+        if (!q.exec()) fail(q);
+        while (q.next()) keys_.append(q.value(0).toLongLong());
+    } else {
+        if (!q.prepare(sql_)) fail(q);
+        bindParams(q);
+        if (!q.exec()) fail(q);
+        if (!q.isSelect()) throw DbError(QStringLiteral("The statement returns no rows"));
+        const QSqlRecord rec = q.record();
+        for (int i = 0; i < rec.count(); ++i) {
+            FieldDef f;
+            f.name = rec.fieldName(i);
+            f.kind = kindOfMetaType(rec.field(i).metaType().id());
+            fields_ << f;
+        }
+        while (q.next()) {
+            Row r(rec.count());
+            for (int i = 0; i < rec.count(); ++i) r[i] = fromEngine(q.value(i), fields_[i].kind);
+            rows_.append(r);
+        }
+    }
+}
+
+void Query::open() {
+    if (active()) return;
+    emit aboutToReset();
+    try {
+        runOpen();
+    } catch (...) {
+        fields_.clear();
+        keys_.clear();
+        rows_.clear();
+        simple_ = false;
+        state_ = State::Inactive;
+        cur_ = -1;
+        emit resetDone();
+        throw;
+    }
+    state_ = State::Browse;
+    cur_ = recordCount() > 0 ? 0 : -1;
+    bof_ = true;
+    eof_ = recordCount() == 0;
+    emit resetDone();
+    emit currentRowChanged(cur_);
+}
+
+void Query::close() {
+    if (!active()) return;
+    emit aboutToReset();
+    state_ = State::Inactive;
+    keys_.clear();
+    rows_.clear();
+    dropCache();
+    buffer_.clear();
+    modified_.clear();
+    cur_ = -1;
+    eof_ = bof_ = true;
+    emit resetDone();
+    emit currentRowChanged(-1);
+}
+
+void Query::execSql() {
+    if (!conn_ || !conn_->connected()) throw DbError(QStringLiteral("Not connected to a database"));
+    QSqlQuery q(conn_->database());
+    if (!q.prepare(sql_)) fail(q);
+    bindParams(q);
+    if (!q.exec()) fail(q);
+    rowsAffected_ = q.numRowsAffected();
+    // Statements run this way may change any table's rows.
+    dropCache();
+}
+
+int Query::recordCount() const {
+    if (!active()) return 0;
+    return simple_ ? int(keys_.size()) : int(rows_.size());
+}
+
+void Query::dropCache() const {
+    chunks_.clear();
+    chunkUse_.clear();
+}
+
+const Query::Row& Query::rowAt(int row) const {
+    if (row < 0 || row >= recordCount()) return emptyRow();
+    if (!simple_) return rows_[row];
+    const int chunk = row / kChunkRows;
+    auto it = chunks_.find(chunk);
+    if (it == chunks_.end()) {
+        const int from = chunk * kChunkRows;
+        const int to = std::min<int>(from + kChunkRows, int(keys_.size()));
+        QStringList ids;
+        for (int i = from; i < to; ++i) ids << QString::number(keys_[i]);
+        const QString key = conn_->dialect().rowKey(table_);
+        QSqlQuery q(conn_->database());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("select %1, * from %2 where %1 in (%3)")
+                        .arg(key, table_, ids.join(QLatin1Char(',')))))
+            fail(q);
+        QHash<qlonglong, Row> byKey;
+        const int n = int(fields_.size());
+        while (q.next()) {
+            Row r(n);
+            for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
+            byKey.insert(q.value(0).toLongLong(), r);
+        }
+        QVector<Row> rows;
+        rows.reserve(to - from);
+        for (int i = from; i < to; ++i) rows << byKey.value(keys_[i], Row(n));
+        if (chunks_.size() >= kMaxChunks && !chunkUse_.isEmpty())
+            chunks_.remove(chunkUse_.takeFirst());
+        it = chunks_.insert(chunk, rows);
+    } else {
+        chunkUse_.removeOne(chunk);
+    }
+    chunkUse_.append(chunk);
+    return (*it)[row - chunk * kChunkRows];
+}
+
+QVariant Query::fromEngine(const QVariant& raw, FieldKind kind) const {
+    if (raw.isNull()) return QVariant();
+    bool ok = false;
+    switch (kind) {
+    case FieldKind::Integer: {
+        const qlonglong n = raw.toLongLong(&ok);
+        return ok ? QVariant(n) : raw;
+    }
+    case FieldKind::Float: {
+        const double d = raw.toDouble(&ok);
+        return ok ? QVariant(d) : raw;
+    }
+    case FieldKind::Bool: {
+        const QString s = raw.toString().trimmed();
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
+        const qlonglong n = s.toLongLong(&ok);
+        return ok ? QVariant(n != 0) : raw;
+    }
+    case FieldKind::DateTime: {
+        if (raw.typeId() == QMetaType::QDateTime) return raw;
+        const QDateTime dt = parseDateTime(raw.toString());
+        return dt.isValid() ? QVariant(dt) : raw;
+    }
+    case FieldKind::Text:
+    case FieldKind::Memo: return raw.toString();
+    }
+    return raw;
+}
+
+QVariant Query::toEngine(const QVariant& v, const FieldDef& f) const {
+    if (v.isNull()) return QVariant();
+    const QString fmt = conn_->dialect().dateTimeFormat();
+    switch (f.kind) {
+    case FieldKind::Bool:
+        if (v.typeId() == QMetaType::QString) {
+            const QString s = v.toString().trimmed();
+            if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return 1;
+            if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s.isEmpty()) return 0;
+        }
+        return v.toBool() ? 1 : 0;
+    case FieldKind::Integer: {
+        if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty()) return QVariant();
+        bool ok = false;
+        const qlonglong n = v.toLongLong(&ok);
+        if (!ok)
+            throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+        return n;
+    }
+    case FieldKind::Float: {
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!ok)
+            throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+        return d;
+    }
+    case FieldKind::DateTime:
+        if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(fmt);
+        if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0)).toString(fmt);
+        {
+            const QString s = v.toString();
+            if (s.trimmed().isEmpty()) return QVariant();
+            const QDateTime dt = parseDateTime(s);
+            if (!dt.isValid()) throw DbError(QStringLiteral("'%1' is not a valid date and time").arg(s));
+            return dt.toString(fmt);
+        }
+    case FieldKind::Text:
+    case FieldKind::Memo:
+        if (v.typeId() == QMetaType::QDateTime) return textOf(v, FieldKind::DateTime);
+        return v.toString();
+    }
+    return v;
+}
+
+QString Query::textOf(const QVariant& v, FieldKind kind) {
+    if (v.isNull()) return QString();
+    switch (v.typeId()) {
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        return dt.time() == QTime(0, 0) ? dt.toString(QStringLiteral("yyyy-MM-dd"))
+                                        : dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+    case QMetaType::Double: return QString::number(v.toDouble(), 'g', 15);
+    default: break;
+    }
+    Q_UNUSED(kind);
+    return v.toString();
+}
+
+// ---- navigation ----------------------------------------------------------
+
+void Query::checkActive() const {
+    if (!active()) throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void Query::moveTo(int row) {
+    if (state_ == State::Edit || state_ == State::Insert) post();
+    const int n = recordCount();
+    if (n == 0) {
+        cur_ = -1;
+        return;
+    }
+    row = std::clamp(row, 0, n - 1);
+    if (row == cur_) return;
+    cur_ = row;
+    emit currentRowChanged(cur_);
+}
+
+void Query::first() {
+    checkActive();
+    moveTo(0);
+    bof_ = true;
+    eof_ = recordCount() == 0;
+}
+
+void Query::last() {
+    checkActive();
+    moveTo(recordCount() - 1);
+    eof_ = true;
+    bof_ = recordCount() == 0;
+}
+
+void Query::next() {
+    checkActive();
+    if (cur_ + 1 >= recordCount()) {
+        if (state_ == State::Edit || state_ == State::Insert) post();
+        eof_ = true;
+        return;
+    }
+    moveTo(cur_ + 1);
+    eof_ = false;
+    bof_ = false;
+}
+
+void Query::prior() {
+    checkActive();
+    if (cur_ <= 0) {
+        bof_ = true;
+        return;
+    }
+    moveTo(cur_ - 1);
+    bof_ = false;
+    eof_ = false;
+}
+
+bool Query::eof() const { return !active() || eof_ || recordCount() == 0; }
+bool Query::bof() const { return !active() || bof_ || recordCount() == 0; }
+
+void Query::setCurrentRow(int row) {
+    if (!active()) return;
+    moveTo(row);
+    eof_ = bof_ = false;
+}
+
+// ---- fields --------------------------------------------------------------
+
+int Query::fieldIndex(const QString& name) const {
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+int Query::checkedIndex(const QString& name) const {
+    const int i = fieldIndex(name);
+    if (i < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+    return i;
+}
+
+Field Query::field(const QString& name) { return Field(this, checkedIndex(name)); }
+
+Field Query::field(int index) {
+    if (index < 0 || index >= fields_.size())
+        throw DbError(QStringLiteral("Field index %1 out of range").arg(index));
+    return Field(this, index);
+}
+
+FieldDef Query::fieldDef(int index) const { return fields_.value(index); }
+
+QStringList Query::fieldNames() const {
+    QStringList out;
+    for (const auto& f : fields_) out << f.name;
+    return out;
+}
+
+QString Query::fieldName(int field) const { return fields_.value(field).name; }
+
+QString Query::displayLabel(int field) const {
+    if (field < 0 || field >= fields_.size()) return QString();
+    return labels_.value(fields_[field].name.toLower(), fields_[field].name);
+}
+
+void Query::setDisplayLabel(const QString& fieldName, const QString& label) {
+    const int i = checkedIndex(fieldName);
+    labels_.insert(fields_[i].name.toLower(), label);
+    emit labelsChanged();
+}
+
+QVariant Query::valueAt(int row, int field) const {
+    if (field < 0 || field >= fields_.size()) return QVariant();
+    if (row == cur_ && (state_ == State::Edit)) return buffer_.value(field);
+    const Row& r = rowAt(row);
+    return r.value(field);
+}
+
+QString Query::textAt(int row, int field) const {
+    return textOf(valueAt(row, field), fields_.value(field).kind);
+}
+
+QVariant Query::currentValue(int field) const {
+    if (state_ == State::Edit || state_ == State::Insert) return buffer_.value(field);
+    if (cur_ < 0) return QVariant();  // an empty result reads as nulls
+    return rowAt(cur_).value(field);
+}
+
+void Query::setCurrentValue(int field, const QVariant& v) {
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+    buffer_[field] = v;
+    modified_[field] = true;
+}
+
+// ---- editing -------------------------------------------------------------
+
+void Query::append() {
+    checkActive();
+    if (!simple_) throw DbError(QStringLiteral("This record set cannot be modified"));
+    if (state_ == State::Edit || state_ == State::Insert) post();
+    buffer_ = Row(fields_.size());
+    modified_ = QVector<bool>(fields_.size(), false);
+    state_ = State::Insert;
+}
+
+void Query::edit() {
+    checkActive();
+    if (!simple_) throw DbError(QStringLiteral("This record set cannot be modified"));
+    if (state_ == State::Edit || state_ == State::Insert) return;
+    if (recordCount() == 0) {
+        append();
+        return;
+    }
+    buffer_ = rowAt(cur_);
+    buffer_.resize(fields_.size());
+    modified_ = QVector<bool>(fields_.size(), false);
+    state_ = State::Edit;
+}
+
+void Query::cancel() {
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    const bool wasEdit = state_ == State::Edit;
+    state_ = State::Browse;
+    buffer_.clear();
+    modified_.clear();
+    if (wasEdit && cur_ >= 0) emit rowChanged(cur_);
+}
+
+void Query::post() {
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    QStringList cols;
+    QVariantList vals;
+    for (int i = 0; i < fields_.size(); ++i) {
+        if (!modified_[i] || fields_[i].autoInc) continue;
+        cols << QLatin1Char('[') + fields_[i].name + QLatin1Char(']');
+        vals << toEngine(buffer_[i], fields_[i]);
+    }
+    QSqlQuery q(conn_->database());
+    const QString key = conn_->dialect().rowKey(table_);
+    if (state_ == State::Insert) {
+        QString sql;
+        if (cols.isEmpty()) {
+            sql = QStringLiteral("insert into %1 default values").arg(table_);
+        } else {
+            QStringList marks;
+            for (int i = 0; i < cols.size(); ++i) marks << QStringLiteral("?");
+            sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                      .arg(table_, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        }
+        if (!q.prepare(sql)) fail(q);
+        for (const QVariant& v : vals) q.addBindValue(v);
+        if (!q.exec()) fail(q);
+        const qlonglong id = q.lastInsertId().toLongLong();
+        const int at = int(keys_.size());
+        emit rowAboutToBeInserted(at);
+        keys_.append(id);
+        chunks_.remove(at / kChunkRows);
+        chunkUse_.removeOne(at / kChunkRows);
+        state_ = State::Browse;
+        buffer_.clear();
+        modified_.clear();
+        cur_ = at;
+        eof_ = bof_ = false;
+        emit rowInserted(at);
+        emit currentRowChanged(cur_);
+        return;
+    }
+    if (!cols.isEmpty()) {
+        QStringList sets;
+        for (const QString& c : cols) sets << c + QStringLiteral("=?");
+        if (!q.prepare(QStringLiteral("update %1 set %2 where %3=?")
+                           .arg(table_, sets.join(QLatin1Char(',')), key)))
+            fail(q);
+        for (const QVariant& v : vals) q.addBindValue(v);
+        q.addBindValue(keys_[cur_]);
+        if (!q.exec()) fail(q);
+        chunks_.remove(cur_ / kChunkRows);
+        chunkUse_.removeOne(cur_ / kChunkRows);
+    }
+    state_ = State::Browse;
+    buffer_.clear();
+    modified_.clear();
+    emit rowChanged(cur_);
+}
+
+void Query::remove() {
+    checkActive();
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    if (!simple_) throw DbError(QStringLiteral("This record set cannot be modified"));
+    if (recordCount() == 0 || cur_ < 0)
+        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    QSqlQuery q(conn_->database());
+    if (!q.prepare(QStringLiteral("delete from %1 where %2=?")
+                       .arg(table_, conn_->dialect().rowKey(table_))))
+        fail(q);
+    q.addBindValue(keys_[cur_]);
+    if (!q.exec()) fail(q);
+    state_ = State::Browse;
+    buffer_.clear();
+    modified_.clear();
+    const int at = cur_;
+    emit rowAboutToBeRemoved(at);
+    keys_.remove(at);
+    dropCache();  // every later row moved up by one
+    if (cur_ >= keys_.size()) cur_ = int(keys_.size()) - 1;
+    eof_ = keys_.isEmpty();
+    emit rowRemoved(at);
+    emit currentRowChanged(cur_);
+}
+
+// ---- master-detail and sort ---------------------------------------------
+
+void Query::setMasterSource(toolkit::DataSource* master) {
+    if (masterSet_) disconnect(masterSet_, nullptr, this, nullptr);
+    if (master_) disconnect(master_, nullptr, this, nullptr);
+    master_ = master;
+    masterSet_ = master ? master->dataSet() : nullptr;
+    if (master_) {
+        connect(master_, &toolkit::DataSource::dataSetChanged, this, [this] {
+            setMasterSource(master_);
+        });
+    }
+    if (masterSet_) {
+        connect(masterSet_, &toolkit::RecordSource::currentRowChanged, this, [this] { masterMoved(); });
+    }
+}
+
+void Query::masterMoved() {
+    if (!active()) return;
+    if (state_ == State::Edit || state_ == State::Insert) cancel();
+    close();
+    open();
+}
+
+void Query::setParam(const QString& name, const QVariant& v) { params_.insert(name, v); }
+
+void Query::sortBy(const QString& column) {
+    checkActive();
+    const int f = checkedIndex(column);
+    if (state_ == State::Edit || state_ == State::Insert) post();
+    const FieldKind kind = fields_[f].kind;
+    auto less = [kind](const QVariant& a, const QVariant& b) {
+        if (a.isNull() || b.isNull()) return a.isNull() && !b.isNull();
+        if (kind == FieldKind::Integer || kind == FieldKind::Float || kind == FieldKind::Bool) {
+            bool oa = false, ob = false;
+            const double x = a.toDouble(&oa), y = b.toDouble(&ob);
+            if (oa && ob) return x < y;
+        }
+        if (kind == FieldKind::DateTime && a.typeId() == QMetaType::QDateTime &&
+            b.typeId() == QMetaType::QDateTime)
+            return a.toDateTime() < b.toDateTime();
+        return a.toString().compare(b.toString(), Qt::CaseInsensitive) < 0;
+    };
+    const qlonglong curKey = simple_ && cur_ >= 0 ? keys_[cur_] : -1;
+    emit aboutToReset();
+    try {
+        if (simple_) {
+            QSqlQuery q(conn_->database());
+            q.setForwardOnly(true);
+            const QString key = conn_->dialect().rowKey(table_);
+            if (!q.prepare(QStringLiteral("select %1, [%2] from %3%4")
+                               .arg(key, fields_[f].name, table_, rest_)))
+                fail(q);
+            bindParams(q);
+            if (!q.exec()) fail(q);
+            QHash<qlonglong, QVariant> vals;
+            vals.reserve(keys_.size());
+            while (q.next()) vals.insert(q.value(0).toLongLong(), fromEngine(q.value(1), kind));
+            QVector<std::pair<QVariant, qlonglong>> items;
+            items.reserve(keys_.size());
+            for (qlonglong k : keys_) items.append({vals.value(k), k});
+            std::stable_sort(items.begin(), items.end(),
+                             [&](const auto& a, const auto& b) { return less(a.first, b.first); });
+            for (int i = 0; i < items.size(); ++i) keys_[i] = items[i].second;
+            dropCache();
+            cur_ = keys_.isEmpty() ? -1 : std::max(0, int(keys_.indexOf(curKey)));
+        } else {
+            std::stable_sort(rows_.begin(), rows_.end(),
+                             [&](const Row& a, const Row& b) { return less(a.value(f), b.value(f)); });
+            cur_ = rows_.isEmpty() ? -1 : 0;
+        }
+    } catch (...) {
+        emit resetDone();
+        throw;
+    }
+    emit resetDone();
+    emit currentRowChanged(cur_);
+}
+
+}  // namespace db

@@ -1,0 +1,172 @@
+#pragma once
+// A statement plus an open result with a current row.
+//
+// "select * from <table> [where ...] [order by ...]" is opened in two steps:
+// the keys of the matching rows are read at once (so the record count is
+// exact and cheap), and the rows themselves are read in small chunks as
+// callers and grids reach them. Such a result can be edited; writes go to
+// <table>, keyed by the engine's row key. Any other statement is read whole
+// and is read-only.
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QVariant>
+#include <QVector>
+
+#include "app/db/Connection.h"
+#include "app/db/Dialect.h"
+#include "toolkit/RecordSource.h"
+
+namespace db {
+
+class Query;
+
+// A field of the current row, found by name or position.
+class Field {
+public:
+    Field(Query* q, int index) : q_(q), i_(index) {}
+    QString name() const;
+    QVariant value() const;
+    bool isNull() const;
+    QString asString() const;
+    qlonglong asInteger() const;
+    double asFloat() const;
+    bool asBoolean() const;
+    QDateTime asDateTime() const;  // null reads as an invalid date/time
+    void setValue(const QVariant& v);
+    QString displayLabel() const;
+    void setDisplayLabel(const QString& label);
+    int index() const { return i_; }
+
+private:
+    Query* q_;
+    int i_;
+};
+
+class Query : public toolkit::RecordSource {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Query(Connection* connection, QObject* parent = nullptr);
+    ~Query() override;
+
+    Connection* connection() const { return conn_; }
+
+    // Replacing the statement closes the query.
+    void setSql(const QString& sql);
+    QString sql() const { return sql_; }
+    void prepare() {}
+    void open();
+    void close();
+    bool active() const { return state_ != State::Inactive; }
+    State state() const { return state_; }
+    // Runs a statement that returns no rows (delete, update, insert).
+    void execSql();
+    // Number of rows the last execSql changed.
+    int rowsAffected() const { return rowsAffected_; }
+
+    // Navigation.
+    void first();
+    void next();
+    void prior();
+    void last();
+    bool eof() const;
+    bool bof() const;
+    bool isEmpty() const { return recordCount() == 0; }
+
+    // Fields of the current row.
+    Field field(const QString& name);
+    Field field(int index);
+    QVariant value(const QString& name) { return field(name).value(); }
+    QString asString(const QString& name) { return field(name).asString(); }
+    FieldDef fieldDef(int index) const;
+    void setDisplayLabel(const QString& fieldName, const QString& label);
+    QStringList fieldNames() const;
+
+    // Editing. post() writes at once; an autoincrement key is read back then.
+    void append();
+    void edit();
+    void setValue(const QString& name, const QVariant& v) { field(name).setValue(v); }
+    void post();
+    void cancel();
+    void remove();  // deletes the current row
+    bool writable() const { return simple_; }
+    QString tableName() const { return table_; }
+
+    // Master-detail: the statement's parameters (":CustID") take the values of
+    // the like-named fields of the master's current row, and the query re-runs
+    // whenever that row changes.
+    void setMasterSource(toolkit::DataSource* master);
+    toolkit::DataSource* masterSource() const { return master_; }
+    // Value for a parameter that no master field supplies.
+    void setParam(const QString& name, const QVariant& v);
+
+    // Client-side sort of the open result by one column, ascending.
+    void sortBy(const QString& column);
+
+    // RecordSource
+    int recordCount() const override;
+    int fieldCount() const override { return int(fields_.size()); }
+    int fieldIndex(const QString& name) const override;
+    QString fieldName(int field) const override;
+    QString displayLabel(int field) const override;
+    QVariant valueAt(int row, int field) const override;
+    QString textAt(int row, int field) const override;
+    int currentRow() const override { return cur_; }
+    void setCurrentRow(int row) override;
+
+    // Text form of a stored value, as grids and asString show it.
+    static QString textOf(const QVariant& v, FieldKind kind);
+
+private:
+    friend class Field;
+    using Row = QVector<QVariant>;
+
+    void analyse();
+    void bindParams(class QSqlQuery& q) const;
+    QList<QString> paramNames() const;
+    void runOpen();
+    const Row& rowAt(int row) const;
+    void dropCache() const;
+    QVariant currentValue(int field) const;
+    void setCurrentValue(int field, const QVariant& v);
+    QVariant fromEngine(const QVariant& raw, FieldKind kind) const;
+    QVariant toEngine(const QVariant& v, const FieldDef& f) const;
+    int checkedIndex(const QString& name) const;
+    void checkActive() const;
+    void moveTo(int row);
+    void masterMoved();
+
+    Connection* conn_;
+    QString sql_;
+    State state_ = State::Inactive;
+
+    // What the statement selects from, when it is a plain table select.
+    bool simple_ = false;
+    QString table_;
+    QString rest_;
+
+    QVector<FieldDef> fields_;
+    QHash<QString, QString> labels_;  // lower-case field name -> label
+
+    QVector<qlonglong> keys_;   // simple results: row keys in result order
+    QVector<Row> rows_;         // other results: every row
+    mutable QHash<int, QVector<Row>> chunks_;
+    mutable QList<int> chunkUse_;
+
+    int cur_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+
+    Row buffer_;
+    QVector<bool> modified_;
+
+    QPointer<toolkit::DataSource> master_;
+    QPointer<toolkit::RecordSource> masterSet_;
+    QHash<QString, QVariant> params_;
+    int rowsAffected_ = 0;
+};
+
+}  // namespace db

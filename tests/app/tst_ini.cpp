@@ -1,0 +1,100 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/IniFile.h"
+
+class TestIni : public QObject {
+    Q_OBJECT
+
+    static void writeText(const QString& path, const QByteArray& text) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    static QByteArray readText(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void namesAreCaseInsensitive() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        writeText(path, "[LOGIN]\nUSERNAME=2\nCatecode=0101\n");
+        IniFile ini(path);
+        QCOMPARE(ini.readInteger("login", "username", -1), 2);
+        QCOMPARE(ini.readString("Login", "CateCode", ""), QString("0101"));
+        // Writing the key in another letter case changes the one key.
+        QVERIFY(ini.writeInteger("login", "Username", 5));
+        QCOMPARE(ini.readInteger("LOGIN", "USERNAME", -1), 5);
+        QCOMPARE(readText(path).count("sername="), 1);
+    }
+
+    void defaultsForMissingAndBadValues() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        writeText(path, "[login]\nusername=abc\nCountry= 3 \nType=\nfrom=2.5\n");
+        IniFile ini(path);
+        QCOMPARE(ini.readInteger("login", "username", -1), -1);
+        QCOMPARE(ini.readInteger("login", "Country", -1), 3);
+        QCOMPARE(ini.readInteger("login", "Type", -1), -1);
+        QCOMPARE(ini.readInteger("login", "from", -1), -1);
+        QCOMPARE(ini.readInteger("login", "Province", -1), -1);
+        QCOMPARE(ini.readString("Config", "DBConn", "dflt"), QString("dflt"));
+        // A key of another section is not found in this one.
+        QCOMPARE(ini.readInteger("Config", "Country", 7), 7);
+    }
+
+    void firstWriteCreatesTheFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        IniFile ini(path);
+        QCOMPARE(ini.readString("Config", "DBConn", ""), QString());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(ini.writeString("Config", "DBConn", "/data/x.db"));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(IniFile(path).readString("config", "dbconn", ""), QString("/data/x.db"));
+    }
+
+    void writesKeepEverythingElse() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        writeText(path,
+                  "; kept comment\n[Config]\nDBConn=\nCategory=All customers\n\n"
+                  "this line means nothing\n[login]\nusername=1\n[Other]\nx=y\n");
+        IniFile ini(path);
+        QVERIFY(ini.writeString("login", "Country", "4"));
+        QVERIFY(ini.writeString("Config", "DBConn", "C:\\db\\a.db"));
+        QVERIFY(ini.writeString("New", "k", "v"));
+        const QByteArray text = readText(path);
+        QVERIFY(text.contains("; kept comment"));
+        QVERIFY(text.contains("this line means nothing"));
+        QCOMPARE(ini.readString("Config", "Category", ""), QString("All customers"));
+        QCOMPARE(ini.readInteger("login", "username", -1), 1);
+        QCOMPARE(ini.readInteger("login", "Country", -1), 4);
+        QCOMPARE(ini.readString("Other", "x", ""), QString("y"));
+        QCOMPARE(ini.readString("New", "k", ""), QString("v"));
+        QCOMPARE(ini.readString("Config", "DBConn", ""), QString("C:\\db\\a.db"));
+        // The new key went into its own section, not after the last one.
+        QVERIFY(text.indexOf("Country=4") < text.indexOf("[Other]"));
+    }
+
+    void unicodeValuesRoundTrip() {
+        QTemporaryDir dir;
+        IniFile ini(dir.filePath("config.ini"));
+        QVERIFY(ini.writeString("login", "Category", "华南客户"));
+        QCOMPARE(IniFile(dir.filePath("config.ini")).readString("login", "Category", ""),
+                 QString("华南客户"));
+    }
+
+    void unwritableFileReportsFailure() {
+        IniFile ini("/nonexistent-folder/for-sure/config.ini");
+        QVERIFY(!ini.writeString("Config", "DBConn", "x"));
+        QVERIFY(!ini.lastError().isEmpty());
+        QCOMPARE(ini.readString("Config", "DBConn", "d"), QString("d"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIni)
+#include "tst_ini.moc"

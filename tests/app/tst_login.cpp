@@ -1,0 +1,169 @@
+#include <QTest>
+
+#include "app/U_Main.h"
+#include "app/U_login.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+using toolkit::ScriptedDialogs;
+
+class TestLogin : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    std::unique_ptr<TFrm_Main> main;
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    // Shows a fresh login window the way the program does (FormShow runs).
+    std::unique_ptr<TFrm_Login> showLogin() {
+        auto login = std::make_unique<TFrm_Login>();
+        login->show();
+        return login;
+    }
+    void choose(TFrm_Login& l, const QString& user, const QString& pass) {
+        l.ComboBox1->setCurrentIndex(l.ComboBox1->findText(user));
+        l.Edit2->setText(pass);
+    }
+
+private slots:
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        dlg = std::make_unique<ScriptedDialogs>();
+        main = std::make_unique<TFrm_Main>();
+        t->openData();
+        QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
+        QVERIFY(t->exec("insert into admin (username, password, permit) values "
+                        "('  ABCDEFGHIJKLMNOPQRSTUVWXY  ', 'x', 2)"));
+        QVERIFY(t->exec("insert into admin (username, password, permit) values ('O''Neil', '', 1)"));
+    }
+    void cleanup() {
+        main.reset();
+        dlg.reset();
+        t.reset();
+    }
+
+    void listsUsersAndPreselectsRemembered() {
+        auto l = showLogin();
+        QCOMPARE(l->windowTitle(), QString("Login"));
+        QCOMPARE(l->ComboBox1->count(), 4);
+        QCOMPARE(l->ComboBox1->itemText(0), QString("Admin"));
+        QCOMPARE(l->ComboBox1->itemText(2), QString("  ABCDEFGHIJKLMNOPQRSTUVWXY  "));  // unchanged
+        QCOMPARE(l->ComboBox1->currentIndex(), -1);
+        QCOMPARE(l->Edit2->echoMode(), QLineEdit::Password);
+        QVERIFY(l->Btn_ok->isDefault());
+        t->data()->ConfigIni->writeInteger("login", "username", 2);
+        QCOMPARE(showLogin()->ComboBox1->currentIndex(), 2);
+        t->data()->ConfigIni->writeInteger("login", "username", 9);
+        QCOMPARE(showLogin()->ComboBox1->currentIndex(), -1);
+    }
+
+    void emptyPasswordUserLogsIn() {
+        auto l = showLogin();
+        choose(*l, "Admin", "");
+        l->Btn_okClick();
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(l->LoginOK);
+        QCOMPARE(main->UserName, QString("Admin"));
+        QCOMPARE(main->UserPermit, 0);
+        QCOMPARE(main->statusText(0), QString(" UserName: Admin"));
+        QCOMPARE(l->result(), int(QDialog::Accepted));
+        QCOMPARE(t->data()->ConfigIni->readInteger("login", "username", -5), 0);
+    }
+
+    void passwordRules() {
+        auto l = showLogin();
+        choose(*l, "Tom", "");
+        l->Btn_okClick();
+        QCOMPARE(dlg->messages(), QStringList({"Please input password！"}));
+        QCOMPARE(dlg->last()->title, QString("Error"));
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Error);
+        QVERIFY(!l->LoginOK);
+
+        dlg->clear();
+        choose(*l, "Tom", "secret");  // letter case matters
+        l->Btn_okClick();
+        QCOMPARE(dlg->messages(), QStringList({"Password error，tried again！"}));
+        QCOMPARE(l->Edit2->text(), QString());  // emptied for the next try
+        QVERIFY(!l->LoginOK);
+        QVERIFY(main->UserName.isEmpty());
+
+        dlg->clear();
+        choose(*l, "Tom", "Secret");
+        l->Btn_okClick();
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(l->LoginOK);
+        QCOMPARE(main->UserName, QString("Tom"));
+        QCOMPARE(main->UserPermit, 1);
+        QCOMPARE(t->data()->ConfigIni->readInteger("login", "username", -5), 1);
+    }
+
+    void nothingChosen() {
+        auto l = showLogin();
+        l->ComboBox1->setCurrentIndex(-1);
+        l->Btn_okClick();
+        QCOMPARE(dlg->messages(), QStringList({"Please select an Username！"}));
+        QCOMPARE(dlg->last()->title, QString("Error"));
+        QVERIFY(!l->LoginOK);
+        QCOMPARE(t->data()->ConfigIni->readInteger("login", "username", -5), -1);
+    }
+
+    void longNameTrimmedAndCut() {
+        auto l = showLogin();
+        l->ComboBox1->setCurrentIndex(2);
+        l->Edit2->setText("x");
+        l->Btn_okClick();
+        QVERIFY(l->LoginOK);
+        QCOMPARE(main->UserName, QString("ABCDEFGHIJKLMNOPQRST"));
+        QCOMPARE(main->UserPermit, 2);
+        QCOMPARE(main->statusText(0), QString(" UserName: ABCDEFGHIJKLMNOPQRST"));
+        QCOMPARE(t->data()->ConfigIni->readInteger("login", "username", -5), 2);
+    }
+
+    void quoteInUserName() {
+        auto l = showLogin();
+        choose(*l, "O'Neil", "");
+        l->Btn_okClick();
+        QVERIFY(dlg->errors().isEmpty());
+        QVERIFY(l->LoginOK);
+        QCOMPARE(main->UserName, QString("O'Neil"));
+    }
+
+    void failedOrCancelledSecondLoginChangesNothing() {
+        auto first = showLogin();
+        choose(*first, "Admin", "");
+        first->Btn_okClick();
+        QVERIFY(first->LoginOK);
+
+        auto second = showLogin();
+        choose(*second, "Tom", "wrong");
+        second->Btn_okClick();
+        second->Btn_ExitClick();
+        QVERIFY(!second->LoginOK);
+        QCOMPARE(second->result(), int(QDialog::Rejected));
+        QCOMPARE(main->UserName, QString("Admin"));
+        QCOMPARE(main->UserPermit, 0);
+        QCOMPARE(main->statusText(0), QString(" UserName: Admin"));
+    }
+
+    void emptyUserTable() {
+        QVERIFY(t->exec("delete from admin"));
+        auto l = showLogin();
+        QCOMPARE(l->ComboBox1->count(), 0);
+        l->Btn_okClick();
+        QCOMPARE(dlg->messages(), QStringList({"Please select an Username！"}));
+    }
+
+    void failedConnectionListsNobody() {
+        t->data()->ConfigIni->writeString("Config", "DBConn", t->dir() + "/missing.db");
+        t->openData();
+        QVERIFY(t->data()->terminateRequested());
+        auto l = showLogin();
+        QCOMPARE(l->ComboBox1->count(), 0);
+        QVERIFY(!l->LoginOK);
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

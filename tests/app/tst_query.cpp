@@ -1,0 +1,372 @@
+// Record-set behaviour against a real database file. The cases name no
+// engine: TALLIX_TEST_CONN may point them at another one.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/db/Connection.h"
+#include "app/db/DbError.h"
+#include "app/db/Query.h"
+#include "app/db/SqlText.h"
+#include "app/db/Transaction.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/RecordSource.h"
+
+using db::Query;
+
+class TestQuery : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::TestDb> tdb;
+    std::unique_ptr<db::Connection> conn;
+
+    void exec(const QString& sql) {
+        Query q(conn.get());
+        q.setSql(sql);
+        q.execSql();
+    }
+    int count(const QString& sql) {
+        Query q(conn.get());
+        q.setSql(sql);
+        q.open();
+        return int(q.field(0).asInteger());
+    }
+    qlonglong addCustomer(const QString& company, const QString& category = QString(),
+                          const QString& tel = QString()) {
+        Query q(conn.get());
+        q.setSql("select * from custom where 1=0");
+        q.open();
+        q.append();
+        q.setValue("Company", company);
+        q.setValue("Category", category);
+        q.setValue("Tel", tel);
+        q.post();
+        return q.field("CustID").asInteger();
+    }
+    void addContact(qlonglong custId, const QString& name) {
+        Query q(conn.get());
+        q.setSql("select * from contact where 1=0");
+        q.open();
+        q.append();
+        q.setValue("CustID", QString::number(custId));
+        q.setValue("Name", name);
+        q.post();
+    }
+
+private slots:
+    void init() {
+        tdb = std::make_unique<testsupport::TestDb>();
+        QVERIFY(tdb->ok());
+        conn = std::make_unique<db::Connection>();
+        const QString other = qEnvironmentVariable("TALLIX_TEST_CONN");
+        conn->open(other.isEmpty() ? db::Connection::connStringForFile(tdb->dbPath()) : other);
+        exec("delete from custom");
+        exec("delete from contact");
+    }
+    void cleanup() {
+        conn.reset();
+        tdb.reset();
+    }
+
+    void appendPostAssignsKeyAndEditWritesBack() {
+        Query q(conn.get());
+        q.setSql("select * from custom");
+        q.open();
+        QCOMPARE(q.recordCount(), 0);
+        QVERIFY(q.eof());
+        q.append();
+        QCOMPARE(q.state(), Query::State::Insert);
+        q.setValue("Company", "Acme");
+        q.setValue("Date", "2026-12-08");
+        q.post();
+        QCOMPARE(q.state(), Query::State::Browse);
+        QCOMPARE(q.recordCount(), 1);
+        const qlonglong id = q.field("CustID").asInteger();
+        QVERIFY(id > 0);
+        q.append();
+        q.setValue("Company", "Beta");
+        q.post();
+        QCOMPARE(q.field("custid").asInteger(), id + 1);
+        QCOMPARE(q.currentRow(), 1);
+
+        q.first();
+        q.edit();
+        q.setValue("company", "Acme Ltd");
+        q.post();
+        QCOMPARE(q.asString("Company"), QString("Acme Ltd"));
+        QCOMPARE(count("select count(*) from custom where Company='Acme Ltd' and [date]='2026-12-08'"), 1);
+
+        // cancel throws the change away
+        q.edit();
+        q.setValue("Company", "Gone");
+        q.cancel();
+        QCOMPARE(q.asString("Company"), QString("Acme Ltd"));
+        QCOMPARE(count("select count(*) from custom where Company='Gone'"), 0);
+    }
+
+    void deleteRemovesCurrentRow() {
+        addCustomer("A");
+        addCustomer("B");
+        addCustomer("C");
+        Query q(conn.get());
+        q.setSql("select * from custom order by Company");
+        q.open();
+        q.next();
+        QCOMPARE(q.asString("Company"), QString("B"));
+        q.remove();
+        QCOMPARE(q.recordCount(), 2);
+        QCOMPARE(q.asString("Company"), QString("C"));
+        q.remove();
+        QCOMPARE(q.asString("Company"), QString("A"));
+        q.remove();
+        QVERIFY(q.isEmpty());
+        QCOMPARE(count("select count(*) from custom"), 0);
+        // Deleting from an empty result is an error, not a silent no-op.
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.remove());
+    }
+
+    void navigationAndExactCount() {
+        for (int i = 0; i < 150; ++i) addCustomer(QString("C%1").arg(i, 3, 10, QChar('0')));
+        Query q(conn.get());
+        q.setSql("select * from custom where Company like 'C1%'");
+        q.open();
+        QCOMPARE(q.recordCount(), 50);
+        int seen = 0;
+        for (q.first(); !q.eof(); q.next()) {
+            QVERIFY(q.asString("Company").startsWith("C1"));
+            ++seen;
+        }
+        QCOMPARE(seen, 50);
+        q.last();
+        QCOMPARE(q.currentRow(), 49);
+        // Rows far apart (different read chunks) hold their own values.
+        q.setSql("select * from custom order by CustID");
+        q.open();
+        QCOMPARE(q.textAt(0, q.fieldIndex("Company")), QString("C000"));
+        QCOMPARE(q.textAt(149, q.fieldIndex("Company")), QString("C149"));
+        QCOMPARE(q.textAt(70, q.fieldIndex("Company")), QString("C070"));
+    }
+
+    void namesInAnyLetterCase() {
+        exec("delete from T_Temp");
+        Query q(conn.get());
+        q.setSql("select * from T_temp");
+        q.open();
+        q.append();
+        q.setValue("s_field", "Company");
+        q.setValue("CELLID", 3);
+        q.post();
+        Query r(conn.get());
+        r.setSql("SELECT * FROM t_TEMP");
+        r.open();
+        QCOMPARE(r.recordCount(), 1);
+        QCOMPARE(r.field("S_Field").asString(), QString("Company"));
+        QCOMPARE(r.field("cellid").asInteger(), 3);
+        const qlonglong id = addCustomer("X");
+        Query c(conn.get());
+        c.setSql("select * from [custom]");
+        c.open();
+        QCOMPARE(c.field("custid").asInteger(), id);
+        QCOMPARE(c.field("CUSTID").asString(), QString::number(id));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, c.field("NoSuchField"));
+    }
+
+    void nullsReadAsDefaults() {
+        addCustomer("Only");
+        Query q(conn.get());
+        q.setSql("select * from contact");
+        q.open();
+        q.append();
+        q.setValue("Name", "P");
+        q.post();
+        QCOMPARE(q.field("Email").asString(), QString());
+        QCOMPARE(q.field("Main").asBoolean(), false);
+        QCOMPARE(q.field("ContactId").asInteger() > 0, true);
+        QVERIFY(!q.field("Birthday").asDateTime().isValid());
+        QVERIFY(q.field("Birthday").isNull());
+        // An empty result reads as nulls too.
+        Query e(conn.get());
+        e.setSql("select * from custom where 1=0");
+        e.open();
+        QCOMPARE(e.asString("Company"), QString());
+        QCOMPARE(e.field("CustID").asInteger(), 0);
+    }
+
+    void typedValuesRoundTrip() {
+        Query q(conn.get());
+        q.setSql("select * from contact");
+        q.open();
+        q.append();
+        q.setValue("Name", "Li Lei");
+        q.setValue("Main", true);
+        q.setValue("Birthday", QDateTime(QDate(1980, 2, 29), QTime(0, 0)));
+        q.post();
+        Query r(conn.get());
+        r.setSql("select * from contact");
+        r.open();
+        QCOMPARE(r.field("Main").asBoolean(), true);
+        QCOMPARE(r.field("Birthday").asDateTime().date(), QDate(1980, 2, 29));
+        QCOMPARE(r.field("Birthday").asString(), QString("1980-02-29"));
+        QCOMPARE(r.field("Main").asString(), QString("True"));
+    }
+
+    void quotesStoredVerbatim() {
+        const QString name = "O'Brien \"and\" Sons; drop table custom --";
+        addCustomer(name);
+        Query q(conn.get());
+        q.setSql("select * from custom where Company=" + db::quoted(name));
+        q.open();
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.asString("Company"), name);
+        q.setSql("select * from custom where Company like '%" + db::esc("O'B") + "%'");
+        q.open();
+        QCOMPARE(q.recordCount(), 1);
+    }
+
+    void masterDetailFollowsMaster() {
+        const qlonglong a = addCustomer("A");
+        const qlonglong b = addCustomer("B");
+        addCustomer("C");
+        addContact(a, "a1");
+        addContact(a, "a2");
+        addContact(b, "b1");
+        Query master(conn.get());
+        toolkit::DataSource ds(&master);
+        master.setSql("select * from custom order by CustID");
+        master.open();
+        Query detail(conn.get());
+        detail.setMasterSource(&ds);
+        detail.setSql("Select * From Contact where CustID=:CustID");
+        detail.open();
+        QCOMPARE(detail.recordCount(), 2);
+        master.next();
+        QCOMPARE(detail.recordCount(), 1);
+        QCOMPARE(detail.asString("Name"), QString("b1"));
+        master.next();
+        QCOMPARE(detail.recordCount(), 0);
+        master.first();
+        QCOMPARE(detail.recordCount(), 2);
+        // A reopened master takes the detail along.
+        master.close();
+        master.setSql("select * from custom where Company='B'");
+        master.open();
+        QCOMPARE(detail.recordCount(), 1);
+        // Cut the link: the detail no longer follows.
+        detail.setMasterSource(nullptr);
+        detail.setSql("Select * from Contact order by ContactID");
+        detail.open();
+        master.setSql("select * from custom where Company='C'");
+        master.open();
+        QCOMPARE(detail.recordCount(), 3);
+    }
+
+    void clientSideSort() {
+        addCustomer("delta", "", "3");
+        addCustomer("Alpha", "", "10");
+        addCustomer("charlie", "", "2");
+        addCustomer("Bravo", "", "");
+        Query q(conn.get());
+        q.setSql("select * from custom");
+        q.open();
+        q.sortBy("company");
+        QStringList names;
+        for (q.first(); !q.eof(); q.next()) names << q.asString("Company");
+        QCOMPARE(names, QStringList({"Alpha", "Bravo", "charlie", "delta"}));
+        q.sortBy("CustID");
+        QCOMPARE(q.asString("Company"), QString("delta"));
+        // tel is text: sorted as text, empty first
+        q.sortBy("tel");
+        QStringList tels;
+        for (q.first(); !q.eof(); q.next()) tels << q.asString("Tel");
+        QCOMPARE(tels, QStringList({"", "10", "2", "3"}));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.sortBy("nosuch"));
+    }
+
+    void displayLabels() {
+        Query q(conn.get());
+        q.setSql("select * from custom");
+        q.open();
+        QSignalSpy spy(&q, &toolkit::RecordSource::labelsChanged);
+        q.setDisplayLabel("company", "Company Name");
+        QCOMPARE(q.field("Company").displayLabel(), QString("Company Name"));
+        QCOMPARE(q.displayLabel(q.fieldIndex("Tel")), QString("Tel"));
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void engineErrorsRaiseAndKeepState() {
+        Query q(conn.get());
+        q.setSql("select * from nosuchtable");
+        try {
+            q.open();
+            QFAIL("no error raised");
+        } catch (const db::DbError& e) {
+            QVERIFY(e.text().contains("nosuchtable", Qt::CaseInsensitive));
+        }
+        QVERIFY(!q.active());
+        // A post the engine refuses leaves the row being inserted and writes nothing.
+        q.setSql("select * from custom");
+        q.open();
+        q.append();
+        q.setValue("Company", QString(201, 'x'));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.post());
+        QCOMPARE(q.state(), Query::State::Insert);
+        QCOMPARE(q.recordCount(), 0);
+        q.setValue("Company", QString(200, 'x'));
+        q.post();
+        QCOMPARE(count("select count(*) from custom"), 1);
+        // Writing outside edit mode is an error.
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.setValue("Company", "x"));
+    }
+
+    void otherStatementsAreReadWhole() {
+        addCustomer("A", "01");
+        addCustomer("B", "01");
+        addCustomer("C", "02");
+        Query q(conn.get());
+        q.setSql("select Category, count(*) as n from custom group by Category order by Category");
+        q.open();
+        QCOMPARE(q.recordCount(), 2);
+        QCOMPARE(q.asString("category"), QString("01"));
+        QCOMPARE(q.field("N").asInteger(), 2);
+        QVERIFY(!q.writable());
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.append());
+    }
+
+    void transactionGuardRollsBack() {
+        const qlonglong a = addCustomer("A");
+        addContact(a, "p");
+        {
+            db::TransactionGuard t(*conn);
+            exec("delete from contact where custid='" + QString::number(a) + "'");
+            // leaving without commit
+        }
+        QCOMPARE(count("select count(*) from contact"), 1);
+        {
+            db::TransactionGuard t(*conn);
+            exec("delete from contact where custid='" + QString::number(a) + "'");
+            t.commit();
+        }
+        QCOMPARE(count("select count(*) from contact"), 0);
+    }
+
+    void changeSignalsArePaired() {
+        Query q(conn.get());
+        q.setSql("select * from custom");
+        QSignalSpy before(&q, &toolkit::RecordSource::aboutToReset);
+        QSignalSpy after(&q, &toolkit::RecordSource::resetDone);
+        QSignalSpy ins(&q, &toolkit::RecordSource::rowInserted);
+        QSignalSpy rem(&q, &toolkit::RecordSource::rowRemoved);
+        q.open();
+        q.append();
+        q.setValue("Company", "A");
+        q.post();
+        q.remove();
+        q.setSql("select * from nosuch");
+        QVERIFY_THROWS_EXCEPTION(db::DbError, q.open());
+        QCOMPARE(before.count(), after.count());
+        QCOMPARE(ins.count(), 1);
+        QCOMPARE(rem.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuery)
+#include "tst_query.moc"

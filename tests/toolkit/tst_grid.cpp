@@ -1,0 +1,103 @@
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+#include "app/db/Query.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+
+class TestGrid : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    toolkit::ScriptedDialogs dlg;
+
+private slots:
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        QVERIFY(t->openData()->DBConnected);
+        for (int i = 0; i < 130; ++i)
+            QVERIFY(t->exec(QString("insert into custom (Company, Tel) values ('Co %1', '%2')")
+                                .arg(i, 3, 10, QChar('0'))
+                                .arg(1000 - i)));
+        QVERIFY(t->exec("insert into contact (CustID, Name, Main) values ('1', 'Ann', 1)"));
+        QVERIFY(t->exec("insert into contact (CustID, Name, Main) values ('1', 'Bob', 0)"));
+        QVERIFY(t->exec("insert into contact (CustID, Name, Main) values ('2', 'Cy', 0)"));
+    }
+    void cleanup() { t.reset(); }
+
+    void modelUnderTesterThroughEveryChange() {
+        TFrm_Data* d = t->data();
+        toolkit::DataGrid grid;
+        grid.setDataSource(d->DS_Cust);
+        QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        grid.addColumn("CustID", 60);
+        grid.addColumn("Company", 150);
+        grid.addColumn("nosuchfield", 40);  // shows empty, breaks nothing
+        db::Query* q = d->Qry_Cust;
+        q->open();
+        QCOMPARE(grid.model()->rowCount(), 130);
+        QCOMPARE(grid.model()->index(129, 1).data().toString(), QString("Co 129"));
+        QCOMPARE(grid.columnWidth(1), 150);
+        q->setDisplayLabel("Company", "Company Name");
+        QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QString("Company Name"));
+        q->append();
+        q->setValue("Company", "New");
+        q->post();
+        QCOMPARE(grid.model()->rowCount(), 131);
+        QCOMPARE(grid.model()->index(130, 1).data().toString(), QString("New"));
+        QCOMPARE(grid.currentIndex().row(), 130);  // the grid follows the cursor
+        q->edit();
+        q->setValue("Company", "Renamed");
+        q->post();
+        QCOMPARE(grid.model()->index(130, 1).data().toString(), QString("Renamed"));
+        q->remove();
+        QCOMPARE(grid.model()->rowCount(), 130);
+        q->sortBy("Tel");  // text: "1000" < "871" < ... < "999"
+        QCOMPARE(grid.model()->index(0, 1).data().toString(), QString("Co 000"));
+        QCOMPARE(grid.model()->index(1, 1).data().toString(), QString("Co 129"));
+        QCOMPARE(grid.model()->index(129, 1).data().toString(), QString("Co 001"));
+        grid.clearColumns();
+        grid.addColumn("Tel", 80);
+        q->close();
+        QCOMPARE(grid.model()->rowCount(), 0);
+        q->setSql("select * from custom where Company like '%12%'");
+        q->open();
+        QCOMPARE(grid.model()->rowCount(), 12);  // 012, 112, 120..129
+    }
+
+    void gridMovesTheCursorAndDetailFollows() {
+        TFrm_Data* d = t->data();
+        toolkit::DataGrid custGrid, contactGrid;
+        custGrid.setDataSource(d->DS_Cust);
+        contactGrid.setDataSource(d->DS_Contact);
+        QAbstractItemModelTester tester(contactGrid.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        custGrid.addColumn("Company", 100);
+        contactGrid.addColumn("Name", 80);
+        contactGrid.addColumn("CustID", 40);
+        contactGrid.addColumn("Main", 40);
+        contactGrid.setCheckBoxColumn(2);
+        d->Qry_Cust->setSql("select * from custom order by CustID");
+        d->Qry_Cust->open();
+        d->Qry_Contact->setMasterSource(d->DS_Cust);
+        d->Qry_Contact->setSql("Select * From Contact where CustID=:CustID");
+        d->Qry_Contact->open();
+        QCOMPARE(contactGrid.model()->rowCount(), 2);
+        QCOMPARE(contactGrid.model()->index(0, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(contactGrid.model()->index(1, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QVERIFY(!contactGrid.model()->index(0, 2).data(Qt::DisplayRole).isValid());
+        custGrid.setCurrentIndex(custGrid.model()->index(1, 0));
+        QCOMPARE(d->Qry_Cust->currentRow(), 1);
+        QCOMPARE(contactGrid.model()->rowCount(), 1);
+        QCOMPARE(contactGrid.model()->index(0, 0).data().toString(), QString("Cy"));
+        custGrid.setCurrentIndex(custGrid.model()->index(5, 0));
+        QCOMPARE(contactGrid.model()->rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"

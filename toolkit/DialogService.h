@@ -1,0 +1,61 @@
+#pragma once
+// Every message box, confirmation, file dialog and desktop shell request of the
+// program goes through one Dialogs object, so tests can script the answers.
+#include <QMessageBox>
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+namespace toolkit {
+
+enum class Icon { None, Information, Warning, Error, Question };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box; returns the button pressed (OK when only OK is offered).
+    virtual QMessageBox::StandardButton message(
+        const QString& text, const QString& title, Icon icon,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+
+    // The standard error box for failures nobody handled on the way up.
+    virtual void error(const QString& text) = 0;
+
+    // Return the chosen path, or empty text when cancelled.
+    virtual QString openFile(const QString& title, const QString& filter,
+                             const QString& dir = QString()) = 0;
+    virtual QString saveFile(const QString& title, const QString& filter,
+                             const QString& dir = QString()) = 0;
+
+    // Ask the desktop to open a file, web or mailto address.
+    virtual bool openUrl(const QUrl& url) = 0;
+
+    // Yes/No question; only Yes goes on.
+    bool confirm(const QString& text, const QString& title, Icon icon) {
+        return message(text, title, icon, QMessageBox::Yes | QMessageBox::No)
+               == QMessageBox::Yes;
+    }
+};
+
+// The real dialogs, parented to the active window.
+class RealDialogs : public Dialogs {
+public:
+    QMessageBox::StandardButton message(const QString& text, const QString& title,
+                                        Icon icon,
+                                        QMessageBox::StandardButtons buttons) override;
+    void error(const QString& text) override;
+    QString openFile(const QString& title, const QString& filter,
+                     const QString& dir) override;
+    QString saveFile(const QString& title, const QString& filter,
+                     const QString& dir) override;
+    bool openUrl(const QUrl& url) override;
+};
+
+// The service in force; RealDialogs unless a test installed another.
+Dialogs& dialogs();
+// Installs d (not owned) and returns the previous one; nullptr restores the real one.
+Dialogs* setDialogs(Dialogs* d);
+
+}  // namespace toolkit
