@@ -21,7 +21,7 @@ TFrm_Login::TFrm_Login(QWidget* parent)
     Image1->setPixmap(loginBanner(QSize(337, 65)));
     const QString onBanner = QStringLiteral("color: white; background: transparent;");
     Label2 = new QLabel(QStringLiteral("Please select an username and input password"), this);
-    Label2->setStyleSheet(onBanner + QStringLiteral(" font-weight: bold;"));
+    Label2->setStyleSheet(onBanner);
     Label2->setGeometry(12, 10, 316, 20);
     Label4 = new QLabel(QStringLiteral("Default username is [Admin],password is empty"), this);
     Label4->setStyleSheet(onBanner);
