@@ -8,6 +8,12 @@
 #include "app/U_login.h"
 #include "app/U_splash.h"
 
+bool loginAtStart(TFrm_Data& data, TFrm_Login& login) {
+    if (data.terminateRequested()) return false;
+    login.exec();
+    return login.LoginOK;
+}
+
 int runTallix(int argc, char** argv) {
     TallixApplication app(argc, argv);
 
@@ -25,9 +31,8 @@ int runTallix(int argc, char** argv) {
     Frm_Data = &data;
     splash.reset();
 
-    if (!data.terminateRequested()) login.exec();
     int rc = 0;
-    if (login.LoginOK) {
+    if (loginAtStart(data, login)) {
         main.showMaximized();
         rc = app.exec();
     }

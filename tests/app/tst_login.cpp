@@ -2,6 +2,8 @@
 
 #include "app/U_Main.h"
 #include "app/U_login.h"
+#include "app/Startup.h"
+#include <QTimer>
 #include "tests/support/TestDb.h"
 #include "toolkit/ScriptedDialogs.h"
 
@@ -153,6 +155,38 @@ private slots:
         QCOMPARE(l->ComboBox1->count(), 0);
         l->Btn_okClick();
         QCOMPARE(dlg->messages(), QStringList({"Please select an Username！"}));
+    }
+
+    void startUpEndsOnCancel() {
+        TFrm_Login login;
+        QTimer::singleShot(0, &login, [&login] { login.Btn_Exit->click(); });
+        QVERIFY(!loginAtStart(*t->data(), login));
+        QVERIFY(!main->isVisible());
+        QVERIFY(main->UserName.isEmpty());
+    }
+
+    void startUpRunsAfterLogin() {
+        TFrm_Login login;
+        QTimer::singleShot(0, &login, [&login] {
+            login.ComboBox1->setCurrentIndex(0);
+            login.Btn_ok->click();
+        });
+        QVERIFY(loginAtStart(*t->data(), login));
+        QCOMPARE(main->UserName, QString("Admin"));
+    }
+
+    void startUpWithoutConnectionAsksNoLogin() {
+        t->data()->ConfigIni->writeString("Config", "DBConn", t->dir() + "/missing.db");
+        t->openData();
+        TFrm_Login login;
+        bool shown = false;
+        QTimer::singleShot(0, &login, [&] {
+            shown = login.isVisible();
+            login.reject();
+        });
+        QVERIFY(!loginAtStart(*t->data(), login));
+        QVERIFY(!shown);
+        QCOMPARE(dlg->messages(), QStringList({"连接数据库失败! "}));
     }
 
     void failedConnectionListsNobody() {
