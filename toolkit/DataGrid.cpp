@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include "toolkit/Guard.h"
+
 namespace toolkit {
 
 RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -123,7 +125,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
             [this](const QModelIndex& cur) {
                 if (syncing_ || !cur.isValid() || !model_->source()) return;
                 syncing_ = true;
-                model_->source()->setCurrentRow(cur.row());
+                // Moving posts a pending edit, which the engine may refuse.
+                guarded([&] { model_->source()->setCurrentRow(cur.row()); });
                 syncing_ = false;
             });
 }
