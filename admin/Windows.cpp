@@ -1,0 +1,5 @@
+#include "admin/Windows.h"
+
+#include "app/U_Main.h"
+
+void registerAdminWindows() {}

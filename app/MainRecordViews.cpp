@@ -1,0 +1,124 @@
+// The main window's commands that decide what the shared customer and
+// contact record sets hold, how the browser lays them out, and that delete
+// their current rows.
+#include <QGuiApplication>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/db/SqlText.h"
+#include "app/db/Transaction.h"
+#include "toolkit/DialogService.h"
+
+namespace {
+
+const char* const kContactDetail = "Select * From Contact where CustID=:CustID";
+
+// Qry_Contact as the detail of the current customer.
+void linkContacts() {
+    db::Query* c = Frm_Data->Qry_Contact;
+    c->setMasterSource(Frm_Data->DS_Cust);
+    c->close();
+    c->setSql(QString::fromLatin1(kContactDetail));
+    c->open();
+}
+
+void openAllCustomers() {
+    db::Query* q = Frm_Data->Qry_Cust;
+    q->close();
+    q->setSql(QStringLiteral("select * from custom"));
+    q->open();
+}
+
+}  // namespace
+
+void TFrm_Main::Cust_CustContactExecute() {
+    linkContacts();
+    openAllCustomers();
+    if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustContact);
+}
+
+void TFrm_Main::Cust_CustExecute() {
+    linkContacts();
+    openAllCustomers();
+    if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustOnly);
+}
+
+void TFrm_Main::Cust_ContactExecute() {
+    if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::ContactOnly);
+    db::Query* c = Frm_Data->Qry_Contact;
+    c->setMasterSource(nullptr);
+    c->close();
+    c->setSql(QStringLiteral("Select * from Contact order by ContactID"));
+    c->open();
+}
+
+void TFrm_Main::MyCustExecute() {
+    db::Query* q = Frm_Data->Qry_Cust;
+    q->close();
+    q->setSql(QStringLiteral("select * from custom where F_User=") + db::quoted(UserName));
+    q->open();
+}
+
+void TFrm_Main::DelCustExecute() {
+    db::Query* q = Frm_Data->Qry_Cust;
+    if (UserPermit != 0 && q->asString(QStringLiteral("F_User")) != UserName) {
+        toolkit::dialogs().message(QStringLiteral("Not your customer，cant delete"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        return;
+    }
+    if (!toolkit::dialogs().confirm(QStringLiteral("Are your sure delete this Customer"), QStringLiteral("Warning"),
+                                    toolkit::Icon::Information))
+        return;
+    const QString custId = q->asString(QStringLiteral("custid"));
+    try {
+        db::TransactionGuard trans(*Frm_Data->Connection);
+        q->remove();
+        db::Query* del = Frm_Data->Qry_Del;
+        del->close();
+        del->setSql(QStringLiteral("delete from contact where custid=") + db::quoted(custId));
+        del->execSql();
+        trans.commit();
+    } catch (const std::exception&) {
+        // The guard has rolled back. The customer row may have left the
+        // grid although it is still stored: read the list again so the user
+        // sees what the database holds.
+        q->close();
+        q->open();
+        return;
+    }
+    // The contact list still shows rows that the statement just deleted.
+    db::Query* c = Frm_Data->Qry_Contact;
+    if (c->active()) {
+        c->close();
+        c->open();
+    }
+}
+
+void TFrm_Main::DelContactExecute() {
+    db::Query* c = Frm_Data->Qry_Contact;
+    if (c->isEmpty()) return;
+    if (UserPermit != 0 && c->asString(QStringLiteral("F_User")) != UserName) {
+        toolkit::dialogs().message(QStringLiteral("Not your contactor，cant delete"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        return;
+    }
+    if (toolkit::dialogs().confirm(QStringLiteral("Are you Sure delete this contactor"), QStringLiteral("Warnign"),
+                                   toolkit::Icon::Information))
+        c->remove();
+}
+
+void TFrm_Main::DelDailyExecute() {
+    db::Query* q = Frm_Data->Qry_Daily;
+    if (!q->active()) return;
+    if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information))
+        q->remove();
+}
+
+void TFrm_Main::DelScheduleExecute() {
+    db::Query* q = Frm_Data->Qry_Schedule;
+    if (!q->active()) return;
+    if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information))
+        q->remove();
+}

@@ -1,0 +1,33 @@
+#include "toolkit/Modal.h"
+
+#include <QPointer>
+
+namespace toolkit {
+
+namespace {
+ScriptedModal* current = nullptr;
+}
+
+ScriptedModal::ScriptedModal(ModalScript script) : script_(std::move(script)), previous_(current) {
+    current = this;
+}
+
+ScriptedModal::~ScriptedModal() { current = previous_; }
+
+int execModal(QDialog* d) {
+    if (!current) return d->exec();
+    ScriptedModal* s = current;
+    s->shown << QString::fromLatin1(d->metaObject()->className());
+    QPointer<QDialog> guard(d);
+    d->setResult(0);
+    d->show();
+    const int r = s->script_ ? s->script_(d) : 0;
+    if (guard && guard->isVisible()) {
+        guard->done(r);
+        return r;
+    }
+    // The script closed the dialog itself (accept, reject, a button).
+    return guard ? guard->result() : r;
+}
+
+}  // namespace toolkit
