@@ -33,6 +33,10 @@ Dialogs* setDialogs(Dialogs* d) {
     return old;
 }
 
+void showMessage(const QString& text) {
+    dialogs().message(text, QApplication::applicationName(), Icon::None, QMessageBox::Ok);
+}
+
 QMessageBox::StandardButton RealDialogs::message(const QString& text, const QString& title,
                                                  Icon icon,
                                                  QMessageBox::StandardButtons buttons) {

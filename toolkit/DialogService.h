@@ -39,6 +39,9 @@ public:
     }
 };
 
+// A plain message: no icon, the application's title, an OK button.
+void showMessage(const QString& text);
+
 // The real dialogs, parented to the active window.
 class RealDialogs : public Dialogs {
 public:
