@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include <QScreen>
 #include <memory>
 
 #include "app/Application.h"
@@ -33,6 +34,8 @@ int runTallix(int argc, char** argv) {
 
     int rc = 0;
     if (loginAtStart(data, login)) {
+        // Without a window manager "maximised" means nothing: fill the screen first.
+        if (QScreen* screen = main.screen()) main.setGeometry(screen->availableGeometry());
         main.showMaximized();
         rc = app.exec();
     }

@@ -348,9 +348,17 @@ QWidget* TFrm_Main::ShowChildForm(const QString& className, QWidget** reference)
     if (f == factories().end()) return nullptr;
     QWidget* w = (*f)(MdiArea, QVariant());
     if (!w) return nullptr;
-    QMdiSubWindow* sub = MdiArea->addSubWindow(w);
+    // A child that chose its frame (a browser without a close box) keeps it;
+    // the frame belongs to the MDI window, the child itself becomes plain.
+    const bool maximized = w->windowState() & Qt::WindowMaximized;
+    Qt::WindowFlags frame;
+    if (w->windowType() == Qt::SubWindow) {
+        frame = w->windowFlags();
+        w->setWindowFlags(Qt::Widget);
+    }
+    QMdiSubWindow* sub = MdiArea->addSubWindow(w, frame);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    if (w->windowState() & Qt::WindowMaximized) sub->showMaximized();
+    if (maximized) sub->showMaximized();
     else sub->show();
     if (reference) *reference = w;
     return w;

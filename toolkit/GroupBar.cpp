@@ -26,7 +26,7 @@ GroupBarGroup::GroupBarGroup(const QString& caption, QWidget* parent) : QWidget(
     body_->setStyleSheet(QStringLiteral("#groupBody { background: #f4f7fc; }"));
     bodyLayout_ = new QVBoxLayout(body_);
     bodyLayout_->setContentsMargins(4, 6, 4, 6);
-    bodyLayout_->setSpacing(2);
+    bodyLayout_->setSpacing(6);
     v->addWidget(body_);
     connect(header_, &QToolButton::clicked, this, [this] { setOpened(!opened_); });
 }
@@ -36,9 +36,9 @@ QString GroupBarGroup::caption() const { return header_->text(); }
 QToolButton* GroupBarGroup::addItem(const QIcon& icon, const QString& text) {
     auto* b = new QToolButton(body_);
     b->setIcon(icon);
-    b->setIconSize(QSize(24, 24));
+    b->setIconSize(QSize(32, 32));
     b->setText(text);
-    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     b->setCursor(Qt::PointingHandCursor);

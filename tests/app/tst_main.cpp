@@ -1,0 +1,369 @@
+// The main window: its pieces, the window registry and the commands it
+// handles itself. Windows of other folders are stood in for by small dialogs
+// registered under their class names.
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include "app/U_Main.h"
+#include "app/U_login.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GroupBar.h"
+#include "toolkit/Modal.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+using toolkit::ScriptedDialogs;
+using toolkit::ScriptedModal;
+
+// Stands in for a window of another folder; remembers how it was made.
+class StandIn : public QDialog {
+    Q_OBJECT
+public:
+    StandIn(QWidget* parent, const QVariant& arg) : QDialog(parent), arg(arg) { ++made; }
+    ~StandIn() override { ++destroyed; }
+    QVariant arg;
+    static int made;
+    static int destroyed;
+};
+int StandIn::made = 0;
+int StandIn::destroyed = 0;
+
+// An MDI child stand-in.
+class ListStandIn : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
+class TestMain : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<TFrm_Main> main;
+
+    QAction* menuItem(const QString& name) { return main->findChild<QAction*>(name); }
+
+private slots:
+    void initTestCase() {
+        for (const char* name : {"TFrm_AddUser", "TFrm_ChangePass", "TFrm_AddCust", "TFrm_Tree", "TFrm_Field"})
+            TFrm_Main::registerWindow(QString::fromLatin1(name),
+                                      [](QWidget* p, const QVariant& a) { return new StandIn(p, a); });
+        TFrm_Main::registerWindow("ListStandIn", [](QWidget* p, const QVariant&) { return new ListStandIn(p); });
+    }
+
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        dlg = std::make_unique<ScriptedDialogs>();
+        main = std::make_unique<TFrm_Main>();
+        t->openData();
+        main->UserName = "Admin";
+        main->UserPermit = 0;
+        StandIn::made = StandIn::destroyed = 0;
+    }
+    void cleanup() {
+        main.reset();
+        dlg.reset();
+        t.reset();
+    }
+
+    void captionAndRootFromDatabaseAndConfig() {
+        t->data()->ConfigIni->writeString("Config", "Category", "All Categories");
+        main->FormShow();
+        QCOMPARE(main->windowTitle(), QString("Tallix V1.70"));
+        QCOMPARE(main->RootCategory, QString("All Categories"));
+        QCOMPARE(main->statusText(2), QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
+        // The two parts are joined as stored: without the blank they run together.
+        QVERIFY(t->exec("update T_SoftInfo set Version='V2'"));
+        main->LoadSoftInfo();
+        QCOMPARE(main->SoftName + main->SoftVersion, QString("TallixV2"));
+    }
+
+    void menusAsDelivered() {
+        QStringList top;
+        for (QAction* a : main->menuBar()->actions()) top << a->text();
+        QCOMPARE(top, QStringList({"System", "Edit", "Search", "Report", "Activities", "Help"}));
+
+        // name, caption, visible
+        const QList<std::tuple<QString, QString, bool>> items = {
+            {"N29", "User Management", true}, {"N31", "Change Password", true}, {"N32", "Submit", true},
+            {"N28", "Other Management", true}, {"N43", "Category Management", true},
+            {"N7", "Compony Information", true}, {"N9", "Field Show", true}, {"N8", "-", false},
+            {"N39", "Import Data", false}, {"N40", "Export Data", false}, {"N50", "Open Database", true},
+            {"N51", "Database Backup", false}, {"N26", "Envelop Format Setup", true}, {"N2", "&Exit", true},
+            {"N14", "Add Customer", true}, {"N15", "Edit Customer", true}, {"N16", "Del customer", true},
+            {"N34", "Add Contactor", true}, {"N35", "Edit Contactor", true}, {"N36", "Del Contactor", true},
+            {"EMail1", "Export Customer E-Mail", true}, {"N20", "Customer Search", true},
+            {"N21", "Envelop Print", false}, {"N22", "Customer Information", true},
+            {"N47", "Customer Basic Information  Print", false}, {"N42", "Envelop Label ", true},
+            {"N10", "Help", true}, {"N12", "E-Mail Support", true}, {"N11", "Visit our website", true},
+            {"N13", "About us ", true}, {"sss1", "从Excel导入客户记录", true}, {"Excel2", "从Excel导入联系人记录", true},
+            {"sss2", "导出客户为Excel文件", true}, {"Excel1", "导出联系人为Excel文件", true},
+            {"N38", "Customer Infomatuin", true}, {"N49", "Customer Envelop Label", true},
+            {"N23", "Customer Infomation", true}, {"N48", "Customer Envelop Label", true}};
+        for (const auto& [name, caption, visible] : items) {
+            QAction* a = menuItem(name);
+            QVERIFY2(a, qPrintable(name));
+            if (caption == "-") QVERIFY(a->isSeparator());
+            else QCOMPARE(a->text(), caption);
+            QCOMPARE(a->isVisible(), visible);
+        }
+        QCOMPARE(main->N2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(main->N10->shortcut(), QKeySequence(Qt::Key_F1));
+
+        QStringList order;
+        for (QAction* a : main->N1->actions()) order << a->objectName();
+        QCOMPARE(order, QStringList({"N29", "N31", "N32", "N30", "N28", "N43", "N7", "N9", "N8", "N39", "N40",
+                                     "N41", "N50", "N51", "N26", "N45", "N2"}));
+
+        QStringList commands;
+        for (QAction* a : main->ActionList1) commands << a->objectName();
+        QCOMPARE(commands,
+                 QStringList({"AddCust", "EditCust", "DelCust", "AddContact", "EditContact", "DelContact",
+                              "SearchCust", "PreviewCustEnv", "PreviewCustBasic", "PrintCustEnv", "PrintCustBasic",
+                              "Help", "SetPrint_Cust", "SetPrint_User", "ShowField_Cust", "ExportEmail",
+                              "PreviewCustBar", "PrintCustBar", "PreviewCust", "PrintCust", "Cust_CustContact",
+                              "Cust_Cust", "Cust_Contact", "Main_Schedule", "Main_Daily", "Main_Sale", "AddDaily",
+                              "EditDaily", "DelDaily", "AddSchedule", "EditSchedule", "DelSchedule", "MyCust"}));
+    }
+
+    void toolBarGroupBarAndStatusBar() {
+        QStringList buttons;
+        for (QAction* a : main->ToolBar1->actions()) {
+            if (a->isSeparator()) buttons << "|";
+            else if (auto* b = qobject_cast<QToolButton*>(main->ToolBar1->widgetForAction(a))) buttons << b->text();
+        }
+        QCOMPARE(buttons, QStringList({"  Print", "Preview", "|", " Add", " Edit", "Delete", "|", "Search", "|", "Help"}));
+        QCOMPARE(main->ToolButton7->menu(), main->Menu_Print);
+        QCOMPARE(main->ToolButton6->menu(), main->Menu_Preview);
+        for (QToolButton* b : {main->ToolButton7, main->ToolButton6, main->ToolButton1, main->ToolButton2,
+                               main->ToolButton4, main->ToolButton5, main->ToolButton11}) {
+            QVERIFY(!b->icon().isNull());
+            QVERIFY(b->minimumWidth() >= 65);
+        }
+
+        QCOMPARE(main->RzGroup1->caption(), QString("Customer"));
+        QVERIFY(main->RzGroup1->opened());
+        QStringList entries;
+        for (QToolButton* b : main->RzGroup1->items()) entries << b->text();
+        QCOMPARE(entries, QStringList({"Customer && Contactor", "Customer List", "Contactor List", "My Customer"}));
+        QCOMPARE(main->RzGroupBar1->width(), 166);
+
+        QCOMPARE(main->StatusPanels[0]->minimumWidth(), 150);
+        QCOMPARE(main->StatusPanels[1]->minimumWidth(), 250);
+        QCOMPARE(main->StatusPanels[2]->minimumWidth(), 50);
+    }
+
+    void buttonsAndEntriesReachTheirCommands() {
+        QStringList fired;
+        for (QAction* a : main->ActionList1) {
+            // Count what fires without running the command itself.
+            a->disconnect(main.get());
+            connect(a, &QAction::triggered, this, [&fired, a] { fired << a->objectName(); });
+        }
+        main->ToolButton1->click();
+        main->ToolButton2->click();
+        main->ToolButton4->click();
+        main->ToolButton5->click();
+        main->ToolButton11->click();
+        for (QToolButton* b : main->RzGroup1->items()) b->click();
+        main->N38->trigger();
+        main->N49->trigger();
+        main->N23->trigger();
+        main->N48->trigger();
+        main->N53->trigger();
+        main->N54->trigger();
+        main->N55->trigger();
+        main->N56->trigger();
+        QCOMPARE(fired, QStringList({"AddCust", "EditCust", "DelCust", "SearchCust", "Help", "Cust_CustContact",
+                                     "Cust_Cust", "Cust_Contact", "MyCust", "PrintCust", "PrintCustBar",
+                                     "PreviewCust", "PreviewCustBar", "Main_Daily", "Main_Schedule", "Main_Sale",
+                                     "PreviewCustBasic"}));
+    }
+
+    void dialogsAreSingleAndDestroyed() {
+        int depth = 0;
+        ScriptedModal modal([&](QDialog* d) {
+            auto* s = qobject_cast<StandIn*>(d);
+            if (!s) return 0;
+            // A second request while the editor is open does nothing.
+            if (++depth == 1) main->AddCustExecute();
+            return 0;
+        });
+        main->AddCustExecute();
+        QCOMPARE(StandIn::made, 1);
+        QCOMPARE(StandIn::destroyed, 1);
+        QCOMPARE(modal.shown, QStringList({"StandIn"}));
+        QVERIFY(!main->openWindow("TFrm_AddCust"));
+
+        // The mode and table name reach the window before it shows.
+        QVariant seen;
+        ScriptedModal capture([&](QDialog* d) {
+            seen = static_cast<StandIn*>(d)->arg;
+            return 0;
+        });
+        main->EditCustExecute();
+        QCOMPARE(seen.toInt(), 0);
+        main->AddCustExecute();
+        QCOMPARE(seen.toInt(), 1);
+        main->ShowField_CustExecute();
+        QCOMPARE(seen.toString(), QString("Custom"));
+        main->N43Click();
+        QCOMPARE(seen.toInt(), 0);
+    }
+
+    void unregisteredWindowsDoNothing() {
+        ScriptedModal modal([](QDialog*) { return 0; });
+        const int before = StandIn::made;
+        for (auto cmd : {&TFrm_Main::SearchCustExecute, &TFrm_Main::PreviewCustBasicExecute,
+                         &TFrm_Main::PrintCustBasicExecute, &TFrm_Main::SetPrint_CustExecute,
+                         &TFrm_Main::SetPrint_UserExecute, &TFrm_Main::PreviewCustBarExecute,
+                         &TFrm_Main::PrintCustBarExecute, &TFrm_Main::PreviewCustExecute,
+                         &TFrm_Main::PrintCustExecute, &TFrm_Main::Main_ScheduleExecute,
+                         &TFrm_Main::Main_DailyExecute, &TFrm_Main::Main_SaleExecute,
+                         &TFrm_Main::AddDailyExecute, &TFrm_Main::EditDailyExecute,
+                         &TFrm_Main::AddScheduleExecute, &TFrm_Main::EditScheduleExecute,
+                         &TFrm_Main::PreviewCustEnvExecute, &TFrm_Main::PrintCustEnvExecute,
+                         &TFrm_Main::ExportEmailExecute, &TFrm_Main::N28Click, &TFrm_Main::N7Click,
+                         &TFrm_Main::EMail1Click, &TFrm_Main::N13Click, &TFrm_Main::sss1Click,
+                         &TFrm_Main::Excel2Click, &TFrm_Main::sss2Click, &TFrm_Main::Excel1Click})
+            (main.get()->*cmd)();
+        QCOMPARE(StandIn::made, before);
+        QVERIFY(modal.shown.isEmpty());
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(main->MdiArea->subWindowList().isEmpty());
+    }
+
+    void userManagementOnlyForSuperUsers() {
+        ScriptedModal modal([&](QDialog*) {
+            main->N29Click();  // while open: nothing, not even a message
+            return 0;
+        });
+        main->UserPermit = 1;
+        main->N29Click();
+        QCOMPARE(dlg->messages(), QStringList({"You Cant see the project!"}));
+        QCOMPARE(dlg->last()->title, QString("Warning"));
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Information);
+        QVERIFY(modal.shown.isEmpty());
+
+        dlg->clear();
+        main->UserPermit = 0;
+        main->N29Click();
+        QCOMPARE(modal.shown, QStringList({"StandIn"}));
+        QCOMPARE(StandIn::made, 1);
+        QVERIFY(dlg->requests.isEmpty());
+    }
+
+    void submitReplacesUserOnlyOnSuccess() {
+        QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'pw', 1)"));
+        main->setStatusText(0, " UserName: Admin");
+        ScriptedModal wrong([](QDialog* d) {
+            auto* l = qobject_cast<TFrm_Login*>(d);
+            l->ComboBox1->setCurrentIndex(l->ComboBox1->findText("Tom"));
+            l->Edit2->setText("nope");
+            l->Btn_okClick();
+            l->Btn_ExitClick();
+            return 0;
+        });
+        main->N32Click();
+        QCOMPARE(main->UserName, QString("Admin"));
+        QCOMPARE(main->UserPermit, 0);
+        QCOMPARE(main->statusText(0), QString(" UserName: Admin"));
+
+        ScriptedModal right([](QDialog* d) {
+            auto* l = qobject_cast<TFrm_Login*>(d);
+            l->ComboBox1->setCurrentIndex(l->ComboBox1->findText("Tom"));
+            l->Edit2->setText("pw");
+            l->Btn_okClick();
+            return 0;
+        });
+        main->N32Click();
+        QCOMPARE(main->UserName, QString("Tom"));
+        QCOMPARE(main->UserPermit, 1);
+        QCOMPARE(main->statusText(0), QString(" UserName: Tom"));
+    }
+
+    void openDatabaseRecordsChoiceOnly() {
+        const QString other = t->dir() + "/other.db";
+        dlg->fileAnswers << other;
+        main->N50Click();
+        QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::OpenFile);
+        QVERIFY(dlg->last()->text.contains("*.db"));
+        QCOMPARE(t->data()->ConfigIni->readString("Config", "DBConn", "?"),
+                 QDir::toNativeSeparators(QFileInfo(other).absoluteFilePath()));
+        main->N50Click();  // cancelled
+        QCOMPARE(t->data()->ConfigIni->readString("Config", "DBConn", "?"), QString());
+        // The running program keeps its database.
+        QVERIFY(t->data()->Connection->connected());
+        QVERIFY(t->data()->Connection->connString().contains(t->dbPath()));
+        QCOMPARE(dlg->messages(), QStringList());
+    }
+
+    void shellRequestsIgnoreTheirResult() {
+        dlg->urlResult = false;
+        main->HelpExecute();
+        main->N12Click();
+        main->N11Click();
+        QCOMPARE(dlg->requests.size(), 3);
+        QCOMPARE(QUrl(dlg->requests[0].text).fileName(), QString("Help.chm"));
+        QVERIFY(QUrl(dlg->requests[0].text).isLocalFile());
+        QVERIFY(dlg->requests[1].text.startsWith("mailto:"));
+        QVERIFY(dlg->requests[1].text.contains("subject=Tallix"));
+        QVERIFY(dlg->requests[2].text.startsWith("https://"));
+        QVERIFY(dlg->messages().isEmpty());
+        QVERIFY(dlg->errors().isEmpty());
+    }
+
+    void showChildFormKeepsOneWindow() {
+        QWidget* ref = nullptr;
+        QWidget* first = main->ShowChildForm("ListStandIn", &ref);
+        QVERIFY(first);
+        QCOMPARE(ref, first);
+        QCOMPARE(main->MdiArea->subWindowList().size(), 1);
+        QMdiSubWindow* sub = main->MdiArea->subWindowList().first();
+        sub->showMinimized();
+        QVERIFY(sub->isMinimized());
+        QCOMPARE(main->ShowChildForm("ListStandIn", &ref), first);
+        QCOMPARE(main->MdiArea->subWindowList().size(), 1);
+        QVERIFY(!sub->isMinimized());
+        sub->hide();
+        main->ShowChildForm("ListStandIn");
+        QVERIFY(!sub->isHidden());
+    }
+
+    void applyFieldShowBuildsColumns() {
+        TFrm_Data* d = t->data();
+        toolkit::DataGrid grid;
+        grid.setDataSource(d->DS_Daily);
+        d->Qry_Daily->setSql("select * from T_Daily");
+        d->Qry_Daily->open();
+        grid.addColumn("Subject", 10);
+        main->ApplyFieldShow(&grid, d->Qry_Daily, "nothing");
+        QCOMPARE(grid.columnCountShown(), 0);
+
+        QVERIFY(t->exec("update T_FieldShow set show=0 where TableName='daily' and Field='Content'"));
+        QVERIFY(t->exec("update T_FieldShow set ShowID=0, Width=123 where TableName='daily' and Field='author'"));
+        main->ApplyFieldShow(&grid, d->Qry_Daily, "daily");
+        QCOMPARE(grid.columnCountShown(), 3);
+        QStringList titles;
+        for (int i = 0; i < 3; ++i) titles << grid.model()->headerData(i, Qt::Horizontal).toString();
+        QCOMPARE(titles, QStringList({"Author", "Date", "Subject"}));
+        QCOMPARE(grid.columnWidth(0), 123);
+    }
+
+    void exitEndsTheProgram() {
+        main->show();
+        QVERIFY(main->isVisible());
+        main->N2Click();
+        QVERIFY(!main->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMain)
+#include "tst_main.moc"
