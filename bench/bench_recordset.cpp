@@ -9,34 +9,11 @@
 #include <cstdio>
 
 #include "app/U_data.h"
+#include "bench/BenchData.h"
 
 namespace {
 
 double ms(QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
-
-void exec(TFrm_Data& d, const QString& sql) {
-    d.Qry_Temp->setSql(sql);
-    d.Qry_Temp->execSql();
-}
-
-void fill(TFrm_Data& d) {
-    d.Connection->beginTrans();
-    exec(d,
-         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
-         "insert into custom ([Date], Company, CustType, Category, Country, Province, City, Address, "
-         "PostCode, Tel, Fax, Email, Url, [From], Introduce, F_User) "
-         "select '2026-' || printf('%02d', 1 + i % 12) || '-' || printf('%02d', 1 + i % 28), "
-         "'Company ' || i, 'Retailer', printf('%02d%02d', 1 + i % 9, 1 + i % 7), 'China', '广东', "
-         "'Shenzhen', i || ' Harbour Road', '518000', '0755-' || (1000000 + i), '0755-1', "
-         "'info' || i || '@example.com', 'www.example.com', 'Web site', 'Profile of customer ' || i, "
-         "case i % 3 when 0 then 'Admin' else 'Tom' end from n");
-    exec(d,
-         "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299999) "
-         "insert into contact (CustID, Name, Main, Company, Position, Tel, Mobile, Email, F_User) "
-         "select cast(1 + i / 3 as text), 'Person ' || i, i % 3 = 0, 'Company ' || (1 + i / 3), "
-         "'Manager', '0755-2', '139' || (10000000 + i), 'p' || i || '@example.com', 'Admin' from n");
-    d.Connection->commitTrans();
-}
 
 long peakKb() {
     rusage u{};
@@ -60,7 +37,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer t;
     t.start();
-    fill(d);
+    bench::fill(d);
     std::printf("fill 100,000 customers + 300,000 contacts: %.0f ms\n", ms(t));
 
     // Open, count and read the first screen of rows, every column.

@@ -1,0 +1,277 @@
+#include <QTest>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "customers/U_Custom.h"
+#include "customers/U_S_Cust.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+using toolkit::ScriptedDialogs;
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<TFrm_Main> main;
+
+    // Company, category, entry date and source of one customer; the other
+    // columns get values no criterion below matches by accident.
+    void customer(const QString& company, const QString& category, const QString& date,
+                  const QString& from = "Web", const QString& city = "Town") {
+        db::Query q(Frm_Data->Connection);
+        q.setSql("select * from custom");
+        q.open();
+        q.append();
+        q.setValue("Company", company);
+        q.setValue("Category", category);
+        q.setValue("Date", date);
+        q.setValue("From", from);
+        q.setValue("City", city);
+        q.post();
+    }
+    // Companies of the rows now in the shared customer list, in its order.
+    static QStringList listed() {
+        db::Query* q = Frm_Data->Qry_Cust;
+        QStringList out;
+        for (q->first(); !q->eof(); q->next()) out << q->asString("Company");
+        return out;
+    }
+    static QList<qlonglong> ids() {
+        db::Query* q = Frm_Data->Qry_Cust;
+        QList<qlonglong> out;
+        for (q->first(); !q->eof(); q->next()) out << q->field("CustID").asInteger();
+        return out;
+    }
+    std::unique_ptr<TFrm_S_Cust> openSearch() {
+        auto s = std::make_unique<TFrm_S_Cust>();
+        s->show();
+        return s;
+    }
+
+private slots:
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        dlg = std::make_unique<ScriptedDialogs>();
+        main = std::make_unique<TFrm_Main>();
+        t->openData();
+        QVERIFY(t->exec("delete from custom"));
+        customer("Alpha Trading", "01", "2024-03-01", "Fair");
+        customer("Beta", "0101", "2024-03-05");
+        customer("Gamma Ltd", "010203", "2024-03-05");
+        customer("Delta", "02", "2024-03-10", "Fair");
+        customer("O'Brien & Sons", "0201", "2024-02-28", "Friend's tip");
+        customer("100% Cotton", "", "2024-03-11");
+        customer("A_B Works", "", "2024-03-12");
+        customer("AxB", "", "2024-03-12");
+        Frm_Data->Qry_Cust->setSql("select * from custom");
+        Frm_Data->Qry_Cust->open();
+    }
+    void cleanup() {
+        main.reset();
+        dlg.reset();
+        t.reset();
+    }
+
+    void statementText() {
+        SearchCriteria c;
+        c.company = "abc";
+        c.city = "x";
+        QCOMPARE(BuildSearchSql(SearchSlots(c)),
+                 QString("select * from [custom] where (company like'%abc%')AND(city like'%x%')  ORDER BY CustID"));
+
+        SearchCriteria end;
+        end.end = QDate(2024, 3, 5);
+        QCOMPARE(BuildSearchSql(SearchSlots(end)),
+                 QString("select * from [custom] where ([date]<='2024-03-05')  ORDER BY CustID"));
+
+        // Every criterion, in slot order; quotes doubled, the source column
+        // in brackets.
+        SearchCriteria all;
+        all.category = "01";
+        all.company = "co";
+        all.address = "ad";
+        all.postcode = "pc";
+        all.custType = "ty";
+        all.country = "cn";
+        all.province = "pr";
+        all.from = "O'f";
+        all.city = "ci";
+        all.introduce = "in";
+        all.tel = "te";
+        all.fax = "fa";
+        all.url = "ur";
+        all.email = "em";
+        all.start = QDate(2024, 1, 2);
+        all.end = QDate(2024, 12, 31);
+        const QStringList s = SearchSlots(all);
+        QCOMPARE(s.size(), 20);
+        QVERIFY(s[4].isEmpty() && s[13].isEmpty() && s[18].isEmpty());
+        QCOMPARE(BuildSearchSql(s),
+                 QString("select * from [custom] where (category like'01%')AND(company like'%co%')"
+                         "AND(address like'%ad%')AND(postcode like'%pc%')AND(custtype like'%ty%')"
+                         "AND(country like'%cn%')AND(province like'%pr%')AND([From] like'%O''f%')"
+                         "AND(city like'%ci%')AND(introduce like'%in%')AND(tel like'%te%')"
+                         "AND(fax like'%fa%')AND(url like'%ur%')AND(email like'%em%')"
+                         "AND([date]>='2024-01-02')AND([date]<='2024-12-31')  ORDER BY CustID"));
+
+        QVERIFY(BuildSearchSql(SearchSlots(SearchCriteria())).isEmpty());
+        SearchCriteria blank;
+        blank.company = " ";  // a blank is a criterion, not nothing
+        QCOMPARE(BuildSearchSql(SearchSlots(blank)),
+                 QString("select * from [custom] where (company like'% %')  ORDER BY CustID"));
+    }
+
+    void datesAndCategories() {
+        auto s = openSearch();
+        s->DateTimePicker2->setChecked(true);
+        s->DateTimePicker2->setDate(QDate(2024, 3, 5));
+        s->btn_okClick();
+        QCOMPARE(Frm_Data->Qry_Cust->sql(),
+                 QString("select * from [custom] where ([date]<='2024-03-05')  ORDER BY CustID"));
+        QCOMPARE(listed(), QStringList({"Alpha Trading", "Beta", "Gamma Ltd", "O'Brien & Sons"}));
+        QVERIFY(!s->isVisible());
+        QCOMPARE(s->result(), int(QDialog::Accepted));
+
+        s = openSearch();
+        s->DateTimePicker1->setChecked(true);
+        s->DateTimePicker1->setDate(QDate(2024, 3, 5));
+        s->DateTimePicker2->setChecked(true);
+        s->DateTimePicker2->setDate(QDate(2024, 3, 5));
+        s->btn_okClick();
+        QCOMPARE(listed(), QStringList({"Beta", "Gamma Ltd"}));
+
+        s = openSearch();
+        s->Edit_cate->setText("01");
+        s->btn_okClick();
+        QCOMPARE(listed(), QStringList({"Alpha Trading", "Beta", "Gamma Ltd"}));
+    }
+
+    void textMatches() {
+        auto run = [&](QLineEdit*(TFrm_S_Cust::*edit), const QString& text) -> QStringList {
+            auto s = openSearch();
+            ((*s).*edit)->setText(text);
+            s->btn_ok->click();
+            if (!dlg->errors().isEmpty()) return dlg->errors();
+            return listed();
+        };
+        QCOMPARE(run(&TFrm_S_Cust::Edit_custname, " "),
+                 QStringList({"Alpha Trading", "Gamma Ltd", "O'Brien & Sons", "100% Cotton", "A_B Works"}));
+        // % and _ stay wildcards.
+        QCOMPARE(run(&TFrm_S_Cust::Edit_custname, "0%C"), QStringList({"100% Cotton"}));
+        QCOMPARE(run(&TFrm_S_Cust::Edit_custname, "A_B"), QStringList({"A_B Works", "AxB"}));
+        QCOMPARE(run(&TFrm_S_Cust::Edit_custname, "'"), QStringList({"O'Brien & Sons"}));
+        // Substring, not prefix, for the text fields.
+        QCOMPARE(run(&TFrm_S_Cust::Edit_custname, "amma"), QStringList({"Gamma Ltd"}));
+
+        // The source criterion works (the keyword column) and takes quotes.
+        auto s = openSearch();
+        s->Combo_from->setEditText("Fair");
+        s->btn_okClick();
+        QCOMPARE(listed(), QStringList({"Alpha Trading", "Delta"}));
+        s = openSearch();
+        s->Combo_from->setEditText("d's");
+        s->btn_okClick();
+        QCOMPARE(listed(), QStringList({"O'Brien & Sons"}));
+    }
+
+    void quoteInEveryField() {
+        auto s = openSearch();
+        for (QLineEdit* e : {s->Edit_custname, s->Edit_address, s->Edit_postcode, s->Edit_city, s->Edit_intro,
+                             s->Edit_tel, s->Edit_fax, s->Edit_email, s->Edit_url, s->Edit_cate})
+            e->setText("x'); drop table custom; --");
+        s->Edit_postcode->setText("'");
+        for (QComboBox* c : {s->Combo_country, s->Combo_province, s->Combo_type, s->Combo_from})
+            c->setEditText("'");
+        s->btn_ok->click();
+        QVERIFY(dlg->errors().isEmpty());
+        QVERIFY(Frm_Data->Qry_Cust->active());
+        QCOMPARE(listed(), QStringList());
+        Frm_Data->Qry_Cust->setSql("select * from custom");
+        Frm_Data->Qry_Cust->open();
+        QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 8);
+    }
+
+    void resultInCustIdOrder() {
+        // Rows stored out of company and date order still come back by CustID.
+        customer("Aardvark", "01", "2020-01-01");
+        auto s = openSearch();
+        s->Edit_cate->setText("0");
+        s->btn_okClick();
+        const QList<qlonglong> got = ids();
+        QCOMPARE(got.size(), 6);
+        QList<qlonglong> sorted = got;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(got, sorted);
+        QCOMPARE(listed().last(), QString("Aardvark"));
+    }
+
+    void noConditionChangesNothing() {
+        db::Query* cust = Frm_Data->Qry_Cust;
+        cust->setSql("select * from custom where company like 'A%'");
+        cust->open();
+        cust->next();
+        auto s = openSearch();
+        s->btn_okClick();
+        QCOMPARE(dlg->messages(), QStringList({"No condition !"}));
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::None);
+        QCOMPARE(dlg->last()->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(s->isVisible());
+        QCOMPARE(cust->sql(), QString("select * from custom where company like 'A%'"));
+        QVERIFY(cust->active());
+        QCOMPARE(cust->currentRow(), 1);
+    }
+
+    void clearKeepsDates() {
+        auto s = openSearch();
+        s->Edit_custname->setText("Beta");
+        s->Edit_cate->setText("01");
+        s->Combo_country->setEditText("Somewhere");
+        s->DateTimePicker1->setChecked(true);
+        s->DateTimePicker1->setDate(QDate(2024, 3, 10));
+        s->btn_resetClick();
+        QCOMPARE(s->Edit_custname->text(), QString());
+        QCOMPARE(s->Edit_cate->text(), QString());
+        QCOMPARE(s->Combo_country->currentText(), QString());
+        QVERIFY(s->DateTimePicker1->checked());
+        QCOMPARE(s->DateTimePicker1->date(), QDate(2024, 3, 10));
+        s->btn_okClick();
+        QCOMPARE(Frm_Data->Qry_Cust->sql(),
+                 QString("select * from [custom] where ([date]>='2024-03-10')  ORDER BY CustID"));
+        QCOMPARE(listed(), QStringList({"Delta", "100% Cotton", "A_B Works", "AxB"}));
+    }
+
+    void refusedStatementLeavesListClosed() {
+        QVERIFY(t->exec("alter table custom rename to custom_gone"));
+        auto s = openSearch();
+        s->Edit_custname->setText("a");
+        s->btn_ok->click();  // as the user does: the error reaches the error box
+        QCOMPARE(dlg->errors().size(), 1);
+        QVERIFY(!Frm_Data->Qry_Cust->active());
+        QVERIFY(s->isVisible());
+    }
+
+    void openBrowserIsRefreshed() {
+        TFrm_Custom browser;
+        main->setStatusText(1, QString());
+        auto s = openSearch();
+        s->Edit_cate->setText("02");
+        s->btn_okClick();
+        QVERIFY(main->statusText(1).startsWith("Have 2 Customer Record"));
+    }
+
+    void exitLeavesTheList() {
+        auto s = openSearch();
+        s->Edit_custname->setText("Beta");
+        s->btn_exitClick();
+        QVERIFY(!s->isVisible());
+        QCOMPARE(Frm_Data->Qry_Cust->sql(), QString("select * from custom"));
+        QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 8);
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
