@@ -1,8 +1,375 @@
 #include "customers/U_AddContact.h"
 
+#include <QEvent>
+#include <QGuiApplication>
+#include <QAbstractItemView>
+#include <QHBoxLayout>
+#include <QScreen>
+#include <QShowEvent>
+#include <QUrl>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/db/SqlText.h"
+#include "customers/U_Custom.h"
+#include "toolkit/DialogService.h"
+#include "toolkit/Guard.h"
+#include "toolkit/Icons.h"
+
 TFrm_AddContact* Frm_AddContact = nullptr;
 
-TFrm_AddContact::TFrm_AddContact(QWidget* parent) : QDialog(parent) { Frm_AddContact = this; }
+// ---- CheckDatePicker ----------------------------------------------------------
+
+CheckDatePicker::CheckDatePicker(QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    Check = new QCheckBox(this);
+    Edit = new QDateEdit(QDate::currentDate(), this);
+    Edit->setCalendarPopup(true);
+    Edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    Edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    row->addWidget(Check);
+    row->addWidget(Edit);
+    setFocusProxy(Edit);
+    connect(Check, &QCheckBox::toggled, this, [this] { showState(); });
+    // A date the user gives counts as given.
+    connect(Edit, &QDateEdit::dateChanged, this, [this] {
+        if (!setting_) Check->setChecked(true);
+    });
+    showState();
+}
+
+void CheckDatePicker::setDate(const QDate& d) {
+    setting_ = true;
+    Edit->setDate(d);
+    setting_ = false;
+    Check->setChecked(true);
+}
+
+void CheckDatePicker::setChecked(bool on) { Check->setChecked(on); }
+
+void CheckDatePicker::showState() {
+    // Without the check the date is only a suggestion: shown in grey.
+    QPalette p = Edit->palette();
+    p.setColor(QPalette::Text, Check->isChecked() ? palette().color(QPalette::Text)
+                                                  : palette().color(QPalette::Disabled, QPalette::Text));
+    Edit->setPalette(p);
+}
+
+// ---- TFrm_AddContact ------------------------------------------------------------
+
+namespace {
+
+constexpr int kRow0 = 24, kRowStep = 30, kFieldH = 24;
+// The left part is wide enough for two boxes on the position row; the right
+// part holds telephone numbers and the date.
+constexpr int kLabelX1 = 6, kFieldX1 = 72, kFieldR1 = 364;
+constexpr int kLabelX2 = 368, kFieldX2 = 432, kFieldR2 = 556;
+constexpr int kLabelW = 60;
+
+int rowY(int row) { return kRow0 + row * kRowStep; }
+
+void fillById(db::Query* q, QComboBox* box, const QString& table) {
+    if (Frm_Main) Frm_Main->FillComboById(q, box, table);
+    else fillLookupCombo(q, box, table, QStringLiteral("id"));
+}
+
+void setBoxText(QComboBox* box, const QString& text) {
+    box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    box->setEditText(text);
+}
+
+// The first customer of that company name: its number as text, or empty text.
+QString custIdOf(const QString& company) {
+    db::Query* t = Frm_Data->Qry_Temp;
+    t->setSql(QStringLiteral("Select * from custom where company='") + db::esc(company) + QStringLiteral("'"));
+    t->open();
+    return t->isEmpty() ? QString() : t->field(QStringLiteral("CustID")).asString();
+}
+
+}  // namespace
+
+TFrm_AddContact::TFrm_AddContact(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    Frm_AddContact = this;
+    setFixedSize(579, 335);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Contact Profile"), this);
+    GroupBox1->setGeometry(8, 4, 563, 276);
+
+    auto label = [this](const QString& text, int x, int row, int w = kLabelW) {
+        auto* l = new QLabel(text, GroupBox1);
+        l->setTextFormat(Qt::PlainText);
+        l->setGeometry(x, rowY(row), w, kFieldH);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return l;
+    };
+    auto edit = [this](int x, int row, int right) {
+        auto* e = new QLineEdit(GroupBox1);
+        e->setGeometry(x, rowY(row), right - x, kFieldH);
+        return e;
+    };
+    auto combo = [this](int x, int row, int right) {
+        auto* c = new QComboBox(GroupBox1);
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setGeometry(x, rowY(row), right - x, kFieldH);
+        return c;
+    };
+
+    Label1 = label(QStringLiteral("Name:"), kLabelX1, 0);
+    Edit_Name = edit(kFieldX1, 0, 290);
+    CB_Main = new QCheckBox(QStringLiteral("Main"), GroupBox1);
+    CB_Main->setGeometry(300, rowY(0), kFieldR1 - 300, kFieldH);
+    Label2 = label(QStringLiteral("Company"), kLabelX1, 1);
+    Combo_Cust = combo(kFieldX1, 1, kFieldR1);
+    Label3 = label(QStringLiteral("Position"), kLabelX1, 2);
+    Combo_Zw = combo(kFieldX1, 2, 196);
+    Label4 = label(QStringLiteral("Department"), 196, 2, 78);
+    Combo_Depart = combo(278, 2, kFieldR1);
+    Label5 = label(QStringLiteral("E-mail"), kLabelX1, 3);
+    Edit_Email = edit(kFieldX1, 3, kFieldR1);
+    {
+        QFont f = Edit_Email->font();
+        f.setUnderline(true);
+        Edit_Email->setFont(f);
+        QPalette p = Edit_Email->palette();
+        p.setColor(QPalette::Text, QColor(0, 0, 255));
+        Edit_Email->setPalette(p);
+    }
+    Label6 = label(QStringLiteral("Address"), kLabelX1, 4);
+    Edit_Address = edit(kFieldX1, 4, 290);
+    Edit_PostCode = edit(296, 4, kFieldR1);
+    Edit_PostCode->setMaxLength(6);
+    Edit_PostCode->setToolTip(QStringLiteral("Post code"));
+    Label7 = label(QStringLiteral("Introduce"), kLabelX1, 5);
+    Label7->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Label7->setContentsMargins(0, 4, 0, 0);
+    Memo1 = new QPlainTextEdit(GroupBox1);
+    Memo1->setGeometry(kFieldX1, rowY(5), kFieldR2 - kFieldX1, 266 - rowY(5));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
+
+    Label8 = label(QStringLiteral("Office Tel"), kLabelX2, 0);
+    Edit_Tel = edit(kFieldX2, 0, kFieldR2);
+    Label9 = label(QStringLiteral("Mobile"), kLabelX2, 1);
+    Edit_Mobile = edit(kFieldX2, 1, kFieldR2);
+    Label10 = label(QStringLiteral("Home Tel"), kLabelX2, 2);
+    Edit_HomeTel = edit(kFieldX2, 2, kFieldR2);
+    Label11 = label(QStringLiteral("Fax"), kLabelX2, 3);
+    Edit_Fax = edit(kFieldX2, 3, kFieldR2);
+    Label12 = label(QStringLiteral("Birthday"), kLabelX2, 4);
+    DateTimePicker1 = new CheckDatePicker(GroupBox1);
+    DateTimePicker1->setGeometry(kFieldX2, rowY(4), kFieldR2 - kFieldX2, kFieldH);
+    Label1->setBuddy(Edit_Name);
+
+    DBNavigator1 = new toolkit::Navigator(this);
+    DBNavigator1->setGeometry(8, 292, 112, 28);
+    Btn_OK = new QPushButton(QStringLiteral("Add(&A)"), this);
+    Btn_OK->setGeometry(387, 292, 88, 28);
+    Btn_OK->setDefault(true);
+    Btn_OK->setIcon(toolkit::drawnIcon(QStringLiteral("save")));
+    Btn_Exit = new QPushButton(QStringLiteral("Exit(&Q)"), this);
+    Btn_Exit->setGeometry(483, 292, 88, 28);
+    Btn_Exit->setAutoDefault(false);
+    Btn_Exit->setIcon(toolkit::drawnIcon(QStringLiteral("exit")));
+
+    QWidget* order[] = {Edit_Name,    CB_Main,   Combo_Cust, Combo_Zw,    Combo_Depart,
+                        Edit_Email,   Edit_Address, Edit_PostCode, Edit_Tel, Edit_Mobile,
+                        Edit_HomeTel, Edit_Fax,  DateTimePicker1->Check, DateTimePicker1->Edit, Memo1,
+                        Btn_OK,       Btn_Exit,
+                        DBNavigator1->button(toolkit::Navigator::First),
+                        DBNavigator1->button(toolkit::Navigator::Prior),
+                        DBNavigator1->button(toolkit::Navigator::Next),
+                        DBNavigator1->button(toolkit::Navigator::Last)};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    connect(Btn_OK, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_OKClick(); }); });
+    connect(Btn_Exit, &QPushButton::clicked, this, [this] { Btn_ExitClick(); });
+    connect(DBNavigator1, &toolkit::Navigator::clicked, this,
+            [this] { toolkit::guarded([this] { DBNavigator1Click(); }); });
+    // Only the user's own choice of company brings its address along.
+    auto companyChanged = [this] { toolkit::guarded([this] { Combo_CustChange(); }); };
+    connect(Combo_Cust, &QComboBox::activated, this, companyChanged);
+    connect(Combo_Cust->lineEdit(), &QLineEdit::textEdited, this, companyChanged);
+    Edit_Email->installEventFilter(this);
+
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
 TFrm_AddContact::~TFrm_AddContact() {
     if (Frm_AddContact == this) Frm_AddContact = nullptr;
+}
+
+void TFrm_AddContact::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!e->spontaneous() && !shown_) {
+        shown_ = true;
+        toolkit::guarded([this] { FormShow(); });
+    }
+}
+
+bool TFrm_AddContact::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit_Email && event->type() == QEvent::MouseButtonDblClick)
+        toolkit::guarded([this] { Edit_EmailDblClick(); });
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFrm_AddContact::FormShow() {
+    fillById(Frm_Data->Qry_zw, Combo_Zw, QStringLiteral("zw"));
+    fillById(Frm_Data->Qry_Depart, Combo_Depart, QStringLiteral("department"));
+    // The boxes are narrow; their lists open as wide as their longest entry.
+    for (QComboBox* box : {Combo_Zw, Combo_Depart})
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+
+    if (AddMode == 1) {
+        // The new contact is meant for the current customer.
+        db::Query* c = Frm_Data->Qry_Cust;
+        const bool some = c->active() && c->currentRow() >= 0;
+        setBoxText(Combo_Cust, some ? c->field(QStringLiteral("Company")).asString() : QString());
+        Edit_Address->setText(some ? c->field(QStringLiteral("Address")).asString() : QString());
+        Edit_PostCode->setText(some ? c->field(QStringLiteral("PostCode")).asString() : QString());
+        setWindowTitle(QStringLiteral("Add Contactor"));
+        Btn_OK->setText(QStringLiteral("Add(&A)"));
+        ClearEdits();
+        Memo1->clear();
+    } else {
+        setWindowTitle(QStringLiteral("Edit Contactor"));
+        Btn_OK->setText(QStringLiteral("Save(&S)"));
+        LoadContact();
+    }
+    DBNavigator1->setDataSource(Frm_Data->DS_Contact);
+
+    // Every customer's name, in the order stored; the text shown stays.
+    const QString shown = Combo_Cust->currentText();
+    db::Query* s = Frm_Data->Qry_Str;
+    s->setSql(QStringLiteral("select * from custom"));
+    s->open();
+    QStringList names;
+    for (s->first(); !s->eof(); s->next()) names << s->field(QStringLiteral("Company")).asString().trimmed();
+    Combo_Cust->clear();
+    Combo_Cust->addItems(names);
+    setBoxText(Combo_Cust, shown);
+    Edit_Name->setFocus();
+}
+
+void TFrm_AddContact::ClearEdits() {
+    for (QLineEdit* e : {Edit_Name, Edit_Email, Edit_Tel, Edit_Mobile, Edit_HomeTel, Edit_Fax}) e->clear();
+    DateTimePicker1->setDate(QDate::currentDate());
+    DateTimePicker1->setChecked(false);
+}
+
+void TFrm_AddContact::LoadContact() {
+    db::Query* q = Frm_Data->Qry_Contact;
+    if (!q->active() || q->currentRow() < 0) {
+        // Nothing to show, so nothing to save in edit mode.
+        ClearEdits();
+        if (AddMode != 1) Btn_OK->setEnabled(false);
+        return;
+    }
+    auto text = [q](const char* name) { return q->field(QString::fromLatin1(name)).asString(); };
+    Edit_Name->setText(text("Name"));
+    CB_Main->setChecked(q->field(QStringLiteral("Main")).asBoolean());
+    setBoxText(Combo_Zw, text("Position"));
+    setBoxText(Combo_Cust, text("Company"));
+    setBoxText(Combo_Depart, text("Department"));
+    Edit_Email->setText(text("Email"));
+    Edit_Address->setText(text("Address"));
+    Edit_PostCode->setText(text("PostCode"));
+    Edit_Tel->setText(text("Tel"));
+    Edit_Mobile->setText(text("Mobile"));
+    Edit_HomeTel->setText(text("HomeTel"));
+    Edit_Fax->setText(text("Fax"));
+    Memo1->setPlainText(text("introduce"));
+
+    const QDateTime birthday = q->field(QStringLiteral("Birthday")).asDateTime();
+    if (birthday.isValid()) DateTimePicker1->setDate(birthday.date());
+    else DateTimePicker1->setChecked(false);
+
+    if (Frm_Main && Frm_Main->UserPermit != 0 && text("F_User") != Frm_Main->UserName)
+        Btn_OK->setEnabled(false);
+}
+
+void TFrm_AddContact::Btn_OKClick() {
+    const bool adding = AddMode == 1;
+    if (Edit_Name->text().isEmpty()) {
+        toolkit::dialogs().message(QStringLiteral("Name not null"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        Edit_Name->setFocus();
+        return;
+    }
+    if (Combo_Cust->currentText().isEmpty()) {
+        toolkit::dialogs().message(adding ? QStringLiteral("Pealse select a company")
+                                          : QStringLiteral("Please select a company"),
+                                   QStringLiteral("Warning"), toolkit::Icon::Information);
+        Combo_Cust->setFocus();
+        return;
+    }
+    const QString custId = custIdOf(Combo_Cust->currentText());
+
+    db::Query* q = Frm_Data->Qry_Contact;
+    if (adding) {
+        if (!q->active()) q->open();
+        q->append();
+    } else {
+        // Editing needs a current contact; without one the button is disabled.
+        if (!q->active() || q->currentRow() < 0) return;
+        q->edit();
+    }
+    try {
+        auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
+        set("Name", Edit_Name->text());
+        if (!adding) set("Main", CB_Main->isChecked());
+        else if (CB_Main->isChecked()) set("Main", true);
+        set("CustID", custId);
+        set("Company", Combo_Cust->currentText());
+        set("Position", Combo_Zw->currentText());
+        set("Department", Combo_Depart->currentText());
+        set("Email", Edit_Email->text());
+        set("Address", Edit_Address->text());
+        set("PostCode", Edit_PostCode->text());
+        set("Tel", Edit_Tel->text());
+        set("Mobile", Edit_Mobile->text());
+        set("HomeTel", Edit_HomeTel->text());
+        set("Fax", Edit_Fax->text());
+        set("introduce", Memo1->toPlainText());
+        if (DateTimePicker1->checked()) set("Birthday", DateTimePicker1->date());
+        // The owner, so that its user may later edit and delete it.
+        if (adding && Frm_Main) set("F_User", Frm_Main->UserName);
+        q->post();
+    } catch (...) {
+        // A refused row must not linger half-made in the shared list.
+        q->cancel();
+        throw;
+    }
+
+    if (adding) {
+        ClearEdits();
+        Edit_Name->setFocus();
+    } else {
+        accept();
+    }
+    RefreshContacts();
+    if (Frm_Custom) Frm_Custom->LoadGridColumns();
+}
+
+void TFrm_AddContact::Btn_ExitClick() { reject(); }
+
+void TFrm_AddContact::DBNavigator1Click() { LoadContact(); }
+
+void TFrm_AddContact::Combo_CustChange() {
+    db::Query* t = Frm_Data->Qry_Temp;
+    t->setSql(QStringLiteral("Select * from custom where company='") + db::esc(Combo_Cust->currentText()) +
+              QStringLiteral("'"));
+    t->open();
+    const bool found = !t->isEmpty();
+    Edit_Address->setText(found ? t->field(QStringLiteral("Address")).asString() : QString());
+    Edit_PostCode->setText(found ? t->field(QStringLiteral("PostCode")).asString() : QString());
+}
+
+void TFrm_AddContact::Edit_EmailDblClick() {
+    toolkit::dialogs().openUrl(QUrl(QStringLiteral("mailto:") + Edit_Email->text().trimmed()));
 }

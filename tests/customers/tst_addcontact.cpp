@@ -1,0 +1,356 @@
+#include <QDate>
+#include <QTest>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "customers/U_AddContact.h"
+#include "customers/U_Custom.h"
+#include "customers/Windows.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/Modal.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+using toolkit::Navigator;
+using toolkit::ScriptedDialogs;
+
+class TestAddContact : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<TFrm_Main> main;
+
+    std::unique_ptr<TFrm_AddContact> open(int mode) {
+        auto d = std::make_unique<TFrm_AddContact>();
+        d->AddMode = mode;
+        d->show();  // runs FormShow
+        return d;
+    }
+    int count(const QString& sql) {
+        db::Query q(Frm_Data->Connection);
+        q.setSql(sql);
+        q.open();
+        return q.recordCount();
+    }
+    QVariant cell(const QString& sql, const QString& field) {
+        db::Query q(Frm_Data->Connection);
+        q.setSql(sql);
+        q.open();
+        return q.isEmpty() ? QVariant(QStringLiteral("<none>")) : q.field(field).value();
+    }
+    // Moves the shared customer list to the customer of that name.
+    void goToCustomer(const QString& company) {
+        db::Query* c = Frm_Data->Qry_Cust;
+        for (c->first(); !c->eof(); c->next())
+            if (c->asString("Company") == company) return;
+        QFAIL("no such customer");
+    }
+    void addContact(int custId, const QString& name, const QString& owner, const QString& extra = "0, NULL") {
+        QVERIFY(t->exec(QString("insert into contact (CustID, Name, F_User, Company, Main, Birthday) "
+                                "values ('%1', '%2', '%3', (select Company from custom where CustID=%1), %4)")
+                            .arg(QString::number(custId), name, owner, extra)));
+    }
+
+private slots:
+    void initTestCase() { registerCustomerWindows(); }
+
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        dlg = std::make_unique<ScriptedDialogs>();
+        main = std::make_unique<TFrm_Main>();
+        t->openData();
+        main->UserName = "Admin";
+        main->UserPermit = 0;
+        // CustID 1..4; two customers share the name Acme.
+        QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values ('Acme', 'A Street', '111111')"));
+        QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values ('Beta', 'B Street', '222222')"));
+        QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values ('Acme', 'Other', '333333')"));
+        QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values (' Spaced ', 'S', '444444')"));
+        main->Cust_CustContactExecute();  // customers open, contacts follow them
+    }
+    void cleanup() {
+        main.reset();
+        dlg.reset();
+        t.reset();
+    }
+
+    void addModeStartsFromCurrentCustomer() {
+        goToCustomer("Beta");
+        auto d = open(1);
+        QCOMPARE(d->windowTitle(), QString("Add Contactor"));
+        QCOMPARE(d->Btn_OK->text(), QString("Add(&A)"));
+        QCOMPARE(d->Combo_Cust->currentText(), QString("Beta"));
+        QCOMPARE(d->Edit_Address->text(), QString("B Street"));
+        QCOMPARE(d->Edit_PostCode->text(), QString("222222"));
+        QVERIFY(!d->DateTimePicker1->checked());
+        QCOMPARE(d->DateTimePicker1->date(), QDate::currentDate());
+        // Every customer, in stored order, trimmed, duplicates kept.
+        QStringList items;
+        for (int i = 0; i < d->Combo_Cust->count(); ++i) items << d->Combo_Cust->itemText(i);
+        QCOMPARE(items, QStringList({"Acme", "Beta", "Acme", "Spaced"}));
+        QCOMPARE(d->Combo_Zw->count(), 6);
+        QCOMPARE(d->Combo_Zw->itemText(0), QString("General Manager"));
+        QCOMPARE(d->Combo_Depart->itemText(1), QString("Sales"));
+        QVERIFY(d->Combo_Zw->currentText().isEmpty());
+    }
+
+    void addressFollowsChosenCompany() {
+        goToCustomer("Beta");
+        auto d = open(1);
+        d->Combo_Cust->setCurrentIndex(2);  // the second Acme: the lookup takes the first
+        emit d->Combo_Cust->activated(2);
+        QCOMPARE(d->Edit_Address->text(), QString("A Street"));
+        QCOMPARE(d->Edit_PostCode->text(), QString("111111"));
+        d->Combo_Cust->lineEdit()->clear();
+        QTest::keyClicks(d->Combo_Cust->lineEdit(), "Nobody");
+        QVERIFY(d->Edit_Address->text().isEmpty());
+        QVERIFY(d->Edit_PostCode->text().isEmpty());
+        d->Combo_Cust->lineEdit()->clear();
+        QTest::keyClicks(d->Combo_Cust->lineEdit(), "Beta");
+        QCOMPARE(d->Edit_Address->text(), QString("B Street"));
+    }
+
+    void addLinksFirstCustomerOfThatName() {
+        goToCustomer("Beta");
+        auto d = open(1);
+        d->Edit_Name->setText("  Bob  ");
+        d->Combo_Cust->setEditText("Acme");
+        d->Combo_Zw->setEditText(" Boss ");
+        d->Edit_Tel->setText(" 12 ");
+        d->Memo1->setPlainText("likes tea");
+        d->Btn_OKClick();
+        QVERIFY(dlg->requests.isEmpty());
+        const QString bob = "select * from contact where Name='  Bob  '";  // stored as typed
+        QCOMPARE(count(bob), 1);
+        QCOMPARE(cell(bob, "CustID").toString(), QString("1"));
+        QCOMPARE(cell(bob, "Company").toString(), QString("Acme"));
+        QCOMPARE(cell(bob, "Position").toString(), QString(" Boss "));
+        QCOMPARE(cell(bob, "Tel").toString(), QString(" 12 "));
+        QCOMPARE(cell(bob, "Address").toString(), QString("B Street"));
+        QCOMPARE(cell(bob, "introduce").toString(), QString("likes tea"));
+        QCOMPARE(cell(bob, "F_User").toString(), QString("Admin"));
+        QVERIFY(cell(bob, "Birthday").isNull());
+
+        // Stays open: personal fields emptied, the rest kept for the next one.
+        QVERIFY(d->isVisible());
+        QVERIFY(d->Edit_Name->text().isEmpty());
+        QVERIFY(d->Edit_Tel->text().isEmpty());
+        QCOMPARE(d->Combo_Cust->currentText(), QString("Acme"));
+        QCOMPARE(d->Combo_Zw->currentText(), QString(" Boss "));
+        QCOMPARE(d->Memo1->toPlainText(), QString("likes tea"));
+
+        // No such customer: stored without a link. A name of blanks is a name.
+        d->Edit_Name->setText("   ");
+        d->Combo_Cust->setEditText("Nobody Inc");
+        d->Btn_OKClick();
+        QVERIFY(dlg->requests.isEmpty());
+        const QString blank = "select * from contact where Name='   '";
+        QCOMPARE(count(blank), 1);
+        QCOMPARE(cell(blank, "CustID").toString(), QString(""));
+
+        // A quote in the company name is text, not SQL.
+        d->Edit_Name->setText("Ann");
+        d->Combo_Cust->setEditText("O'Hara");
+        d->Btn_OKClick();
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(count("select * from contact where Company='O''Hara'"), 1);
+    }
+
+    void newContactListedUnderCurrentCustomer() {
+        goToCustomer("Beta");
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 0);
+        auto d = open(1);
+        d->Edit_Name->setText("Carl");
+        d->Btn_OK->click();
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 1);
+        QCOMPARE(Frm_Data->Qry_Contact->asString("Name"), QString("Carl"));
+        QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
+    }
+
+    void browserCountsGrowAfterAdd() {
+        main->ShowChildForm("TFrm_Custom");
+        QVERIFY(Frm_Custom);
+        Frm_Custom->FormShow();  // the main window is not shown in tests
+        QCOMPARE(main->statusText(1), QString("Have 4 Customer Record   |   0 Contactor"));
+        auto d = open(1);  // for Acme, the browser's current customer
+        d->Edit_Name->setText("Ned");
+        d->Btn_OK->click();
+        QCOMPARE(main->statusText(1), QString("Have 4 Customer Record   |   1 Contactor"));
+        QCOMPARE(Frm_Custom->DBGridEh1->model()->rowCount(), 1);
+    }
+
+    void emptyFieldMessagesPerMode() {
+        auto d = open(1);
+        d->Edit_Name->clear();
+        d->Btn_OKClick();
+        d->Edit_Name->setText("Dora");
+        d->Combo_Cust->setEditText("");
+        d->Btn_OKClick();
+        QCOMPARE(dlg->messages(), QStringList({"Name not null", "Pealse select a company"}));
+        for (const auto& r : dlg->requests) {
+            QCOMPARE(r.title, QString("Warning"));
+            QCOMPARE(r.icon, toolkit::Icon::Information);
+        }
+        QCOMPARE(count("select * from contact"), 0);
+        QCOMPARE(d->Edit_Name->text(), QString("Dora"));  // input kept
+        d.reset();
+
+        addContact(1, "Eve", "Admin");
+        main->Cust_CustContactExecute();
+        dlg->clear();
+        auto e = open(0);
+        e->Combo_Cust->setEditText("");
+        e->Btn_OKClick();
+        e->Edit_Name->clear();
+        e->Btn_OKClick();
+        QCOMPARE(dlg->messages(), QStringList({"Please select a company", "Name not null"}));
+        QVERIFY(e->isVisible());
+        QCOMPARE(cell("select * from contact", "Company").toString(), QString("Acme"));
+    }
+
+    void mainFlagPerMode() {
+        auto d = open(1);
+        d->Edit_Name->setText("Plain");
+        d->Btn_OKClick();
+        d->Edit_Name->setText("Chief");
+        d->CB_Main->setChecked(true);
+        d->Btn_OKClick();
+        QCOMPARE(cell("select * from contact where Name='Plain'", "Main").toBool(), false);
+        QCOMPARE(cell("select * from contact where Name='Chief'", "Main").toBool(), true);
+        d.reset();
+
+        main->Cust_CustContactExecute();  // Acme's contacts: Plain, Chief
+        Frm_Data->Qry_Contact->last();
+        auto e = open(0);
+        QCOMPARE(e->Edit_Name->text(), QString("Chief"));
+        QVERIFY(e->CB_Main->isChecked());
+        e->CB_Main->setChecked(false);
+        e->Btn_OKClick();
+        QCOMPARE(cell("select * from contact where Name='Chief'", "Main").toBool(), false);
+    }
+
+    void birthdayOnlyWhenChecked() {
+        addContact(1, "Fay", "Admin", "0, '1980-05-06'");
+        main->Cust_CustContactExecute();
+        const QString fay = "select * from contact where Name='Fay'";
+        {
+            auto e = open(0);
+            QCOMPARE(e->windowTitle(), QString("Edit Contactor"));
+            QCOMPARE(e->Btn_OK->text(), QString("Save(&S)"));
+            QVERIFY(e->DateTimePicker1->checked());
+            QCOMPARE(e->DateTimePicker1->date(), QDate(1980, 5, 6));
+            e->DateTimePicker1->setChecked(false);
+            e->Edit_Mobile->setText("999");
+            e->Btn_OKClick();
+            QVERIFY(!e->isVisible());  // a save closes it
+        }
+        QCOMPARE(cell(fay, "Mobile").toString(), QString("999"));
+        QCOMPARE(cell(fay, "Birthday").toDateTime().date(), QDate(1980, 5, 6));
+        {
+            auto e = open(0);
+            e->DateTimePicker1->Edit->setDate(QDate(1990, 1, 2));  // as the user picks it
+            QVERIFY(e->DateTimePicker1->checked());
+            e->Btn_OKClick();
+        }
+        QCOMPARE(cell(fay, "Birthday").toDateTime().date(), QDate(1990, 1, 2));
+
+        // Adding: written only when checked.
+        auto d = open(1);
+        d->Edit_Name->setText("Gus");
+        d->DateTimePicker1->setDate(QDate(2000, 12, 31));
+        d->Btn_OKClick();
+        QCOMPARE(cell("select * from contact where Name='Gus'", "Birthday").toDateTime().date(),
+                 QDate(2000, 12, 31));
+        QVERIFY(!d->DateTimePicker1->checked());  // cleared for the next one
+    }
+
+    void navigatorReloadsFields() {
+        addContact(1, "Hal", "Admin");
+        addContact(1, "Ida", "Admin", "1, '1970-01-01'");
+        addContact(2, "Jon", "Admin");
+        main->Cust_CustContactExecute();
+        auto e = open(0);
+        QCOMPARE(e->Edit_Name->text(), QString("Hal"));
+        QVERIFY(!e->CB_Main->isChecked());
+        QVERIFY(!e->DateTimePicker1->checked());
+        QVERIFY(e->DBNavigator1->button(Navigator::Next)->isEnabled());
+        e->DBNavigator1->button(Navigator::Next)->click();
+        QCOMPARE(e->Edit_Name->text(), QString("Ida"));
+        QVERIFY(e->CB_Main->isChecked());
+        QCOMPARE(e->DateTimePicker1->date(), QDate(1970, 1, 1));
+        QVERIFY(!e->DBNavigator1->button(Navigator::Last)->isEnabled());
+        e->DBNavigator1->button(Navigator::First)->click();
+        QCOMPARE(e->Edit_Name->text(), QString("Hal"));
+        QVERIFY(!e->DateTimePicker1->checked());
+    }
+
+    void commonUserCannotSaveOthersContact() {
+        addContact(1, "Own", "Tom");
+        addContact(1, "Foreign", "Admin");
+        addContact(1, "Orphan", "");
+        main->Cust_CustContactExecute();
+        main->UserName = "Tom";
+        main->UserPermit = 1;
+        auto e = open(0);
+        QVERIFY(e->Btn_OK->isEnabled());
+        e->DBNavigator1->button(Navigator::Next)->click();
+        QVERIFY(!e->Btn_OK->isEnabled());
+        e.reset();
+        Frm_Data->Qry_Contact->last();
+        QVERIFY(!open(0)->Btn_OK->isEnabled());  // no owner is not Tom either
+        main->UserPermit = 0;
+        QVERIFY(open(0)->Btn_OK->isEnabled());
+    }
+
+    void failedPostLeavesNothingBehind() {
+        auto d = open(1);
+        d->Edit_Name->setText("Kim");
+        d->Edit_Fax->setText(QString(21, '9'));  // longer than the column
+        d->Btn_OK->click();
+        QCOMPARE(dlg->errors().size(), 1);
+        QCOMPARE(count("select * from contact"), 0);
+        QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 0);
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->Edit_Name->text(), QString("Kim"));
+        d.reset();
+
+        addContact(1, "Lee", "Admin");
+        main->Cust_CustContactExecute();
+        dlg->clear();
+        auto e = open(0);
+        e->Edit_Name->setText(QString(51, 'n'));
+        e->Btn_OK->click();
+        QCOMPARE(dlg->errors().size(), 1);
+        QVERIFY(e->isVisible());
+        QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
+        QCOMPARE(Frm_Data->Qry_Contact->asString("Name"), QString("Lee"));
+        QCOMPARE(count("select * from contact where Name='Lee'"), 1);
+    }
+
+    void editModeWithNoContactSavesNothing() {
+        goToCustomer("Beta");  // no contacts
+        auto e = open(0);
+        QVERIFY(!e->Btn_OK->isEnabled());
+        e->Edit_Name->setText("Ghost");
+        e->Combo_Cust->setEditText("Beta");
+        e->Btn_OKClick();
+        QCOMPARE(count("select * from contact"), 0);
+    }
+
+    void emailDoubleClickWritesMail() {
+        auto d = open(1);
+        d->Edit_Email->setText(" kim@beta.org ");
+        QTest::mouseDClick(d->Edit_Email, Qt::LeftButton);
+        QCOMPARE(dlg->requests.size(), 1);
+        QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::OpenUrl);
+        QCOMPARE(dlg->last()->text, QString("mailto:kim@beta.org"));
+        QCOMPARE(d->Edit_PostCode->maxLength(), 6);
+        QCOMPARE(d->size(), QSize(579, 335));
+    }
+};
+
+QTEST_MAIN(TestAddContact)
+#include "tst_addcontact.moc"
