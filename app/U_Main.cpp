@@ -29,7 +29,7 @@ const char* const kSupportMail = "mailto:support@tallix.example.com?subject=Tall
 const char* const kWebSite = "https://www.tallix.example.com/";
 }  // namespace
 
-QString OpenDialogSpec::execute() const { return toolkit::dialogs().openFile(title, filter); }
+QString FileOpenDialog::execute() const { return toolkit::dialogs().openFile(title, filter); }
 
 // ---- construction ---------------------------------------------------------
 

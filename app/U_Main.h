@@ -36,7 +36,7 @@ public:
 };
 
 // A file-open dialog component: a title and a filter, run through the dialog service.
-struct OpenDialogSpec {
+struct FileOpenDialog {
     QString title;
     QString filter;
     // The chosen file, or empty text when cancelled.
@@ -135,6 +135,9 @@ public:
     // ---- state -----------------------------------------------------------
     QString UserName;
     int UserPermit = 0;
+    // The login name exactly as chosen at the last successful login (not
+    // trimmed, not shortened): the password change finds its row by it.
+    QString LoginName;
     QString SoftName;
     QString SoftVersion;
     QString RootCategory;
@@ -177,8 +180,8 @@ public:
     toolkit::GroupBar* RzGroupBar1;
     toolkit::GroupBarGroup* RzGroup1;
 
-    OpenDialogSpec OpenDialog1;
-    OpenDialogSpec OpenDialog2;
+    FileOpenDialog OpenDialog1;
+    FileOpenDialog OpenDialog2;
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -119,6 +119,7 @@ void TFrm_Login::Btn_okClick() {
     LoginOK = true;
     if (Frm_Main) {
         Frm_Main->UserName = name.trimmed().left(20);
+        Frm_Main->LoginName = name;
         Frm_Main->UserPermit = int(ADOQuery1->field(QStringLiteral("permit")).asInteger());
         Frm_Main->setStatusText(0, QStringLiteral(" UserName: ") + Frm_Main->UserName);
     }

@@ -1,11 +1,29 @@
 #include "toolkit/DataGrid.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 #include "toolkit/Guard.h"
 
 namespace toolkit {
+
+namespace {
+// Remembers the cell editor it made, so the grid can write it back when its
+// owner asks for the pending row to be posted.
+class EditorDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+        editor = w;
+        return w;
+    }
+    mutable QPointer<QWidget> editor;
+};
+}  // namespace
 
 RecordSetModel::RecordSetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -19,16 +37,32 @@ void RecordSetModel::setSource(RecordSource* source) {
         connect(source_, &RecordSource::aboutToReset, this, [this] { beginResetModel(); });
         connect(source_, &RecordSource::resetDone, this, [this] {
             refreshFieldMap();
+            pendingShown_ = editable_ && source_->inserting();
             endResetModel();
         });
-        connect(source_, &RecordSource::rowAboutToBeInserted, this,
-                [this](int row) { beginInsertRows(QModelIndex(), row, row); });
-        connect(source_, &RecordSource::rowInserted, this, [this](int) { endInsertRows(); });
+        connect(source_, &RecordSource::rowAboutToBeInserted, this, [this](int row) {
+            // The row being inserted was shown already: it stays where it is.
+            if (pendingShown_ && row == source_->recordCount()) {
+                posting_ = true;
+                pendingShown_ = false;
+                return;
+            }
+            beginInsertRows(QModelIndex(), row, row);
+        });
+        connect(source_, &RecordSource::rowInserted, this, [this](int row) {
+            if (!posting_) {
+                endInsertRows();
+                return;
+            }
+            posting_ = false;
+            if (!columns_.isEmpty()) emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1));
+        });
+        connect(source_, &RecordSource::editStateChanged, this, [this] { syncPendingRow(); });
         connect(source_, &RecordSource::rowAboutToBeRemoved, this,
                 [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
         connect(source_, &RecordSource::rowRemoved, this, [this](int) { endRemoveRows(); });
         connect(source_, &RecordSource::rowChanged, this, [this](int row) {
-            if (!columns_.isEmpty())
+            if (!columns_.isEmpty() && row >= 0 && row < rowCount())
                 emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1));
         });
         connect(source_, &RecordSource::labelsChanged, this, [this] {
@@ -38,10 +72,36 @@ void RecordSetModel::setSource(RecordSource* source) {
         connect(source_, &QObject::destroyed, this, [this] {
             beginResetModel();
             fieldOfColumn_.clear();
+            pendingShown_ = false;
             endResetModel();
         });
     }
+    pendingShown_ = editable_ && source_ && source_->inserting();
     endResetModel();
+}
+
+void RecordSetModel::setEditable(bool on) {
+    if (on == editable_) return;
+    beginResetModel();
+    editable_ = on;
+    pendingShown_ = editable_ && source_ && source_->inserting();
+    endResetModel();
+}
+
+void RecordSetModel::syncPendingRow() {
+    const bool show = editable_ && source_ && source_->inserting();
+    if (show == pendingShown_) return;
+    const int at = source_ ? source_->recordCount() : 0;
+    if (show) {
+        beginInsertRows(QModelIndex(), at, at);
+        pendingShown_ = true;
+        pendingTouched_ = false;
+        endInsertRows();
+    } else {
+        beginRemoveRows(QModelIndex(), at, at);
+        pendingShown_ = false;
+        endRemoveRows();
+    }
 }
 
 void RecordSetModel::refreshFieldMap() {
@@ -78,7 +138,7 @@ int RecordSetModel::sourceField(int column) const {
 
 int RecordSetModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !source_) return 0;
-    return source_->recordCount();
+    return source_->recordCount() + (pendingShown_ ? 1 : 0);
 }
 
 int RecordSetModel::columnCount(const QModelIndex& parent) const {
@@ -90,7 +150,7 @@ QVariant RecordSetModel::data(const QModelIndex& index, int role) const {
     const int field = sourceField(index.column());
     if (field < 0) return {};
     const bool check = columns_[index.column()].checkBox;
-    if (role == Qt::DisplayRole)
+    if (role == Qt::DisplayRole || (role == Qt::EditRole && editable_))
         return check ? QVariant() : QVariant(source_->textAt(index.row(), field));
     if (role == Qt::CheckStateRole && check)
         return source_->valueAt(index.row(), field).toBool() ? Qt::Checked : Qt::Unchecked;
@@ -107,7 +167,22 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation o, int role) co
 
 Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (editable_ && sourceField(index.column()) >= 0 && !columns_[index.column()].checkBox)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!editable_ || role != Qt::EditRole || !index.isValid() || !source_) return false;
+    const int field = sourceField(index.column());
+    if (field < 0 || columns_[index.column()].checkBox) return false;
+    // Leaving a cell unchanged must not put its row into editing.
+    if (value.toString() == source_->textAt(index.row(), field)) return true;
+    const bool pending = isPendingRow(index.row());
+    if (!guarded([&] { source_->setValueAt(index.row(), field, value); })) return false;
+    if (pending) pendingTouched_ = true;
+    return true;
 }
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetModel(this)) {
@@ -124,11 +199,79 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& cur) {
                 if (syncing_ || !cur.isValid() || !model_->source()) return;
+                // The row being inserted is not stored yet: there is no row to move to.
+                if (model_->isPendingRow(cur.row())) return;
+                // Leaving a new row nothing was typed into drops it, as leaving
+                // an untouched row should leave the table as it was.
+                dropUntouchedRow();
                 syncing_ = true;
                 // Moving posts a pending edit, which the engine may refuse.
-                guarded([&] { model_->source()->setCurrentRow(cur.row()); });
+                const bool moved = guarded([&] { model_->source()->setCurrentRow(cur.row()); });
                 syncing_ = false;
+                if (moved || !model_->editable()) return;
+                // The refused row is still pending: put the cursor back on it.
+                if (model_->showsPendingRow()) showPendingRow();
+                else followSource(model_->source()->currentRow());
             });
+}
+
+void DataGrid::setEditable(bool on) {
+    if (on && !dynamic_cast<EditorDelegate*>(itemDelegate())) setItemDelegate(new EditorDelegate(this));
+    model_->setEditable(on);
+    setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                             QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
+                       : QAbstractItemView::NoEditTriggers);
+    if (on) showPendingRow();
+}
+
+QWidget* DataGrid::openEditor() const {
+    auto* d = dynamic_cast<EditorDelegate*>(itemDelegate());
+    return d && state() == QAbstractItemView::EditingState ? d->editor.data() : nullptr;
+}
+
+bool DataGrid::postPending() {
+    if (QWidget* ed = openEditor()) {
+        commitData(ed);
+        closeEditor(ed, QAbstractItemDelegate::NoHint);
+    }
+    RecordSource* src = model_->source();
+    if (!src || dropUntouchedRow()) return true;
+    return guarded([&] { src->postChanges(); });
+}
+
+bool DataGrid::dropUntouchedRow() {
+    RecordSource* src = model_->source();
+    if (!src || !model_->showsPendingRow() || model_->pendingRowTouched()) return false;
+    const bool was = syncing_;
+    syncing_ = true;
+    guarded([&] { src->cancelChanges(); });
+    syncing_ = was;
+    return true;
+}
+
+void DataGrid::cancelPending() {
+    if (QWidget* ed = openEditor()) closeEditor(ed, QAbstractItemDelegate::RevertModelCache);
+    if (RecordSource* src = model_->source()) guarded([&] { src->cancelChanges(); });
+}
+
+void DataGrid::showPendingRow() {
+    if (!model_->showsPendingRow() || model_->columnCount() == 0) return;
+    const QModelIndex idx = model_->index(model_->rowCount() - 1, qMax(0, currentIndex().column()));
+    syncing_ = true;
+    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(idx);
+    syncing_ = false;
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* e) {
+    // Escape outside a cell editor drops the row's pending change.
+    if (editable() && e->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState &&
+        model_->source() && model_->source()->changing()) {
+        cancelPending();
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }
 
 void DataGrid::setDataSource(DataSource* ds) {
@@ -146,6 +289,9 @@ void DataGrid::bind() {
         connect(src, &RecordSource::currentRowChanged, this, [this](int row) { followSource(row); });
         connect(src, &RecordSource::resetDone, this,
                 [this] { followSource(model_->source() ? model_->source()->currentRow() : -1); });
+        connect(src, &RecordSource::editStateChanged, this, [this] {
+            if (editable()) showPendingRow();
+        });
         followSource(src->currentRow());
     }
 }

@@ -21,6 +21,22 @@ public:
     virtual int currentRow() const = 0;       // -1 when empty or closed
     virtual void setCurrentRow(int row) = 0;  // moves the cursor
 
+    // Editing through a grid that allows it (DataGrid::setEditable). A record
+    // set that cannot be changed keeps these defaults.
+    virtual bool canModify() const { return false; }
+    // True while a new row, not yet posted, is being filled in; an editing
+    // grid shows it after the last row, at index recordCount().
+    virtual bool inserting() const { return false; }
+    // True while a row is being edited or inserted and not yet posted.
+    virtual bool changing() const { return false; }
+    // Sets one field of a row (recordCount() is the new row). A pending
+    // change of another row is posted first. Throws when refused.
+    virtual void setValueAt(int row, int field, const QVariant& v);
+    // Writes the pending change, if any; throws when refused.
+    virtual void postChanges() {}
+    // Drops the pending change, if any.
+    virtual void cancelChanges() {}
+
 signals:
     void aboutToReset();
     void resetDone();
@@ -31,6 +47,8 @@ signals:
     void rowChanged(int row);
     void currentRowChanged(int row);
     void labelsChanged();
+    // A change of the row being edited or inserted began, was posted or was dropped.
+    void editStateChanged();
 };
 
 // Binds grids (and detail record sets) to a record set.

@@ -46,6 +46,28 @@ FieldKind kindOfMetaType(int id) {
     }
 }
 
+// True when the statement text has an ORDER BY outside its quoted literals.
+bool hasOrderBy(const QString& sql) {
+    QString bare;
+    bare.reserve(sql.size());
+    QChar quote;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            bare += QLatin1Char(' ');
+            continue;
+        }
+        bare += c;
+    }
+    static const QRegularExpression re(QStringLiteral("\\border\\s+by\\b"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re.match(bare).hasMatch();
+}
+
 [[noreturn]] void fail(const QSqlQuery& q) { throw DbError(q.lastError().text()); }
 
 }  // namespace
@@ -200,8 +222,12 @@ void Query::runOpen() {
     QSqlQuery q(conn_->database());
     q.setForwardOnly(true);
     if (simple_) {
-        const QString keySql = QStringLiteral("select ") + conn_->dialect().rowKey(table_) +
-                               QStringLiteral(" from ") + table_ + rest_;
+        const QString key = conn_->dialect().rowKey(table_);
+        QString keySql = QStringLiteral("select ") + key + QStringLiteral(" from ") + table_ + rest_;
+        // Reading only the keys lets the engine walk any index that covers
+        // them, which would list the rows in that index's order. Without an
+        // order of its own the statement keeps the table's natural order.
+        if (!hasOrderBy(rest_)) keySql += QStringLiteral(" order by ") + key;
         if (!q.prepare(keySql)) fail(q);
         bindParams(q);
         if (!q.exec()) fail(q);
@@ -522,6 +548,8 @@ void Query::setDisplayLabel(const QString& fieldName, const QString& label) {
 QVariant Query::valueAt(int row, int field) const {
     if (field < 0 || field >= fields_.size()) return QVariant();
     if (row == cur_ && (state_ == State::Edit)) return buffer_.value(field);
+    // The row being inserted is shown after the last one.
+    if (state_ == State::Insert && row == recordCount()) return buffer_.value(field);
     const Row& r = rowAt(row);
     return r.value(field);
 }
@@ -552,6 +580,7 @@ void Query::append() {
     buffer_ = Row(fields_.size());
     modified_ = QVector<bool>(fields_.size(), false);
     state_ = State::Insert;
+    emit editStateChanged();
 }
 
 void Query::edit() {
@@ -566,6 +595,7 @@ void Query::edit() {
     buffer_.resize(fields_.size());
     modified_ = QVector<bool>(fields_.size(), false);
     state_ = State::Edit;
+    emit editStateChanged();
 }
 
 void Query::cancel() {
@@ -575,6 +605,7 @@ void Query::cancel() {
     buffer_.clear();
     modified_.clear();
     if (wasEdit && cur_ >= 0) emit rowChanged(cur_);
+    emit editStateChanged();
 }
 
 void Query::post() {
@@ -614,6 +645,7 @@ void Query::post() {
         eof_ = bof_ = false;
         emit rowInserted(at);
         emit currentRowChanged(cur_);
+        emit editStateChanged();
         return;
     }
     if (!cols.isEmpty()) {
@@ -632,6 +664,25 @@ void Query::post() {
     buffer_.clear();
     modified_.clear();
     emit rowChanged(cur_);
+    emit editStateChanged();
+}
+
+void Query::setValueAt(int row, int field, const QVariant& v) {
+    checkActive();
+    if (field < 0 || field >= fields_.size())
+        throw DbError(QStringLiteral("Field index %1 out of range").arg(field));
+    if (state_ == State::Insert && row == recordCount()) {
+        setCurrentValue(field, v);
+        emit rowChanged(row);
+        return;
+    }
+    if (row < 0 || row >= recordCount()) throw DbError(QStringLiteral("No such row"));
+    // Another row's pending change is written before this row is touched.
+    if (state_ == State::Insert || (state_ == State::Edit && row != cur_)) post();
+    if (row != cur_) setCurrentRow(row);
+    edit();
+    setCurrentValue(field, v);
+    emit rowChanged(row);
 }
 
 void Query::remove() {

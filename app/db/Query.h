@@ -116,6 +116,12 @@ public:
     QString textAt(int row, int field) const override;
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
+    bool canModify() const override { return active() && simple_; }
+    bool inserting() const override { return state_ == State::Insert; }
+    bool changing() const override { return state_ == State::Edit || state_ == State::Insert; }
+    void setValueAt(int row, int field, const QVariant& v) override;
+    void postChanges() override { post(); }
+    void cancelChanges() override { cancel(); }
 
     // Text form of a stored value, as grids and asString show it.
     static QString textOf(const QVariant& v, FieldKind kind);

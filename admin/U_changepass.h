@@ -1,0 +1,34 @@
+#pragma once
+// Lets the logged-in user, whatever their level, change their own password.
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/db/Query.h"
+
+class TFrm_ChangePass : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrm_ChangePass(QWidget* parent = nullptr);
+    ~TFrm_ChangePass() override;
+
+    void FormCreate();
+    void Btn_okClick();
+    void btn_exitClick();
+
+    // Shown when the logged-in user's row is no longer in table admin.
+    static QString noUserText(const QString& name);
+
+    QLabel* Label1;
+    QLineEdit* Edit_oldpass;
+    QLabel* Label2;
+    QLineEdit* Edit_newpass;
+    QLabel* Label3;
+    QLineEdit* Edit_pass;
+    QPushButton* Btn_ok;
+    QPushButton* btn_exit;
+    db::Query* Qry;
+};
+
+extern TFrm_ChangePass* Frm_ChangePass;

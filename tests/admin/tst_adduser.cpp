@@ -1,0 +1,292 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+#include "admin/U_adduser.h"
+#include "admin/Windows.h"
+#include "app/U_Main.h"
+#include "app/U_login.h"
+#include "tests/support/TestDb.h"
+#include "toolkit/Guard.h"
+#include "toolkit/Modal.h"
+#include "toolkit/ScriptedDialogs.h"
+
+using testsupport::TestDb;
+using toolkit::ScriptedDialogs;
+
+class TestAddUser : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> t;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<TFrm_Main> main;
+
+    // "username|password|permit" of every row of admin, in key order.
+    QStringList users() {
+        db::Query q(t->data()->Connection);
+        q.setSql("select * from admin order by id");
+        q.open();
+        QStringList out;
+        for (q.first(); !q.eof(); q.next())
+            out << q.asString("username") + "|" + q.asString("password") + "|" + q.asString("permit");
+        return out;
+    }
+    static QStringList nodes(const TFrm_AddUser& w) {
+        QStringList out;
+        for (int i = 0; i < w.TreeView1->topLevelItemCount(); ++i) out << w.TreeView1->topLevelItem(i)->text(0);
+        return out;
+    }
+    static void select(TFrm_AddUser& w, const QString& node) {
+        const auto found = w.TreeView1->findItems(node, Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        w.TreeView1->setCurrentItem(found.first());
+        w.TreeView1Click();
+    }
+    static void type(TFrm_AddUser& w, const QString& name, int permit, const QString& pass) {
+        w.Edit_username->setText(name);
+        w.ComboBox1->setCurrentIndex(permit);
+        if (permit < 0) w.ComboBox1->setEditText(QString());
+        w.Edit_pass->setText(pass);
+    }
+
+private slots:
+    void init() {
+        t = std::make_unique<TestDb>();
+        QVERIFY(t->ok());
+        dlg = std::make_unique<ScriptedDialogs>();
+        main = std::make_unique<TFrm_Main>();
+        t->openData();
+        registerAdminWindows();
+        QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
+    }
+    void cleanup() {
+        main.reset();
+        dlg.reset();
+        t.reset();
+    }
+
+    void onlySuperUsersGetTheWindow() {
+        int runs = 0;
+        toolkit::ScriptedModal modal([&](QDialog* d) {
+            ++runs;
+            auto* w = qobject_cast<TFrm_AddUser*>(d);
+            [&] {
+                QVERIFY(w);
+                QCOMPARE(w->windowTitle(), QString("Manage User"));
+                QCOMPARE(nodes(*w), QStringList({"Admin", "Tom"}));
+            }();
+            main->N29Click();  // a second request while it is open does nothing
+            return 0;
+        });
+        main->UserPermit = 1;
+        main->N29Click();
+        QCOMPARE(dlg->messages(), QStringList({"You Cant see the project!"}));
+        QCOMPARE(dlg->last()->title, QString("Warning"));
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Information);
+        QVERIFY(modal.shown.isEmpty());
+
+        dlg->clear();
+        main->UserPermit = 0;
+        main->N29Click();
+        QCOMPARE(modal.shown, QStringList({"TFrm_AddUser"}));
+        QCOMPARE(runs, 1);
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(!Frm_AddUser);  // destroyed after closing
+    }
+
+    void startsLockedAndAddUnlocks() {
+        TFrm_AddUser w;
+        for (QWidget* c : {(QWidget*)w.Edit_username, (QWidget*)w.ComboBox1, (QWidget*)w.Edit_pass,
+                           (QWidget*)w.Label1, (QWidget*)w.btn_save})
+            QVERIFY(!c->isEnabled());
+
+        dlg->answers = {QMessageBox::Yes};
+        w.ToolButton1Click();
+        QVERIFY(w.AddMode);
+        type(w, "Ann", 1, "pw");
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages(), QStringList({"Add succeed ,Are you continue"}));
+        QCOMPARE(dlg->last()->title, QString("success"));
+        QCOMPARE(dlg->last()->buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(users().last(), QString("Ann|pw|1"));
+        QCOMPARE(nodes(w), QStringList({"Admin", "Tom", "Ann"}));
+        // Yes: ready for the next user.
+        QVERIFY(w.Edit_username->text().isEmpty() && w.Edit_pass->text().isEmpty());
+        QVERIFY(w.ComboBox1->currentText().isEmpty());
+        QVERIFY(w.Edit_username->isEnabled() && w.btn_save->isEnabled());
+        QVERIFY(w.AddMode);
+
+        dlg->answers = {QMessageBox::No};
+        type(w, "Bob", 0, "");
+        w.btn_saveClick();
+        QVERIFY(!w.btn_save->isEnabled());
+        QVERIFY(w.Edit_username->isEnabled());  // the fields stay enabled
+        QCOMPARE(users().last(), QString("Bob||0"));
+
+        w.Button2Click();
+        QVERIFY(!w.AddMode);
+        QVERIFY(!w.Edit_username->isEnabled() && !w.Label3->isEnabled() && !w.btn_save->isEnabled());
+    }
+
+    void superUserSavedUntouchedStaysSuper() {
+        TFrm_AddUser w;
+        select(w, "Admin");
+        QCOMPARE(w.Edit_username->text(), QString("Admin"));
+        QCOMPARE(w.ComboBox1->currentIndex(), 0);
+        w.ToolButton2Click();
+        QVERIFY(!w.AddMode);
+        w.Edit_pass->setText("  new pass  ");
+        w.btn_saveClick();
+        QVERIFY(dlg->requests.isEmpty());
+        QCOMPARE(users().first(), QString("Admin|new pass|0"));
+        // Edit mode keeps its state after saving.
+        QCOMPARE(w.Edit_pass->text(), QString("  new pass  "));
+        QVERIFY(w.btn_save->isEnabled());
+
+        // Rename and demote through the same row.
+        select(w, "Tom");
+        w.ToolButton2Click();
+        w.Edit_username->setText(" Thomas ");
+        w.ComboBox1->setCurrentIndex(0);
+        w.btn_saveClick();
+        QCOMPARE(users(), QStringList({"Admin|new pass|0", "Thomas|Secret|0"}));
+        QCOMPARE(nodes(w), QStringList({"Admin", "Thomas"}));
+    }
+
+    void typedPermissionChoosesNothing() {
+        TFrm_AddUser w;
+        w.ToolButton1Click();
+        w.ComboBox1->setCurrentIndex(0);
+        w.Edit_username->setText("Cy");
+        // Typing over the chosen entry, even its own text, chooses no entry.
+        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_End);
+        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Backspace);
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString("户"));
+        QApplication::sendEvent(w.ComboBox1->lineEdit(), &key);
+        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w.ComboBox1->currentText(), QString("超级用户"));
+        QCOMPARE(w.ComboBox1->currentIndex(), -1);
+        w.btn_saveClick();
+        QCOMPARE(users().last(), QString("Cy||-1"));
+    }
+
+    void userWithoutPermissionLogsInAsCommonUser() {
+        {
+            TFrm_AddUser w;
+            w.ToolButton1Click();
+            type(w, "Dee", -1, "pw");
+            w.btn_saveClick();
+        }
+        QCOMPARE(users().last(), QString("Dee|pw|-1"));
+        TFrm_Login login;
+        login.show();
+        login.ComboBox1->setCurrentIndex(login.ComboBox1->findText("Dee"));
+        login.Edit2->setText("pw");
+        login.Btn_okClick();
+        QVERIFY(login.LoginOK);
+        QCOMPARE(main->UserName, QString("Dee"));
+        QCOMPARE(main->UserPermit, -1);
+        dlg->clear();
+        toolkit::ScriptedModal modal([](QDialog*) { return 0; });
+        main->N29Click();
+        QCOMPARE(dlg->messages(), QStringList({"You Cant see the project!"}));
+        QVERIFY(modal.shown.isEmpty());
+    }
+
+    void duplicateNamesRefusedTrimmed() {
+        QVERIFY(t->exec("insert into admin (username, password, permit) values (' Eve ', '', 1)"));
+        TFrm_AddUser w;
+        const QStringList before = users();
+        w.ToolButton1Click();
+        for (const QString& name : {QString("  Tom  "), QString("Eve")}) {
+            dlg->clear();
+            type(w, name, 1, "x");
+            w.btn_saveClick();
+            QCOMPARE(dlg->messages(), QStringList({"The username is exist ,Please change a username!"}));
+            QCOMPARE(dlg->last()->icon, toolkit::Icon::None);
+            QCOMPARE(w.Edit_username->text(), name);  // the window is unchanged
+        }
+        QCOMPARE(users(), before);
+        // Letter case makes another name.
+        dlg->clear();
+        type(w, "tom", 1, "x");
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages(), QStringList({"Add succeed ,Are you continue"}));
+    }
+
+    void deleteAskedAndAnsweredNo() {
+        TFrm_AddUser w;
+        select(w, "Tom");
+        const QStringList before = users();
+        dlg->answers = {QMessageBox::No};
+        w.ToolButton4Click();
+        QCOMPARE(dlg->messages(), QStringList({"Are sure delete the record?"}));
+        QCOMPARE(dlg->last()->title, QString("info"));
+        QCOMPARE(dlg->last()->buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(users(), before);
+        QCOMPARE(nodes(w), QStringList({"Admin", "Tom"}));
+
+        w.ToolButton4Click();  // Yes
+        QCOMPARE(users(), QStringList({"Admin||0"}));
+        QCOMPARE(nodes(w), QStringList({"Admin"}));
+        // The deleted user is gone: a second Delete or Save has nothing to act on.
+        dlg->clear();
+        w.ToolButton4Click();
+        w.ToolButton2Click();
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::noUserText(), TFrm_AddUser::noUserText()}));
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(users(), QStringList({"Admin||0"}));
+    }
+
+    void noUserSelectedWritesNothing() {
+        TFrm_AddUser w;
+        const QStringList before = users();
+        w.ToolButton4Click();
+        QCOMPARE(dlg->messages(), QStringList({"Select a user"}));
+        QCOMPARE(dlg->last()->title, QString("info"));
+        QCOMPARE(dlg->last()->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        // Typed in, but never chosen from the list.
+        dlg->clear();
+        w.ToolButton2Click();
+        type(w, "Zed", 1, "z");
+        w.btn_saveClick();
+        w.ToolButton4Click();
+        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::noUserText(), TFrm_AddUser::noUserText()}));
+        QCOMPARE(dlg->last()->title, QString("info"));
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(users(), before);
+    }
+
+    void refusedRowIsNotWritten() {
+        TFrm_AddUser w;
+        w.ToolButton1Click();
+        type(w, QString(51, 'n'), 1, "");
+        QVERIFY(!toolkit::guarded([&] { w.btn_saveClick(); }));
+        QCOMPARE(dlg->errors().size(), 1);
+        QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1"}));
+        // Nothing stays pending to be written by the next save.
+        type(w, "Fay", 1, "");
+        w.btn_saveClick();
+        QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1", "Fay||1"}));
+    }
+
+    void quotesInNames() {
+        TFrm_AddUser w;
+        w.ToolButton1Click();
+        type(w, "O'Neil", 1, "q");
+        w.btn_saveClick();
+        w.Button2Click();
+        select(w, "O'Neil");
+        QCOMPARE(w.Edit_pass->text(), QString("q"));
+        dlg->clear();
+        w.ToolButton1Click();
+        type(w, "O'Neil", 1, "q");
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages(), QStringList({"The username is exist ,Please change a username!"}));
+    }
+};
+
+QTEST_MAIN(TestAddUser)
+#include "tst_adduser.moc"
