@@ -196,6 +196,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
+    // Titles start where the values start, and a long one loses its end, not both ends.
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& cur) {
                 if (syncing_ || !cur.isValid() || !model_->source()) return;
