@@ -1,15 +1,14 @@
 #include "admin/U_About.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 #include <QShowEvent>
 #include <QUrl>
 
 #include "app/Artwork.h"
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 
 TFrm_About* Frm_About = nullptr;
@@ -116,8 +115,7 @@ TFrm_About::TFrm_About(QWidget* parent)
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
 }
 
 TFrm_About::~TFrm_About() {
@@ -126,7 +124,7 @@ TFrm_About::~TFrm_About() {
 
 void TFrm_About::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!e->spontaneous()) toolkit::guarded([this] { FormShow(); });
+    toolkit::formShowEachTime(e, [this] { FormShow(); });
 }
 
 void TFrm_About::FormShow() {

@@ -1,12 +1,11 @@
 #include "admin/U_adduser.h"
 
-#include <QGuiApplication>
 #include <QHeaderView>
-#include <QScreen>
 
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 
@@ -36,23 +35,14 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ToolBar1->setGeometry(0, 0, 391, 30);
-    auto button = [&](const QString& caption, const QString& icon) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setText(caption);
-        b->setIcon(toolkit::drawnIcon(icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setAutoRaise(true);
-        ToolBar1->addWidget(b);
-        return b;
-    };
     ToolBar1->addSeparator();
-    ToolButton1 = button(QStringLiteral("Add "), QStringLiteral("add"));
-    ToolButton2 = button(QStringLiteral("Edit"), QStringLiteral("edit"));
-    ToolButton4 = button(QStringLiteral("Delete"), QStringLiteral("delete"));
+    ToolButton1 = toolkit::addToolButton(ToolBar1, QStringLiteral("Add "), QStringLiteral("add"));
+    ToolButton2 = toolkit::addToolButton(ToolBar1, QStringLiteral("Edit"), QStringLiteral("edit"));
+    ToolButton4 = toolkit::addToolButton(ToolBar1, QStringLiteral("Delete"), QStringLiteral("delete"));
     ToolBar1->addSeparator();
-    ToolButton6 = button(QStringLiteral("Refresh"), QStringLiteral("refresh"));
+    ToolButton6 = toolkit::addToolButton(ToolBar1, QStringLiteral("Refresh"), QStringLiteral("refresh"));
     ToolBar1->addSeparator();
-    ToolButton7 = button(QStringLiteral("Exit"), QStringLiteral("exit"));
+    ToolButton7 = toolkit::addToolButton(ToolBar1, QStringLiteral("Exit"), QStringLiteral("exit"));
 
     TreeView1 = new QTreeWidget(this);
     TreeView1->setGeometry(0, 31, 150, 243 - 31);
@@ -119,16 +109,13 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
         ComboBox1->setEditText(text);
     });
 
-    auto on = [this](QAbstractButton* b, void (TFrm_AddUser::*handler)()) {
-        connect(b, &QAbstractButton::clicked, this, [this, handler] { toolkit::guarded([&] { (this->*handler)(); }); });
-    };
-    on(ToolButton1, &TFrm_AddUser::ToolButton1Click);
-    on(ToolButton2, &TFrm_AddUser::ToolButton2Click);
-    on(ToolButton4, &TFrm_AddUser::ToolButton4Click);
-    on(ToolButton6, &TFrm_AddUser::ToolButton6Click);
-    on(ToolButton7, &TFrm_AddUser::ToolButton7Click);
-    on(btn_save, &TFrm_AddUser::btn_saveClick);
-    on(Button2, &TFrm_AddUser::Button2Click);
+    toolkit::onClick(ToolButton1, this, &TFrm_AddUser::ToolButton1Click);
+    toolkit::onClick(ToolButton2, this, &TFrm_AddUser::ToolButton2Click);
+    toolkit::onClick(ToolButton4, this, &TFrm_AddUser::ToolButton4Click);
+    toolkit::onClick(ToolButton6, this, &TFrm_AddUser::ToolButton6Click);
+    toolkit::onClick(ToolButton7, this, &TFrm_AddUser::ToolButton7Click);
+    toolkit::onClick(btn_save, this, &TFrm_AddUser::btn_saveClick);
+    toolkit::onClick(Button2, this, &TFrm_AddUser::Button2Click);
     connect(TreeView1, &QTreeWidget::itemClicked, this,
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
 
@@ -137,8 +124,7 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
     Qry_add = new db::Query(Frm_Data->Connection, this);
     Qry_repeat = new db::Query(Frm_Data->Connection, this);
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     setEditing(false);
     btn_save->setEnabled(false);
     FormCreate();

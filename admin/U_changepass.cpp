@@ -1,12 +1,10 @@
 #include "admin/U_changepass.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 
 TFrm_ChangePass* Frm_ChangePass = nullptr;
@@ -40,8 +38,7 @@ TFrm_ChangePass::TFrm_ChangePass(QWidget* parent)
 
     Qry = new db::Query(Frm_Data->Connection, this);
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     FormCreate();
 }
 

@@ -1,14 +1,12 @@
 #include "admin/U_other.h"
 
-#include <QGuiApplication>
 #include <QHeaderView>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
-#include "toolkit/Icons.h"
 
 TFrm_Other* Frm_Other = nullptr;
 
@@ -32,20 +30,11 @@ TFrm_Other::TFrm_Other(QWidget* parent)
     ToolBar1 = new QToolBar(this);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto button = [&](const QString& caption, const QString& icon) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setText(caption);
-        b->setIcon(toolkit::drawnIcon(icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setAutoRaise(true);
-        ToolBar1->addWidget(b);
-        return b;
-    };
-    ToolButton1 = button(QStringLiteral("Add"), QStringLiteral("add"));
-    ToolButton3 = button(QStringLiteral("Delete"), QStringLiteral("delete"));
-    ToolButton5 = button(QStringLiteral("Refresh"), QStringLiteral("refresh"));
+    ToolButton1 = toolkit::addToolButton(ToolBar1, QStringLiteral("Add"), QStringLiteral("add"));
+    ToolButton3 = toolkit::addToolButton(ToolBar1, QStringLiteral("Delete"), QStringLiteral("delete"));
+    ToolButton5 = toolkit::addToolButton(ToolBar1, QStringLiteral("Refresh"), QStringLiteral("refresh"));
     ToolBar1->addSeparator();
-    ToolButton6 = button(QStringLiteral("Exit"), QStringLiteral("exit"));
+    ToolButton6 = toolkit::addToolButton(ToolBar1, QStringLiteral("Exit"), QStringLiteral("exit"));
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setDocumentMode(true);
@@ -79,16 +68,12 @@ TFrm_Other::TFrm_Other(QWidget* parent)
     lay->addWidget(ToolBar1);
     lay->addWidget(PageControl1, 1);
 
-    auto on = [this](QAbstractButton* b, void (TFrm_Other::*handler)()) {
-        connect(b, &QAbstractButton::clicked, this, [this, handler] { toolkit::guarded([&] { (this->*handler)(); }); });
-    };
-    on(ToolButton1, &TFrm_Other::ToolButton1Click);
-    on(ToolButton3, &TFrm_Other::ToolButton3Click);
-    on(ToolButton5, &TFrm_Other::ToolButton5Click);
-    on(ToolButton6, &TFrm_Other::ToolButton6Click);
+    toolkit::onClick(ToolButton1, this, &TFrm_Other::ToolButton1Click);
+    toolkit::onClick(ToolButton3, this, &TFrm_Other::ToolButton3Click);
+    toolkit::onClick(ToolButton5, this, &TFrm_Other::ToolButton5Click);
+    toolkit::onClick(ToolButton6, this, &TFrm_Other::ToolButton6Click);
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     FormCreate();
     connect(PageControl1, &QTabWidget::currentChanged, this,
             [this] { toolkit::guarded([this] { PageControl1Change(); }); });

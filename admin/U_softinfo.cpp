@@ -1,10 +1,8 @@
 #include "admin/U_softinfo.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 
 TFrm_Softinfo* Frm_Softinfo = nullptr;
@@ -38,8 +36,7 @@ TFrm_Softinfo::TFrm_Softinfo(QWidget* parent)
     connect(btn_ok, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { btn_okClick(); }); });
     connect(btn_exit, &QPushButton::clicked, this, [this] { btn_exitClick(); });
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     FormCreate();
 }
 

@@ -22,6 +22,12 @@ void linkContacts() {
     c->open();
 }
 
+// A field of the current row as text; a closed or empty list reads as empty text.
+QString currentText(db::Query* q, const QString& field) {
+    if (!q->active() || q->isEmpty() || q->fieldIndex(field) < 0) return QString();
+    return q->asString(field);
+}
+
 void openAllCustomers() {
     db::Query* q = Frm_Data->Qry_Cust;
     q->close();
@@ -61,7 +67,7 @@ void TFrm_Main::MyCustExecute() {
 
 void TFrm_Main::DelCustExecute() {
     db::Query* q = Frm_Data->Qry_Cust;
-    if (UserPermit != 0 && q->asString(QStringLiteral("F_User")) != UserName) {
+    if (UserPermit != 0 && currentText(q, QStringLiteral("F_User")) != UserName) {
         toolkit::dialogs().message(QStringLiteral("Not your customer，cant delete"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information);
         return;
@@ -69,7 +75,8 @@ void TFrm_Main::DelCustExecute() {
     if (!toolkit::dialogs().confirm(QStringLiteral("Are your sure delete this Customer"), QStringLiteral("Warning"),
                                     toolkit::Icon::Information))
         return;
-    const QString custId = q->asString(QStringLiteral("custid"));
+    const QString custId = currentText(q, QStringLiteral("custid"));
+    const bool wasOpen = q->active();
     try {
         db::TransactionGuard trans(*Frm_Data->Connection);
         q->remove();
@@ -82,8 +89,10 @@ void TFrm_Main::DelCustExecute() {
         // The guard has rolled back. The customer row may have left the
         // grid although it is still stored: read the list again so the user
         // sees what the database holds.
-        q->close();
-        q->open();
+        if (wasOpen) {
+            q->close();
+            q->open();
+        }
         return;
     }
     // The contact list still shows rows that the statement just deleted.
@@ -97,7 +106,7 @@ void TFrm_Main::DelCustExecute() {
 void TFrm_Main::DelContactExecute() {
     db::Query* c = Frm_Data->Qry_Contact;
     if (c->isEmpty()) return;
-    if (UserPermit != 0 && c->asString(QStringLiteral("F_User")) != UserName) {
+    if (UserPermit != 0 && currentText(c, QStringLiteral("F_User")) != UserName) {
         toolkit::dialogs().message(QStringLiteral("Not your contactor，cant delete"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information);
         return;

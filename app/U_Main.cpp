@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QUrl>
@@ -16,6 +14,7 @@
 #include "app/U_login.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/GroupBar.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
@@ -37,8 +36,7 @@ TFrm_Main::TFrm_Main(QWidget* parent) : QMainWindow(parent) {
     if (!Frm_Main) Frm_Main = this;
     setObjectName(QStringLiteral("Frm_Main"));
     resize(771, 471);
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     MdiArea = new QMdiArea(this);
     MdiArea->setBackground(QColor(0x80, 0x80, 0x80));
     setCentralWidget(MdiArea);
@@ -399,10 +397,7 @@ QString TFrm_Main::statusText(int panel) const {
 
 void TFrm_Main::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
-    if (!shown_ && !e->spontaneous()) {
-        shown_ = true;
-        toolkit::guarded([this] { FormShow(); });
-    }
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
 void TFrm_Main::LoadSoftInfo() {

@@ -1,14 +1,13 @@
 #include "app/U_login.h"
 
-#include <QGuiApplication>
 #include <QShowEvent>
-#include <QScreen>
 
 #include "app/Artwork.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 
 TFrm_Login::TFrm_Login(QWidget* parent)
@@ -50,8 +49,7 @@ TFrm_Login::TFrm_Login(QWidget* parent)
     connect(Btn_ok, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_okClick(); }); });
     connect(Btn_Exit, &QPushButton::clicked, this, [this] { Btn_ExitClick(); });
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     FormCreate();
 }
 
@@ -62,7 +60,7 @@ void TFrm_Login::FormCreate() {
 
 void TFrm_Login::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!e->spontaneous()) toolkit::guarded([this] { FormShow(); });
+    toolkit::formShowEachTime(e, [this] { FormShow(); });
 }
 
 void TFrm_Login::FormShow() {

@@ -1,9 +1,7 @@
 #include "app/U_splash.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "app/Artwork.h"
+#include "toolkit/Forms.h"
 
 TFrm_Splash::TFrm_Splash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -16,8 +14,7 @@ TFrm_Splash::TFrm_Splash(QWidget* parent)
     Label1->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     Label1->adjustSize();
     Label1->move(12, size.height() - Label1->height() - 10);
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
 }
 
 void TFrm_Splash::mousePressEvent(QMouseEvent*) { close(); }

@@ -1,9 +1,24 @@
 #pragma once
-// The benchmark database: 100,000 customers in 63 categories and 300,000
-// contacts, written into the data module's database in one transaction.
+// The benchmark database: a copy of the supplied one in a temporary folder,
+// then 100,000 customers in 63 categories and 300,000 contacts, written into
+// the data module's database in one transaction.
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
 #include "app/U_data.h"
 
 namespace bench {
+
+// Copies the supplied database into dir, writable; says on stderr when it cannot.
+inline bool copySuppliedDb(const QTemporaryDir& dir) {
+    if (!QFile::copy(QStringLiteral(TALLIX_SUPPLIED_DB), dir.filePath("custom.db"))) {
+        std::fprintf(stderr, "cannot copy %s\n", TALLIX_SUPPLIED_DB);
+        return false;
+    }
+    QFile(dir.filePath("custom.db")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return true;
+}
 
 inline void exec(TFrm_Data& d, const QString& sql) {
     d.Qry_Temp->setSql(sql);

@@ -3,7 +3,6 @@
 // until the grids have painted. Run by hand: build/bin/bench_browser
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -41,11 +40,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!QFile::copy(QStringLiteral(TALLIX_SUPPLIED_DB), dir.filePath("custom.db"))) {
-        std::fprintf(stderr, "cannot copy %s\n", TALLIX_SUPPLIED_DB);
-        return 1;
-    }
-    QFile(dir.filePath("custom.db")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (!bench::copySuppliedDb(dir)) return 1;
     toolkit::ScriptedDialogs quiet;  // any failure is recorded, not shown
     registerCustomerWindows();
     TFrm_Main main;

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -27,11 +26,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!QFile::copy(QStringLiteral(TALLIX_SUPPLIED_DB), dir.filePath("custom.db"))) {
-        std::fprintf(stderr, "cannot copy %s\n", TALLIX_SUPPLIED_DB);
-        return 1;
-    }
-    QFile(dir.filePath("custom.db")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (!bench::copySuppliedDb(dir)) return 1;
     TFrm_Data d(dir.path());
     if (!d.DBConnected) return 1;
 

@@ -1,18 +1,18 @@
 #include "customers/U_AddContact.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QAbstractItemView>
 #include <QHBoxLayout>
-#include <QScreen>
 #include <QShowEvent>
 #include <QUrl>
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
+#include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 
@@ -70,16 +70,6 @@ constexpr int kLabelW = 60;
 
 int rowY(int row) { return kRow0 + row * kRowStep; }
 
-void fillById(db::Query* q, QComboBox* box, const QString& table) {
-    if (Frm_Main) Frm_Main->FillComboById(q, box, table);
-    else fillLookupCombo(q, box, table, QStringLiteral("id"));
-}
-
-void setBoxText(QComboBox* box, const QString& text) {
-    box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    box->setEditText(text);
-}
-
 // The first customer of that company name: its number as text, or empty text.
 QString custIdOf(const QString& company) {
     db::Query* t = Frm_Data->Qry_Temp;
@@ -131,14 +121,7 @@ TFrm_AddContact::TFrm_AddContact(QWidget* parent)
     Combo_Depart = combo(278, 2, kFieldR1);
     Label5 = label(QStringLiteral("E-mail"), kLabelX1, 3);
     Edit_Email = edit(kFieldX1, 3, kFieldR1);
-    {
-        QFont f = Edit_Email->font();
-        f.setUnderline(true);
-        Edit_Email->setFont(f);
-        QPalette p = Edit_Email->palette();
-        p.setColor(QPalette::Text, QColor(0, 0, 255));
-        Edit_Email->setPalette(p);
-    }
+    toolkit::styleAsLink(Edit_Email);
     Label6 = label(QStringLiteral("Address"), kLabelX1, 4);
     Edit_Address = edit(kFieldX1, 4, 290);
     Edit_PostCode = edit(296, 4, kFieldR1);
@@ -176,28 +159,23 @@ TFrm_AddContact::TFrm_AddContact(QWidget* parent)
     Btn_Exit->setAutoDefault(false);
     Btn_Exit->setIcon(toolkit::drawnIcon(QStringLiteral("exit")));
 
-    QWidget* order[] = {Edit_Name,    CB_Main,   Combo_Cust, Combo_Zw,    Combo_Depart,
-                        Edit_Email,   Edit_Address, Edit_PostCode, Edit_Tel, Edit_Mobile,
-                        Edit_HomeTel, Edit_Fax,  DateTimePicker1->Check, DateTimePicker1->Edit, Memo1,
-                        Btn_OK,       Btn_Exit,
-                        DBNavigator1->button(toolkit::Navigator::First),
-                        DBNavigator1->button(toolkit::Navigator::Prior),
-                        DBNavigator1->button(toolkit::Navigator::Next),
-                        DBNavigator1->button(toolkit::Navigator::Last)};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    toolkit::setTabOrder({Edit_Name, CB_Main, Combo_Cust, Combo_Zw, Combo_Depart, Edit_Email, Edit_Address,
+                          Edit_PostCode, Edit_Tel, Edit_Mobile, Edit_HomeTel, Edit_Fax, DateTimePicker1->Check,
+                          DateTimePicker1->Edit, Memo1, Btn_OK, Btn_Exit,
+                          DBNavigator1->button(toolkit::Navigator::First),
+                          DBNavigator1->button(toolkit::Navigator::Prior),
+                          DBNavigator1->button(toolkit::Navigator::Next),
+                          DBNavigator1->button(toolkit::Navigator::Last)});
 
     connect(Btn_OK, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_OKClick(); }); });
     connect(Btn_Exit, &QPushButton::clicked, this, [this] { Btn_ExitClick(); });
     connect(DBNavigator1, &toolkit::Navigator::clicked, this,
             [this] { toolkit::guarded([this] { DBNavigator1Click(); }); });
     // Only the user's own choice of company brings its address along.
-    auto companyChanged = [this] { toolkit::guarded([this] { Combo_CustChange(); }); };
-    connect(Combo_Cust, &QComboBox::activated, this, companyChanged);
-    connect(Combo_Cust->lineEdit(), &QLineEdit::textEdited, this, companyChanged);
+    toolkit::onUserChange(Combo_Cust, this, [this] { Combo_CustChange(); });
     Edit_Email->installEventFilter(this);
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
 }
 
 TFrm_AddContact::~TFrm_AddContact() {
@@ -206,10 +184,7 @@ TFrm_AddContact::~TFrm_AddContact() {
 
 void TFrm_AddContact::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!e->spontaneous() && !shown_) {
-        shown_ = true;
-        toolkit::guarded([this] { FormShow(); });
-    }
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
 bool TFrm_AddContact::eventFilter(QObject* watched, QEvent* event) {
@@ -229,7 +204,7 @@ void TFrm_AddContact::FormShow() {
         // The new contact is meant for the current customer.
         db::Query* c = Frm_Data->Qry_Cust;
         const bool some = c->active() && c->currentRow() >= 0;
-        setBoxText(Combo_Cust, some ? c->field(QStringLiteral("Company")).asString() : QString());
+        toolkit::setBoxText(Combo_Cust, some ? c->field(QStringLiteral("Company")).asString() : QString());
         Edit_Address->setText(some ? c->field(QStringLiteral("Address")).asString() : QString());
         Edit_PostCode->setText(some ? c->field(QStringLiteral("PostCode")).asString() : QString());
         setWindowTitle(QStringLiteral("Add Contactor"));
@@ -252,7 +227,7 @@ void TFrm_AddContact::FormShow() {
     for (s->first(); !s->eof(); s->next()) names << s->field(QStringLiteral("Company")).asString().trimmed();
     Combo_Cust->clear();
     Combo_Cust->addItems(names);
-    setBoxText(Combo_Cust, shown);
+    toolkit::setBoxText(Combo_Cust, shown);
     Edit_Name->setFocus();
 }
 
@@ -273,9 +248,9 @@ void TFrm_AddContact::LoadContact() {
     auto text = [q](const char* name) { return q->field(QString::fromLatin1(name)).asString(); };
     Edit_Name->setText(text("Name"));
     CB_Main->setChecked(q->field(QStringLiteral("Main")).asBoolean());
-    setBoxText(Combo_Zw, text("Position"));
-    setBoxText(Combo_Cust, text("Company"));
-    setBoxText(Combo_Depart, text("Department"));
+    toolkit::setBoxText(Combo_Zw, text("Position"));
+    toolkit::setBoxText(Combo_Cust, text("Company"));
+    toolkit::setBoxText(Combo_Depart, text("Department"));
     Edit_Email->setText(text("Email"));
     Edit_Address->setText(text("Address"));
     Edit_PostCode->setText(text("PostCode"));
@@ -289,8 +264,7 @@ void TFrm_AddContact::LoadContact() {
     if (birthday.isValid()) DateTimePicker1->setDate(birthday.date());
     else DateTimePicker1->setChecked(false);
 
-    if (Frm_Main && Frm_Main->UserPermit != 0 && text("F_User") != Frm_Main->UserName)
-        Btn_OK->setEnabled(false);
+    if (ownedByAnother(text("F_User"))) Btn_OK->setEnabled(false);
 }
 
 void TFrm_AddContact::Btn_OKClick() {
@@ -319,7 +293,7 @@ void TFrm_AddContact::Btn_OKClick() {
         if (!q->active() || q->currentRow() < 0) return;
         q->edit();
     }
-    try {
+    postOrCancel(q, [&] {
         auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
         set("Name", Edit_Name->text());
         if (!adding) set("Main", CB_Main->isChecked());
@@ -339,12 +313,7 @@ void TFrm_AddContact::Btn_OKClick() {
         if (DateTimePicker1->checked()) set("Birthday", DateTimePicker1->date());
         // The owner, so that its user may later edit and delete it.
         if (adding && Frm_Main) set("F_User", Frm_Main->UserName);
-        q->post();
-    } catch (...) {
-        // A refused row must not linger half-made in the shared list.
-        q->cancel();
-        throw;
-    }
+    });
 
     if (adding) {
         ClearEdits();

@@ -10,6 +10,7 @@
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
 #include "customers/U_tree.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 #include "toolkit/WaitCursor.h"
@@ -214,9 +215,7 @@ void TFrm_Custom::FormCreate() {
 
 void TFrm_Custom::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (shown_ || e->spontaneous()) return;
-    shown_ = true;
-    toolkit::guarded([this] { FormShow(); });
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
 void TFrm_Custom::FormShow() {

@@ -1,9 +1,7 @@
 #include "customers/U_S_Cust.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPointer>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "app/U_data.h"
@@ -11,6 +9,7 @@
 #include "customers/U_Custom.h"
 #include "customers/U_tree.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 #include "toolkit/Modal.h"
@@ -192,7 +191,7 @@ TFrm_S_Cust::TFrm_S_Cust(QWidget* parent)
     connect(btn_exit, &QPushButton::clicked, this, [this] { btn_exitClick(); });
     connect(Btn_Lookup, &QToolButton::clicked, this, [this] { toolkit::guarded([this] { Btn_LookupClick(); }); });
 
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     toolkit::guarded([this] { FormCreate(); });
 }
 
@@ -213,7 +212,7 @@ void TFrm_S_Cust::FormCreate() {
 
 void TFrm_S_Cust::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!e->spontaneous()) toolkit::guarded([this] { FormShow(); });
+    toolkit::formShowEachTime(e, [this] { FormShow(); });
 }
 
 void TFrm_S_Cust::FormShow() { ClearConditions(); }

@@ -2,17 +2,17 @@
 
 #include <QDate>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 #include <QUrl>
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/SqlText.h"
+#include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
 #include "customers/U_tree.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 #include "toolkit/Modal.h"
@@ -30,27 +30,6 @@ constexpr int kLabelX2 = 340, kFieldX2 = 410, kFieldW2 = 240;
 constexpr int kLabelW = 66;
 
 int rowY(int row) { return kRow0 + row * kRowStep; }
-
-// An address field: blue underlined type, opened by a double-click.
-void styleAsLink(QLineEdit* e) {
-    QFont f = e->font();
-    f.setUnderline(true);
-    e->setFont(f);
-    QPalette p = e->palette();
-    p.setColor(QPalette::Text, QColor(0, 0, 255));
-    e->setPalette(p);
-}
-
-void fillById(db::Query* q, QComboBox* box, const QString& table) {
-    if (Frm_Main) Frm_Main->FillComboById(q, box, table);
-    else fillLookupCombo(q, box, table, QStringLiteral("id"));
-}
-
-// Shows text in an editable box, selecting the item that reads the same.
-void setBoxText(QComboBox* box, const QString& text) {
-    box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    box->setEditText(text);
-}
 
 // Selects the item at a remembered position; -1 or beyond the list leaves the box empty.
 void selectRemembered(QComboBox* box, int at) {
@@ -128,11 +107,11 @@ TFrm_AddCust::TFrm_AddCust(QWidget* parent)
     Edit_Income = edit(kFieldX1, 5, kFieldW1);
     Label8 = label(QStringLiteral("Email"), kLabelX2, 5);
     Edit_Email = edit(kFieldX2, 5, kFieldW2);
-    styleAsLink(Edit_Email);
+    toolkit::styleAsLink(Edit_Email);
 
     Label9 = label(QStringLiteral("Url"), kLabelX1, 6);
     Edit_Url = edit(kFieldX1, 6, kFieldW1);
-    styleAsLink(Edit_Url);
+    toolkit::styleAsLink(Edit_Url);
     Label12 = label(QStringLiteral("ComeFrom"), kLabelX2, 6);
     Combo_From = combo(kFieldX2, 6, kFieldW2);
 
@@ -163,14 +142,13 @@ TFrm_AddCust::TFrm_AddCust(QWidget* parent)
     Bit_Exit->setIcon(toolkit::drawnIcon(QStringLiteral("exit")));
     Btn_OK->setIcon(toolkit::drawnIcon(QStringLiteral("save")));
 
-    QWidget* order[] = {Edit_Com,   Combo_Type, Edit_Category, Btn_Lookup, Combo_Country, Combo_Province,
-                        Edit_City,  Edit_Address, Edit_Zip,    Edit_tel,   Edit_Fax,      Edit_Income,
-                        Edit_Email, Edit_Url,   Combo_From,    Memo1,      Btn_OK,        Bit_Exit,
-                        DBNavigator1->button(toolkit::Navigator::First),
-                        DBNavigator1->button(toolkit::Navigator::Prior),
-                        DBNavigator1->button(toolkit::Navigator::Next),
-                        DBNavigator1->button(toolkit::Navigator::Last), Btn_Add};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    toolkit::setTabOrder({Edit_Com, Combo_Type, Edit_Category, Btn_Lookup, Combo_Country, Combo_Province,
+                          Edit_City, Edit_Address, Edit_Zip, Edit_tel, Edit_Fax, Edit_Income, Edit_Email,
+                          Edit_Url, Combo_From, Memo1, Btn_OK, Bit_Exit,
+                          DBNavigator1->button(toolkit::Navigator::First),
+                          DBNavigator1->button(toolkit::Navigator::Prior),
+                          DBNavigator1->button(toolkit::Navigator::Next),
+                          DBNavigator1->button(toolkit::Navigator::Last), Btn_Add});
 
     Qry_Repeat = new db::Query(Frm_Data ? Frm_Data->Connection : nullptr, this);
 
@@ -183,22 +161,15 @@ TFrm_AddCust::TFrm_AddCust(QWidget* parent)
 
     // The remembered choices follow what the user does, not what the dialog
     // itself puts into the boxes.
-    const std::pair<QComboBox*, void (TFrm_AddCust::*)()> boxes[] = {
-        {Combo_Country, &TFrm_AddCust::Combo_CountryChange},
-        {Combo_Province, &TFrm_AddCust::Combo_ProvinceChange},
-        {Combo_Type, &TFrm_AddCust::Combo_TypeChange},
-        {Combo_From, &TFrm_AddCust::Combo_FromChange}};
-    for (const auto& [box, handler] : boxes) {
-        auto run = [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); };
-        connect(box, &QComboBox::activated, this, run);
-        connect(box->lineEdit(), &QLineEdit::textEdited, this, run);
-    }
+    toolkit::onUserChange(Combo_Country, this, [this] { Combo_CountryChange(); });
+    toolkit::onUserChange(Combo_Province, this, [this] { Combo_ProvinceChange(); });
+    toolkit::onUserChange(Combo_Type, this, [this] { Combo_TypeChange(); });
+    toolkit::onUserChange(Combo_From, this, [this] { Combo_FromChange(); });
 
     Edit_Email->installEventFilter(this);
     Edit_Url->installEventFilter(this);
 
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
 }
 
 TFrm_AddCust::~TFrm_AddCust() {
@@ -207,10 +178,7 @@ TFrm_AddCust::~TFrm_AddCust() {
 
 void TFrm_AddCust::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!e->spontaneous() && !shown_) {
-        shown_ = true;
-        toolkit::guarded([this] { FormShow(); });
-    }
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
 bool TFrm_AddCust::eventFilter(QObject* watched, QEvent* event) {
@@ -263,11 +231,11 @@ void TFrm_AddCust::LoadCustomer() {
     }
     auto text = [q](const char* name) { return q->field(QString::fromLatin1(name)).asString(); };
     Edit_Com->setText(text("Company"));
-    setBoxText(Combo_Type, text("CustType"));
+    toolkit::setBoxText(Combo_Type, text("CustType"));
     CategoryCode = text("Category");
-    setBoxText(Combo_Country, text("Country"));
-    setBoxText(Combo_From, text("From"));
-    setBoxText(Combo_Province, text("Province"));
+    toolkit::setBoxText(Combo_Country, text("Country"));
+    toolkit::setBoxText(Combo_From, text("From"));
+    toolkit::setBoxText(Combo_Province, text("Province"));
     Edit_City->setText(text("City"));
     Edit_Address->setText(text("Address"));
     Edit_Zip->setText(text("PostCode"));
@@ -278,8 +246,7 @@ void TFrm_AddCust::LoadCustomer() {
     Edit_Email->setText(text("Email"));
     Memo1->setPlainText(text("Introduce"));
 
-    if (Frm_Main && Frm_Main->UserPermit != 0 && text("F_User") != Frm_Main->UserName)
-        Btn_OK->setEnabled(false);
+    if (ownedByAnother(text("F_User"))) Btn_OK->setEnabled(false);
 
     db::Query* t = Frm_Data->Qry_Temp;
     t->setSql(QStringLiteral("Select * from category where Code='") + db::esc(CategoryCode) +
@@ -336,14 +303,7 @@ void TFrm_AddCust::Btn_OKClick() {
         }
         if (!q->active()) q->open();
         q->append();
-        try {
-            setColumns(q, true);
-            q->post();
-        } catch (...) {
-            // A refused row must not linger half-made in the shared list.
-            q->cancel();
-            throw;
-        }
+        postOrCancel(q, [&] { setColumns(q, true); });
         ClearEdits();
         Edit_Com->setFocus();
         // The browser's record count would otherwise lag behind the list.
@@ -354,13 +314,7 @@ void TFrm_AddCust::Btn_OKClick() {
     // Editing needs a current customer; without one the button is disabled.
     if (!q->active() || q->currentRow() < 0) return;
     q->edit();
-    try {
-        setColumns(q, false);
-        q->post();
-    } catch (...) {
-        q->cancel();
-        throw;
-    }
+    postOrCancel(q, [&] { setColumns(q, false); });
     accept();
 }
 

@@ -1,7 +1,5 @@
 #include "customers/U_tree.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "app/U_Main.h"
@@ -11,6 +9,7 @@
 #include "customers/U_S_Cust.h"
 #include "customers/U_addcust.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
 
@@ -153,23 +152,20 @@ TFrm_Tree::TFrm_Tree(QWidget* parent)
     BitBtn2->setGeometry(368, 160, 80, 28);
     BitBtn2->setAutoDefault(false);
 
-    auto on = [this](QAbstractButton* b, void (TFrm_Tree::*handler)()) {
-        connect(b, &QAbstractButton::clicked, this, [this, handler] { toolkit::guarded([this, handler] { (this->*handler)(); }); });
-    };
-    on(tb_add, &TFrm_Tree::tb_addClick);
-    on(tb_edit, &TFrm_Tree::tb_editClick);
-    on(tb_del, &TFrm_Tree::tb_delClick);
-    on(tb_result, &TFrm_Tree::tb_resultClick);
-    on(ToolButton1, &TFrm_Tree::ToolButton1Click);
-    on(tb_close, &TFrm_Tree::tb_closeClick);
-    on(btn_save, &TFrm_Tree::btn_saveClick);
-    on(BitBtn2, &TFrm_Tree::BitBtn2Click);
+    toolkit::onClick(tb_add, this, &TFrm_Tree::tb_addClick);
+    toolkit::onClick(tb_edit, this, &TFrm_Tree::tb_editClick);
+    toolkit::onClick(tb_del, this, &TFrm_Tree::tb_delClick);
+    toolkit::onClick(tb_result, this, &TFrm_Tree::tb_resultClick);
+    toolkit::onClick(ToolButton1, this, &TFrm_Tree::ToolButton1Click);
+    toolkit::onClick(tb_close, this, &TFrm_Tree::tb_closeClick);
+    toolkit::onClick(btn_save, this, &TFrm_Tree::btn_saveClick);
+    toolkit::onClick(BitBtn2, this, &TFrm_Tree::BitBtn2Click);
     connect(TreeView1, &QTreeWidget::itemClicked, this,
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
     connect(TreeView1, &QTreeWidget::itemDoubleClicked, this,
             [this] { toolkit::guarded([this] { TreeView1DblClick(); }); });
 
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    toolkit::centreOnScreen(this);
     toolkit::guarded([this] { FormCreate(); });
 }
 

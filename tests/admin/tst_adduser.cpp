@@ -6,29 +6,19 @@
 #include "admin/Windows.h"
 #include "app/U_Main.h"
 #include "app/U_login.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestAddUser : public QObject {
+class TestAddUser : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     // "username|password|permit" of every row of admin, in key order.
     QStringList users() {
-        db::Query q(t->data()->Connection);
-        q.setSql("select * from admin order by id");
-        q.open();
+        const auto q = t->select("select * from admin order by id");
         QStringList out;
-        for (q.first(); !q.eof(); q.next())
-            out << q.asString("username") + "|" + q.asString("password") + "|" + q.asString("permit");
+        for (q->first(); !q->eof(); q->next())
+            out << q->asString("username") + "|" + q->asString("password") + "|" + q->asString("permit");
         return out;
     }
     static QStringList nodes(const TFrm_AddUser& w) {
@@ -51,19 +41,11 @@ class TestAddUser : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         registerAdminWindows();
         QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void onlySuperUsersGetTheWindow() {
         int runs = 0;

@@ -4,26 +4,15 @@
 #include "admin/Windows.h"
 #include "app/U_Main.h"
 #include "app/U_login.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestChangePass : public QObject {
+class TestChangePass : public QObject, testsupport::AppFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
-
     QString passwordOf(const QString& name) {
-        db::Query q(t->data()->Connection);
-        q.setSql("select * from admin where username='" + name + "'");
-        q.open();
-        return q.isEmpty() ? QString("<none>") : q.asString("password");
+        return t->text("select * from admin where username='" + name + "'", "password");
     }
     // Logs in through the login dialog, as the program does.
     bool login(const QString& name, const QString& pass) {
@@ -42,11 +31,7 @@ class TestChangePass : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         registerAdminWindows();
         QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
         // A name stored with blanks: found by the name exactly as chosen at login.
@@ -54,11 +39,7 @@ private slots:
         QVERIFY(login("Tom", "Secret"));
         QCOMPARE(main->LoginName, QString("Tom"));
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void windowAsOpenedByTheMenu() {
         toolkit::ScriptedModal modal([&](QDialog* d) {

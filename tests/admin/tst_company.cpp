@@ -5,29 +5,19 @@
 #include "admin/Windows.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
-
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
 
 // The own company's details and the About window that shows its name.
-class TestCompany : public QObject {
+class TestCompany : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     // The stored row, read afresh: Company|Regname|Address|Postcode|tel|fax.
     QString stored() {
-        db::Query q(t->data()->Connection);
-        q.setSql("select * from info");
-        q.open();
+        const auto q = t->select("select * from info");
         QStringList out;
-        for (const char* f : {"Company", "Regname", "Address", "Postcode", "tel", "fax"}) out << q.asString(f);
+        for (const char* f : {"Company", "Regname", "Address", "Postcode", "tel", "fax"}) out << q->asString(f);
         return out.join('|');
     }
     // Opens About through the Help menu and returns what its memo showed.
@@ -43,18 +33,10 @@ class TestCompany : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         registerAdminWindows();
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void detailsTrimmedAndShownInAbout() {
         QCOMPARE(aboutShows(), QString("Example Trading Co."));

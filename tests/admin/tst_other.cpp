@@ -7,26 +7,16 @@
 #include "admin/Windows.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestOther : public QObject {
+class TestOther : public QObject, testsupport::AppFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
-
     QStringList names(const QString& table) {
-        db::Query q(t->data()->Connection);
-        q.setSql("select * from " + table + " order by id");
-        q.open();
+        const auto q = t->select("select * from " + table + " order by id");
         QStringList out;
-        for (q.first(); !q.eof(); q.next()) out << q.asString("name");
+        for (q->first(); !q->eof(); q->next()) out << q->asString("name");
         return out;
     }
     static QStringList items(const QComboBox& c) {
@@ -64,18 +54,10 @@ class TestOther : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         registerAdminWindows();
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void pagesShowTheirTables() {
         toolkit::ScriptedModal modal([&](QDialog* d) {

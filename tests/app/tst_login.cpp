@@ -4,18 +4,10 @@
 #include "app/U_login.h"
 #include "app/Startup.h"
 #include <QTimer>
-#include "tests/support/TestDb.h"
-#include "toolkit/ScriptedDialogs.h"
+#include "tests/support/AppFixture.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestLogin : public QObject {
+class TestLogin : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<TFrm_Main> main;
-    std::unique_ptr<ScriptedDialogs> dlg;
 
     // Shows a fresh login window the way the program does (FormShow runs).
     std::unique_ptr<TFrm_Login> showLogin() {
@@ -30,21 +22,13 @@ class TestLogin : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
         QVERIFY(t->exec("insert into admin (username, password, permit) values "
                         "('  ABCDEFGHIJKLMNOPQRSTUVWXY  ', 'x', 2)"));
         QVERIFY(t->exec("insert into admin (username, password, permit) values ('O''Neil', '', 1)"));
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void listsUsersAndPreselectsRemembered() {
         auto l = showLogin();

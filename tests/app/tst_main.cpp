@@ -10,14 +10,11 @@
 
 #include "app/U_Main.h"
 #include "app/U_login.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GroupBar.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
 using toolkit::ScriptedModal;
 
 // Stands in for a window of another folder; remembers how it was made.
@@ -40,12 +37,8 @@ public:
     using QWidget::QWidget;
 };
 
-class TestMain : public QObject {
+class TestMain : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     QAction* menuItem(const QString& name) { return main->findChild<QAction*>(name); }
 
@@ -58,20 +51,11 @@ private slots:
     }
 
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
-        main->UserName = "Admin";
-        main->UserPermit = 0;
+        QVERIFY(start());
+        setUser("Admin", 0);
         StandIn::made = StandIn::destroyed = 0;
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void captionAndRootFromDatabaseAndConfig() {
         t->data()->ConfigIni->writeString("Config", "Category", "All Categories");

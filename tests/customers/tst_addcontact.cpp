@@ -6,38 +6,19 @@
 #include "customers/U_AddContact.h"
 #include "customers/U_Custom.h"
 #include "customers/Windows.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
 using toolkit::Navigator;
-using toolkit::ScriptedDialogs;
 
-class TestAddContact : public QObject {
+class TestAddContact : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     std::unique_ptr<TFrm_AddContact> open(int mode) {
         auto d = std::make_unique<TFrm_AddContact>();
         d->AddMode = mode;
         d->show();  // runs FormShow
         return d;
-    }
-    int count(const QString& sql) {
-        db::Query q(Frm_Data->Connection);
-        q.setSql(sql);
-        q.open();
-        return q.recordCount();
-    }
-    QVariant cell(const QString& sql, const QString& field) {
-        db::Query q(Frm_Data->Connection);
-        q.setSql(sql);
-        q.open();
-        return q.isEmpty() ? QVariant(QStringLiteral("<none>")) : q.field(field).value();
     }
     // Moves the shared customer list to the customer of that name.
     void goToCustomer(const QString& company) {
@@ -56,13 +37,8 @@ private slots:
     void initTestCase() { registerCustomerWindows(); }
 
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
-        main->UserName = "Admin";
-        main->UserPermit = 0;
+        QVERIFY(start());
+        setUser("Admin", 0);
         // CustID 1..4; two customers share the name Acme.
         QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values ('Acme', 'A Street', '111111')"));
         QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values ('Beta', 'B Street', '222222')"));
@@ -70,11 +46,7 @@ private slots:
         QVERIFY(t->exec("insert into custom (Company, Address, PostCode) values (' Spaced ', 'S', '444444')"));
         main->Cust_CustContactExecute();  // customers open, contacts follow them
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void addModeStartsFromCurrentCustomer() {
         goToCustomer("Beta");
@@ -123,15 +95,15 @@ private slots:
         d->Btn_OKClick();
         QVERIFY(dlg->requests.isEmpty());
         const QString bob = "select * from contact where Name='  Bob  '";  // stored as typed
-        QCOMPARE(count(bob), 1);
-        QCOMPARE(cell(bob, "CustID").toString(), QString("1"));
-        QCOMPARE(cell(bob, "Company").toString(), QString("Acme"));
-        QCOMPARE(cell(bob, "Position").toString(), QString(" Boss "));
-        QCOMPARE(cell(bob, "Tel").toString(), QString(" 12 "));
-        QCOMPARE(cell(bob, "Address").toString(), QString("B Street"));
-        QCOMPARE(cell(bob, "introduce").toString(), QString("likes tea"));
-        QCOMPARE(cell(bob, "F_User").toString(), QString("Admin"));
-        QVERIFY(cell(bob, "Birthday").isNull());
+        QCOMPARE(t->rowCount(bob), 1);
+        QCOMPARE(t->value(bob, "CustID").toString(), QString("1"));
+        QCOMPARE(t->value(bob, "Company").toString(), QString("Acme"));
+        QCOMPARE(t->value(bob, "Position").toString(), QString(" Boss "));
+        QCOMPARE(t->value(bob, "Tel").toString(), QString(" 12 "));
+        QCOMPARE(t->value(bob, "Address").toString(), QString("B Street"));
+        QCOMPARE(t->value(bob, "introduce").toString(), QString("likes tea"));
+        QCOMPARE(t->value(bob, "F_User").toString(), QString("Admin"));
+        QVERIFY(t->value(bob, "Birthday").isNull());
 
         // Stays open: personal fields emptied, the rest kept for the next one.
         QVERIFY(d->isVisible());
@@ -147,15 +119,15 @@ private slots:
         d->Btn_OKClick();
         QVERIFY(dlg->requests.isEmpty());
         const QString blank = "select * from contact where Name='   '";
-        QCOMPARE(count(blank), 1);
-        QCOMPARE(cell(blank, "CustID").toString(), QString(""));
+        QCOMPARE(t->rowCount(blank), 1);
+        QCOMPARE(t->value(blank, "CustID").toString(), QString(""));
 
         // A quote in the company name is text, not SQL.
         d->Edit_Name->setText("Ann");
         d->Combo_Cust->setEditText("O'Hara");
         d->Btn_OKClick();
         QVERIFY(dlg->errors().isEmpty());
-        QCOMPARE(count("select * from contact where Company='O''Hara'"), 1);
+        QCOMPARE(t->rowCount("select * from contact where Company='O''Hara'"), 1);
     }
 
     void newContactListedUnderCurrentCustomer() {
@@ -193,7 +165,7 @@ private slots:
             QCOMPARE(r.title, QString("Warning"));
             QCOMPARE(r.icon, toolkit::Icon::Information);
         }
-        QCOMPARE(count("select * from contact"), 0);
+        QCOMPARE(t->rowCount("select * from contact"), 0);
         QCOMPARE(d->Edit_Name->text(), QString("Dora"));  // input kept
         d.reset();
 
@@ -207,7 +179,7 @@ private slots:
         e->Btn_OKClick();
         QCOMPARE(dlg->messages(), QStringList({"Please select a company", "Name not null"}));
         QVERIFY(e->isVisible());
-        QCOMPARE(cell("select * from contact", "Company").toString(), QString("Acme"));
+        QCOMPARE(t->value("select * from contact", "Company").toString(), QString("Acme"));
     }
 
     void mainFlagPerMode() {
@@ -217,8 +189,8 @@ private slots:
         d->Edit_Name->setText("Chief");
         d->CB_Main->setChecked(true);
         d->Btn_OKClick();
-        QCOMPARE(cell("select * from contact where Name='Plain'", "Main").toBool(), false);
-        QCOMPARE(cell("select * from contact where Name='Chief'", "Main").toBool(), true);
+        QCOMPARE(t->value("select * from contact where Name='Plain'", "Main").toBool(), false);
+        QCOMPARE(t->value("select * from contact where Name='Chief'", "Main").toBool(), true);
         d.reset();
 
         main->Cust_CustContactExecute();  // Acme's contacts: Plain, Chief
@@ -228,7 +200,7 @@ private slots:
         QVERIFY(e->CB_Main->isChecked());
         e->CB_Main->setChecked(false);
         e->Btn_OKClick();
-        QCOMPARE(cell("select * from contact where Name='Chief'", "Main").toBool(), false);
+        QCOMPARE(t->value("select * from contact where Name='Chief'", "Main").toBool(), false);
     }
 
     void birthdayOnlyWhenChecked() {
@@ -246,22 +218,22 @@ private slots:
             e->Btn_OKClick();
             QVERIFY(!e->isVisible());  // a save closes it
         }
-        QCOMPARE(cell(fay, "Mobile").toString(), QString("999"));
-        QCOMPARE(cell(fay, "Birthday").toDateTime().date(), QDate(1980, 5, 6));
+        QCOMPARE(t->value(fay, "Mobile").toString(), QString("999"));
+        QCOMPARE(t->value(fay, "Birthday").toDateTime().date(), QDate(1980, 5, 6));
         {
             auto e = open(0);
             e->DateTimePicker1->Edit->setDate(QDate(1990, 1, 2));  // as the user picks it
             QVERIFY(e->DateTimePicker1->checked());
             e->Btn_OKClick();
         }
-        QCOMPARE(cell(fay, "Birthday").toDateTime().date(), QDate(1990, 1, 2));
+        QCOMPARE(t->value(fay, "Birthday").toDateTime().date(), QDate(1990, 1, 2));
 
         // Adding: written only when checked.
         auto d = open(1);
         d->Edit_Name->setText("Gus");
         d->DateTimePicker1->setDate(QDate(2000, 12, 31));
         d->Btn_OKClick();
-        QCOMPARE(cell("select * from contact where Name='Gus'", "Birthday").toDateTime().date(),
+        QCOMPARE(t->value("select * from contact where Name='Gus'", "Birthday").toDateTime().date(),
                  QDate(2000, 12, 31));
         QVERIFY(!d->DateTimePicker1->checked());  // cleared for the next one
     }
@@ -310,7 +282,7 @@ private slots:
         d->Edit_Fax->setText(QString(21, '9'));  // longer than the column
         d->Btn_OK->click();
         QCOMPARE(dlg->errors().size(), 1);
-        QCOMPARE(count("select * from contact"), 0);
+        QCOMPARE(t->rowCount("select * from contact"), 0);
         QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
         QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 0);
         QVERIFY(d->isVisible());
@@ -327,7 +299,7 @@ private slots:
         QVERIFY(e->isVisible());
         QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
         QCOMPARE(Frm_Data->Qry_Contact->asString("Name"), QString("Lee"));
-        QCOMPARE(count("select * from contact where Name='Lee'"), 1);
+        QCOMPARE(t->rowCount("select * from contact where Name='Lee'"), 1);
     }
 
     void editModeWithNoContactSavesNothing() {
@@ -337,7 +309,7 @@ private slots:
         e->Edit_Name->setText("Ghost");
         e->Combo_Cust->setEditText("Beta");
         e->Btn_OKClick();
-        QCOMPARE(count("select * from contact"), 0);
+        QCOMPARE(t->rowCount("select * from contact"), 0);
     }
 
     void emailDoubleClickWritesMail() {

@@ -8,39 +8,19 @@
 #include "customers/U_addcust.h"
 #include "customers/U_tree.h"
 #include "customers/Windows.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
 using toolkit::Navigator;
-using toolkit::ScriptedDialogs;
 
-class TestAddCust : public QObject {
+class TestAddCust : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     std::unique_ptr<TFrm_AddCust> open(int mode) {
         auto d = std::make_unique<TFrm_AddCust>();
         d->AddMode = mode;
         d->show();  // runs FormShow
         return d;
-    }
-    // A statement's row count and one value of its first row.
-    int count(const QString& sql) {
-        db::Query q(Frm_Data->Connection);
-        q.setSql(sql);
-        q.open();
-        return q.recordCount();
-    }
-    QString cell(const QString& sql, const QString& field) {
-        db::Query q(Frm_Data->Connection);
-        q.setSql(sql);
-        q.open();
-        return q.isEmpty() ? QStringLiteral("<none>") : q.field(field).asString();
     }
     // What the user does: pick an item of a box, or type into it.
     static void pick(QComboBox* box, int at) {
@@ -66,20 +46,11 @@ private slots:
     void initTestCase() { registerCustomerWindows(); }
 
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
-        main->UserName = "Admin";
-        main->UserPermit = 0;
+        QVERIFY(start());
+        setUser("Admin", 0);
         main->Cust_CustContactExecute();  // customers open, contacts follow them
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void addModeStoresTrimmedAndRefusesRepeat() {
         auto d = open(1);
@@ -104,16 +75,16 @@ private slots:
         QVERIFY(dlg->requests.isEmpty());
 
         const QString row = "select * from custom where Company='Acme Ltd'";
-        QCOMPARE(count(row), 1);
-        QCOMPARE(cell(row, "CustType"), QString("Distributor"));
-        QCOMPARE(cell(row, "Country"), QString("United States"));
-        QCOMPARE(cell(row, "Province"), QString("Bavaria"));
-        QCOMPARE(cell(row, "City"), QString("Munich"));
-        QCOMPARE(cell(row, "PostCode"), QString("8000"));
-        QCOMPARE(cell(row, "Email"), QString("a@acme.de"));
-        QCOMPARE(cell(row, "Introduce"), QString("  first line\nsecond  "));
-        QCOMPARE(cell(row, "F_User"), QString("Admin"));
-        QCOMPARE(cell(row, "Date"), QDate::currentDate().toString("yyyy-MM-dd"));
+        QCOMPARE(t->rowCount(row), 1);
+        QCOMPARE(t->text(row, "CustType"), QString("Distributor"));
+        QCOMPARE(t->text(row, "Country"), QString("United States"));
+        QCOMPARE(t->text(row, "Province"), QString("Bavaria"));
+        QCOMPARE(t->text(row, "City"), QString("Munich"));
+        QCOMPARE(t->text(row, "PostCode"), QString("8000"));
+        QCOMPARE(t->text(row, "Email"), QString("a@acme.de"));
+        QCOMPARE(t->text(row, "Introduce"), QString("  first line\nsecond  "));
+        QCOMPARE(t->text(row, "F_User"), QString("Admin"));
+        QCOMPARE(t->text(row, "Date"), QDate::currentDate().toString("yyyy-MM-dd"));
         // The shared list shows it at once, as its current row.
         QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 1);
         QCOMPARE(Frm_Data->Qry_Cust->asString("Company"), QString("Acme Ltd"));
@@ -131,7 +102,7 @@ private slots:
         QCOMPARE(dlg->messages(), QStringList({"Company repeat"}));
         QCOMPARE(dlg->last()->title, QString("Warning"));
         QCOMPARE(dlg->last()->icon, toolkit::Icon::Information);
-        QCOMPARE(count("select * from custom"), 1);
+        QCOMPARE(t->rowCount("select * from custom"), 1);
         QCOMPARE(d->Edit_City->text(), QString("Berlin"));
 
         // A quote in the name is text, not SQL.
@@ -141,14 +112,14 @@ private slots:
         d->Edit_Com->setText("O'Brien & Sons ");
         d->Btn_OKClick();
         QCOMPARE(dlg->messages(), QStringList({"Company repeat"}));
-        QCOMPARE(count("select * from custom where Company='O''Brien & Sons'"), 1);
+        QCOMPARE(t->rowCount("select * from custom where Company='O''Brien & Sons'"), 1);
 
         // Letter case does not make another company.
         dlg->clear();
         d->Edit_Com->setText("ACME LTD");
         d->Btn_OKClick();
         QCOMPARE(dlg->messages(), QStringList({"Company repeat"}));
-        QCOMPARE(count("select * from custom"), 2);
+        QCOMPARE(t->rowCount("select * from custom"), 2);
     }
 
     void blankNameRefused() {
@@ -159,7 +130,7 @@ private slots:
         QCOMPARE(dlg->messages(), QStringList({"Company not null"}));
         QCOMPARE(dlg->last()->title, QString("warning"));
         QCOMPARE(dlg->last()->icon, toolkit::Icon::Information);
-        QCOMPARE(count("select * from custom"), 0);
+        QCOMPARE(t->rowCount("select * from custom"), 0);
         QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
         QCOMPARE(d->Edit_tel->text(), QString("123"));
     }
@@ -235,7 +206,7 @@ private slots:
 
         d->Edit_Com->setText("Far East Trading");
         d->Btn_OKClick();
-        QCOMPARE(cell("select * from custom", "Category"), QString("0102"));
+        QCOMPARE(t->text("select * from custom", "Category"), QString("0102"));
         // The category stays for the next customer of this session ...
         QCOMPARE(d->Edit_Category->text(), QString("Shanghai"));
         QCOMPARE(d->CategoryCode, QString("0102"));
@@ -247,7 +218,7 @@ private slots:
         QCOMPARE(next->CategoryCode, QString("0102"));
         next->Edit_Com->setText("Second");
         next->Btn_OKClick();
-        QCOMPARE(cell("select * from custom where Company='Second'", "Category"), QString("0102"));
+        QCOMPARE(t->text("select * from custom where Company='Second'", "Category"), QString("0102"));
         next.reset();
 
         // Editing shows the category's name, looked up by the stored code.
@@ -294,16 +265,16 @@ private slots:
         QVERIFY(!d->isVisible());
         QCOMPARE(d->result(), int(QDialog::Accepted));
         const QString beta = "select * from custom where Fax='555'";
-        QCOMPARE(cell(beta, "Company"), QString(""));
-        QCOMPARE(cell(beta, "F_User"), QString("Admin"));
-        QCOMPARE(cell(beta, "Date"), QString("2001-02-03"));
-        QCOMPARE(count("select * from custom"), 3);
+        QCOMPARE(t->text(beta, "Company"), QString(""));
+        QCOMPARE(t->text(beta, "F_User"), QString("Admin"));
+        QCOMPARE(t->text(beta, "Date"), QString("2001-02-03"));
+        QCOMPARE(t->rowCount("select * from custom"), 3);
 
         Frm_Data->Qry_Cust->first();
         auto again = open(0);
         again->Edit_Com->setText("Gamma");
         again->Btn_OKClick();
-        QCOMPARE(count("select * from custom where Company='Gamma'"), 2);
+        QCOMPARE(t->rowCount("select * from custom where Company='Gamma'"), 2);
     }
 
     void editModeOnEmptyListSavesNothing() {
@@ -311,7 +282,7 @@ private slots:
         QVERIFY(!d->Btn_OK->isEnabled());
         d->Edit_Com->setText("Ghost");
         d->Btn_OKClick();
-        QCOMPARE(count("select * from custom"), 0);
+        QCOMPARE(t->rowCount("select * from custom"), 0);
         QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
     }
 
@@ -348,7 +319,7 @@ private slots:
             d->Edit_Com->setText(QString(201, 'x'));  // longer than the column
             d->Btn_OK->click();
             QCOMPARE(dlg->errors().size(), 1);
-            QCOMPARE(count("select * from custom"), 1);
+            QCOMPARE(t->rowCount("select * from custom"), 1);
             QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
             QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 1);
             QVERIFY(d->isVisible());
@@ -356,7 +327,7 @@ private slots:
 
             d->Edit_Com->setText("Fixed");
             d->Btn_OK->click();
-            QCOMPARE(count("select * from custom"), 2);
+            QCOMPARE(t->rowCount("select * from custom"), 2);
             QCOMPARE(dlg->errors().size(), 1);
         }
         dlg->clear();
@@ -370,7 +341,7 @@ private slots:
         QVERIFY(d->isVisible());
         QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
         QCOMPARE(Frm_Data->Qry_Cust->asString("Company"), QString("Kept"));
-        QCOMPARE(count("select * from custom where Company='Renamed'"), 0);
+        QCOMPARE(t->rowCount("select * from custom where Company='Renamed'"), 0);
     }
 
     void addressesOpenOnDoubleClick() {

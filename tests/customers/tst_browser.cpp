@@ -7,19 +7,12 @@
 #include "app/U_data.h"
 #include "customers/U_Custom.h"
 #include "customers/Windows.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestBrowser : public QObject {
+class TestBrowser : public QObject, testsupport::AppFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
     TFrm_Data* d = nullptr;
 
     // Customers: id, company, category, owner.
@@ -35,12 +28,6 @@ class TestBrowser : public QObject {
                             .arg(custId)
                             .arg(name, owner)
                             .arg(main ? 1 : 0)));
-    }
-    int count(const QString& sql) {
-        db::Query q(d->Connection);
-        q.setSql(sql);
-        q.open();
-        return int(q.field(0).asInteger());
     }
     QStringList companies() {
         QStringList out;
@@ -69,11 +56,8 @@ private slots:
     void initTestCase() { registerCustomerWindows(); }
 
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        d = t->openData();
+        QVERIFY(start());
+        d = t->data();
         QVERIFY(t->exec("insert into category (code, name) values ('01', 'Industry'), ('0101', 'Pumps'), "
                         "('010203', 'Valves'), ('0102', 'Tools'), ('02', 'Trade'), ('123', 'Odd')"));
         addCustomer(1, "Acme", "01", "Admin", "300");
@@ -85,16 +69,13 @@ private slots:
         addContact(1, "Abe", "Tom");
         addContact(2, "Bea", "Tom");
         addContact(3, "Cid", "");
-        main->UserName = "Admin";
-        main->UserPermit = 0;
+        setUser("Admin", 0);
         main->resize(1200, 900);
         main->show();  // opens the browser
         QVERIFY(Frm_Custom);
     }
     void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
+        stop();
         d = nullptr;
     }
 
@@ -123,7 +104,7 @@ private slots:
     void gridColumnsAndStatusText() {
         // Columns come from the shown-field settings in ShowID order.
         toolkit::DataGrid* g = Frm_Custom->DBGrid1;
-        QCOMPARE(g->columnCountShown(), count("select count(*) from T_FieldShow where show=1 and TableName='Custom'"));
+        QCOMPARE(g->columnCountShown(), t->scalar("select count(*) from T_FieldShow where show=1 and TableName='Custom'"));
         QCOMPARE(g->model()->headerData(0, Qt::Horizontal).toString(), QString("Customer No."));
         QCOMPARE(g->columnWidth(1), 200);
         // The contact grid's third column is a check box.
@@ -181,7 +162,7 @@ private slots:
         Frm_Custom->Edit_Key->setText("'; delete from custom; --");
         Frm_Custom->Btn_S_CustClick();
         QCOMPARE(d->Qry_Cust->recordCount(), 0);
-        QCOMPARE(count("select count(*) from custom"), 5);
+        QCOMPARE(t->scalar("select count(*) from custom"), 5);
         QVERIFY(dlg->errors().isEmpty());
         QCOMPARE(main->statusText(1), QString("Have 0 Customer Record   |   0 Contactor"));
     }
@@ -264,8 +245,8 @@ private slots:
         main->DelContactExecute();
         QCOMPARE(dlg->messages(), QStringList({"Not your contactor，cant delete"}));
         QCOMPARE(dlg->last()->title, QString("Warning"));
-        QCOMPARE(count("select count(*) from custom"), 5);
-        QCOMPARE(count("select count(*) from contact"), 4);
+        QCOMPARE(t->scalar("select count(*) from custom"), 5);
+        QCOMPARE(t->scalar("select count(*) from contact"), 4);
         // A contact nobody owns is never a common user's.
         d->Qry_Cust->setCurrentRow(2);
         dlg->clear();
@@ -282,7 +263,7 @@ private slots:
         QCOMPARE(dlg->last()->title, QString("Warnign"));
         QCOMPARE(dlg->last()->buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(contactNames(), QStringList({"Ann"}));
-        QCOMPARE(count("select count(*) from contact where Name='Abe'"), 0);
+        QCOMPARE(t->scalar("select count(*) from contact where Name='Abe'"), 0);
     }
 
     void superUserDeletesCustomerWithContacts() {
@@ -292,9 +273,9 @@ private slots:
         QCOMPARE(dlg->messages(), QStringList({"Are your sure delete this Customer"}));
         QCOMPARE(dlg->last()->title, QString("Warning"));
         QCOMPARE(dlg->last()->icon, toolkit::Icon::Information);
-        QCOMPARE(count("select count(*) from custom where CustID=1"), 0);
-        QCOMPARE(count("select count(*) from contact where CustID='1'"), 0);
-        QCOMPARE(count("select count(*) from contact where CustID='11'"), 1);
+        QCOMPARE(t->scalar("select count(*) from custom where CustID=1"), 0);
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='1'"), 0);
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='11'"), 1);
         QCOMPARE(d->Qry_Cust->recordCount(), 4);
         QVERIFY(!d->Connection->inTransaction());
     }
@@ -311,9 +292,9 @@ private slots:
         main->DelDailyExecute();
         QCOMPARE(dlg->messages().size(), 3);
         QCOMPARE(dlg->messages().last(), QString("Are sure delete this record?"));
-        QCOMPARE(count("select count(*) from custom"), 5);
-        QCOMPARE(count("select count(*) from contact"), 4);
-        QCOMPARE(count("select count(*) from T_Daily"), 1);
+        QCOMPARE(t->scalar("select count(*) from custom"), 5);
+        QCOMPARE(t->scalar("select count(*) from contact"), 4);
+        QCOMPARE(t->scalar("select count(*) from T_Daily"), 1);
         // A closed list is left alone without a question.
         dlg->clear();
         d->Qry_Daily->close();
@@ -328,8 +309,8 @@ private slots:
                         "select raise(abort, 'contacts are locked'); end"));
         d->Qry_Cust->setCurrentRow(0);
         main->DelCustExecute();
-        QCOMPARE(count("select count(*) from custom where CustID=1"), 1);
-        QCOMPARE(count("select count(*) from contact"), 4);
+        QCOMPARE(t->scalar("select count(*) from custom where CustID=1"), 1);
+        QCOMPARE(t->scalar("select count(*) from contact"), 4);
         QVERIFY(!d->Connection->inTransaction());
         QVERIFY(dlg->errors().isEmpty());  // nothing reported
         // The grid shows what the database holds.
@@ -341,7 +322,22 @@ private slots:
         main->DelCustExecute();
         QCOMPARE(dlg->messages(), QStringList({"Are your sure delete this Customer"}));
         QVERIFY(dlg->errors().isEmpty());
-        QCOMPARE(count("select count(*) from custom"), 5);
+        QCOMPARE(t->scalar("select count(*) from custom"), 5);
+
+        // A list the engine refused to open reads as empty too: asked or
+        // refused, but no field errors and nothing deleted.
+        d->Qry_Cust->close();
+        d->Qry_Cust->setSql("select * from no_such_table");
+        QVERIFY_THROWS_EXCEPTION(std::exception, d->Qry_Cust->open());
+        dlg->clear();
+        main->DelCustExecute();
+        QCOMPARE(dlg->messages(), QStringList({"Are your sure delete this Customer"}));
+        setUser("Tom", 1);
+        main->DelCustExecute();
+        main->DelContactExecute();
+        QCOMPARE(dlg->messages().last(), QString("Not your customer，cant delete"));
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(t->scalar("select count(*) from custom"), 5);
     }
 
     void gridsCallTheMainWindowsCommands() {

@@ -4,18 +4,10 @@
 #include "app/U_data.h"
 #include "customers/U_Custom.h"
 #include "customers/U_S_Cust.h"
-#include "tests/support/TestDb.h"
-#include "toolkit/ScriptedDialogs.h"
+#include "tests/support/AppFixture.h"
 
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
-
-class TestSearch : public QObject {
+class TestSearch : public QObject, testsupport::AppFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
 
     // Company, category, entry date and source of one customer; the other
     // columns get values no criterion below matches by accident.
@@ -53,11 +45,7 @@ class TestSearch : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
-        t->openData();
+        QVERIFY(start());
         QVERIFY(t->exec("delete from custom"));
         customer("Alpha Trading", "01", "2024-03-01", "Fair");
         customer("Beta", "0101", "2024-03-05");
@@ -70,11 +58,7 @@ private slots:
         Frm_Data->Qry_Cust->setSql("select * from custom");
         Frm_Data->Qry_Cust->open();
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void statementText() {
         SearchCriteria c;

@@ -6,12 +6,8 @@
 #include "customers/U_S_Cust.h"
 #include "customers/U_addcust.h"
 #include "customers/U_tree.h"
-#include "tests/support/TestDb.h"
+#include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
-#include "toolkit/ScriptedDialogs.h"
-
-using testsupport::TestDb;
-using toolkit::ScriptedDialogs;
 
 namespace {
 
@@ -33,19 +29,13 @@ QTreeWidgetItem* node(QTreeWidget* tree, const QString& text) {
 
 }  // namespace
 
-class TestTree : public QObject {
+class TestTree : public QObject, testsupport::AppFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestDb> t;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<TFrm_Main> main;
-
     QStringList stored() {
-        db::Query q(Frm_Data->Connection);
-        q.setSql("select * from category order by code");
-        q.open();
+        const auto q = t->select("select * from category order by code");
         QStringList out;
-        for (q.first(); !q.eof(); q.next()) out << q.asString("code") + "=" + q.asString("name");
+        for (q->first(); !q->eof(); q->next()) out << q->asString("code") + "=" + q->asString("name");
         return out;
     }
     // What the user does to add one category.
@@ -64,18 +54,10 @@ class TestTree : public QObject {
 
 private slots:
     void init() {
-        t = std::make_unique<TestDb>();
-        QVERIFY(t->ok());
-        dlg = std::make_unique<ScriptedDialogs>();
-        main = std::make_unique<TFrm_Main>();
+        QVERIFY(start());
         main->RootCategory = "All";
-        t->openData();
     }
-    void cleanup() {
-        main.reset();
-        dlg.reset();
-        t.reset();
-    }
+    void cleanup() { stop(); }
 
     void codeLevels() {
         QCOMPARE(CodeLevel("222222", "01"), 1);

@@ -1,0 +1,69 @@
+#include "toolkit/Forms.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "toolkit/Icons.h"
+
+namespace toolkit {
+
+void centreOnScreen(QWidget* w) {
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w->move(s->availableGeometry().center() - w->rect().center());
+}
+
+bool firstShow(QShowEvent* e, bool& shown) {
+    if (shown || e->spontaneous()) return false;
+    shown = true;
+    return true;
+}
+
+void formShowOnce(QShowEvent* e, bool& shown, const std::function<void()>& formShow) {
+    if (firstShow(e, shown)) guarded(formShow);
+}
+
+void formShowEachTime(QShowEvent* e, const std::function<void()>& formShow) {
+    if (!e->spontaneous()) guarded(formShow);
+}
+
+void onUserChange(QComboBox* box, QObject* context, const std::function<void()>& handler) {
+    auto run = [handler] { guarded(handler); };
+    QObject::connect(box, &QComboBox::activated, context, run);
+    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, context, run);
+}
+
+void setTabOrder(std::initializer_list<QWidget*> widgets) {
+    QWidget* const* w = widgets.begin();
+    for (size_t i = 1; i < widgets.size(); ++i) QWidget::setTabOrder(w[i - 1], w[i]);
+}
+
+QToolButton* addToolButton(QToolBar* bar, const QString& caption, const QString& icon) {
+    auto* b = new QToolButton(bar);
+    b->setText(caption);
+    b->setIcon(drawnIcon(icon));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setAutoRaise(true);
+    bar->addWidget(b);
+    return b;
+}
+
+void setBoxText(QComboBox* box, const QString& text) {
+    box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    box->setEditText(text);
+}
+
+void styleAsLink(QLineEdit* edit) {
+    QFont f = edit->font();
+    f.setUnderline(true);
+    edit->setFont(f);
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Text, QColor(0, 0, 255));
+    edit->setPalette(p);
+}
+
+}  // namespace toolkit
