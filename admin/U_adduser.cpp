@@ -14,16 +14,6 @@ TFrm_AddUser* Frm_AddUser = nullptr;
 namespace {
 const QString kSelectAll = QStringLiteral("select * from admin");
 const int kRawName = Qt::UserRole;  // the stored name behind a node's trimmed text
-
-// Posts q's pending row; a refused row is dropped so it cannot be written later by accident.
-void postOrDrop(db::Query* q) {
-    try {
-        q->post();
-    } catch (...) {
-        q->cancel();
-        throw;
-    }
-}
 }  // namespace
 
 TFrm_AddUser::TFrm_AddUser(QWidget* parent)
@@ -225,7 +215,7 @@ void TFrm_AddUser::btn_saveClick() {
         Qry_user->setValue(QStringLiteral("username"), name);
         Qry_user->setValue(QStringLiteral("permit"), permit);
         Qry_user->setValue(QStringLiteral("password"), pass);
-        postOrDrop(Qry_user);
+        db::postOrCancel(Qry_user);
         if (!toolkit::dialogs().confirm(QStringLiteral("Add succeed ,Are you continue"), QStringLiteral("success"),
                                         toolkit::Icon::Information))
             btn_save->setEnabled(false);
@@ -239,7 +229,7 @@ void TFrm_AddUser::btn_saveClick() {
     Qry_add->setValue(QStringLiteral("username"), name);
     Qry_add->setValue(QStringLiteral("permit"), permit);
     Qry_add->setValue(QStringLiteral("password"), pass);
-    postOrDrop(Qry_add);
+    db::postOrCancel(Qry_add);
     LoadUsers();
     TreeView1->setFocus();
 }

@@ -78,12 +78,7 @@ void TFrm_ChangePass::Btn_okClick() {
     }
     Qry->edit();
     Qry->setValue(QStringLiteral("password"), Edit_newpass->text());
-    try {
-        Qry->post();
-    } catch (...) {
-        Qry->cancel();
-        throw;
-    }
+    db::postOrCancel(Qry);
     toolkit::dialogs().message(QStringLiteral("Change pass succeed"), QStringLiteral("success"),
                                toolkit::Icon::Information);
     accept();

@@ -59,19 +59,15 @@ void TFrm_Softinfo::FormCreate() {
 void TFrm_Softinfo::btn_okClick() {
     db::Query* q = Frm_Data->Qry_Custom;
     q->edit();
-    try {
+    // A refused row keeps its old values; the dialog stays open to correct them.
+    db::postOrCancel(q, [&] {
         q->setValue(QStringLiteral("Company"), Edit_name->text().trimmed());
         q->setValue(QStringLiteral("Regname"), Edit_user->text().trimmed());
         q->setValue(QStringLiteral("Address"), Edit_address->text().trimmed());
         q->setValue(QStringLiteral("fax"), Edit_fax->text().trimmed());
         q->setValue(QStringLiteral("tel"), Edit_tel->text().trimmed());
         q->setValue(QStringLiteral("Postcode"), Edit_zip->text().trimmed());
-        q->post();
-    } catch (...) {
-        // The shared row keeps its old values; the dialog stays open to correct them.
-        q->cancel();
-        throw;
-    }
+    });
     toolkit::showMessage(QStringLiteral("success"));
     accept();
 }

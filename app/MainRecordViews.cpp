@@ -11,17 +11,6 @@
 
 namespace {
 
-const char* const kContactDetail = "Select * From Contact where CustID=:CustID";
-
-// Qry_Contact as the detail of the current customer.
-void linkContacts() {
-    db::Query* c = Frm_Data->Qry_Contact;
-    c->setMasterSource(Frm_Data->DS_Cust);
-    c->close();
-    c->setSql(QString::fromLatin1(kContactDetail));
-    c->open();
-}
-
 // A field of the current row as text; a closed or empty list reads as empty text.
 QString currentText(db::Query* q, const QString& field) {
     if (!q->active() || q->isEmpty() || q->fieldIndex(field) < 0) return QString();
@@ -38,13 +27,13 @@ void openAllCustomers() {
 }  // namespace
 
 void TFrm_Main::Cust_CustContactExecute() {
-    linkContacts();
+    Frm_Data->LinkContactDetail();
     openAllCustomers();
     if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustContact);
 }
 
 void TFrm_Main::Cust_CustExecute() {
-    linkContacts();
+    Frm_Data->LinkContactDetail();
     openAllCustomers();
     if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustOnly);
 }

@@ -297,8 +297,6 @@ void TFrm_Main::registerWindow(const QString& className, WindowFactory factory) 
     factories().insert(className, std::move(factory));
 }
 
-bool TFrm_Main::isRegistered(const QString& className) { return factories().contains(className); }
-
 QWidget* TFrm_Main::openWindow(const QString& className) const {
     return open_.value(className).data();
 }
@@ -368,21 +366,26 @@ BrowserView* TFrm_Main::browser() const {
     return nullptr;
 }
 
-void TFrm_Main::ApplyFieldShow(toolkit::DataGrid* grid, db::Query* query, const QString& tableName) {
+void LoadFieldColumns(db::Query* show, const QString& sql, toolkit::DataGrid* grid, db::Query* data,
+                      int maxColumns) {
     grid->clearColumns();
-    db::Query* q = Frm_Data->Qry_FieldShow;
-    q->close();
-    q->setSql(QStringLiteral("select * from T_FieldShow where show=1 and TableName='") + tableName +
-              QStringLiteral("' order by ShowID"));
-    q->open();
-    if (q->isEmpty()) return;
-    for (q->first(); !q->eof(); q->next()) {
-        const QString field = q->asString(QStringLiteral("Field"));
-        grid->addColumn(field, int(q->field(QStringLiteral("Width")).asInteger()));
-        // A column for a field the query lacks stays empty rather than failing.
-        if (query->fieldIndex(field) >= 0)
-            query->setDisplayLabel(field, q->asString(QStringLiteral("Name")));
+    show->close();
+    show->setSql(sql);
+    show->open();
+    int added = 0;
+    for (show->first(); !show->eof() && added != maxColumns; show->next(), ++added) {
+        const QString field = show->asString(QStringLiteral("Field"));
+        grid->addColumn(field, int(show->field(QStringLiteral("Width")).asInteger()));
+        // A column for a field the record set lacks stays empty rather than failing.
+        if (data->fieldIndex(field) >= 0) data->setDisplayLabel(field, show->asString(QStringLiteral("Name")));
     }
+}
+
+void TFrm_Main::ApplyFieldShow(toolkit::DataGrid* grid, db::Query* query, const QString& tableName) {
+    LoadFieldColumns(Frm_Data->Qry_FieldShow,
+                     QStringLiteral("select * from T_FieldShow where show=1 and TableName='") + tableName +
+                         QStringLiteral("' order by ShowID"),
+                     grid, query);
 }
 
 // ---- life ---------------------------------------------------------------------

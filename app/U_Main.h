@@ -55,7 +55,6 @@ public:
     // for preview) for the reports.
     using WindowFactory = std::function<QWidget*(QWidget* parent, const QVariant& arg)>;
     static void registerWindow(const QString& className, WindowFactory factory);
-    static bool isRegistered(const QString& className);
 
     // Creates a registered dialog, runs it modally and destroys it. With
     // single set, nothing happens while a window of that class opened here
@@ -200,5 +199,12 @@ private:
     QHash<QString, QPointer<QWidget>> open_;
     bool shown_ = false;
 };
+
+// Rebuilds grid's columns from the shown-field rows that show (a query on
+// T_FieldShow) selects with sql, in their order, at most maxColumns of them
+// (all when negative): width and title from each row, the title set as the
+// display label of that field of data.
+void LoadFieldColumns(db::Query* show, const QString& sql, toolkit::DataGrid* grid, db::Query* data,
+                      int maxColumns = -1);
 
 extern TFrm_Main* Frm_Main;

@@ -91,6 +91,13 @@ void fillLookupCombo(db::Query* query, QComboBox* combo, const QString& table, c
     combo->setCurrentIndex(-1);
 }
 
+void TFrm_Data::LinkContactDetail() {
+    Qry_Contact->setMasterSource(DS_Cust);
+    Qry_Contact->close();
+    Qry_Contact->setSql(QStringLiteral("Select * From Contact where CustID=:CustID"));
+    Qry_Contact->open();
+}
+
 void TFrm_Data::FillComboByName(db::Query* query, QComboBox* combo, const QString& table) {
     fillLookupCombo(query, combo, table, QStringLiteral("name"));
 }

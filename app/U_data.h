@@ -22,6 +22,8 @@ public:
     void FormCreate();
 
     void FillComboByName(db::Query* query, QComboBox* combo, const QString& table);
+    // Reopens Qry_Contact as the detail of DS_Cust: the current customer's contacts.
+    void LinkContactDetail();
 
     QString programDir() const { return programDir_; }
     QString defaultDatabase() const;

@@ -11,13 +11,3 @@ void fillById(db::Query* q, QComboBox* box, const QString& table) {
 bool ownedByAnother(const QString& owner) {
     return Frm_Main && Frm_Main->UserPermit != 0 && owner != Frm_Main->UserName;
 }
-
-void postOrCancel(db::Query* q, const std::function<void()>& fill) {
-    try {
-        fill();
-        q->post();
-    } catch (...) {
-        q->cancel();
-        throw;
-    }
-}

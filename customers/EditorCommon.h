@@ -1,7 +1,6 @@
 #pragma once
 // What the customer and the contact editor share.
 #include <QString>
-#include <functional>
 
 class QComboBox;
 namespace db {
@@ -15,8 +14,3 @@ void fillById(db::Query* q, QComboBox* box, const QString& table);
 // True when the current user is a common user and the record belongs to
 // another: such a record may be looked at, not saved.
 bool ownedByAnother(const QString& owner);
-
-// Fills q's pending row (appended or in edit) and posts it. A refused row is
-// cancelled, so that it does not linger half-made in the shared list, and
-// the error goes on to the caller.
-void postOrCancel(db::Query* q, const std::function<void()>& fill);

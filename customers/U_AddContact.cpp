@@ -293,7 +293,7 @@ void TFrm_AddContact::Btn_OKClick() {
         if (!q->active() || q->currentRow() < 0) return;
         q->edit();
     }
-    postOrCancel(q, [&] {
+    db::postOrCancel(q, [&] {
         auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
         set("Name", Edit_Name->text());
         if (!adding) set("Main", CB_Main->isChecked());

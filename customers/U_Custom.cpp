@@ -22,8 +22,6 @@ namespace {
 // The grids hold at most this many columns each.
 constexpr int kMaxGridColumns = 17;
 
-const char* const kContactDetail = "Select * From Contact where CustID=:CustID";
-
 QAction* popupItem(QMenu* menu, QWidget* shortcutScope, const QString& name, const QString& caption,
                    const QKeySequence& key, std::function<void()> handler) {
     auto* a = new QAction(caption, menu);
@@ -45,6 +43,20 @@ QAction* separator(QMenu* menu, const QString& name) {
     a->setObjectName(name);
     return a;
 }
+
+// A search button is disabled, under the wait cursor, while its search runs;
+// it comes back even when the engine refuses the statement.
+class SearchBusy {
+public:
+    explicit SearchBusy(QPushButton* button) : button_(button) { button_->setEnabled(false); }
+    ~SearchBusy() { button_->setEnabled(true); }
+    SearchBusy(const SearchBusy&) = delete;
+    SearchBusy& operator=(const SearchBusy&) = delete;
+
+private:
+    QPushButton* button_;
+    toolkit::WaitCursor wait_;
+};
 
 // Runs a command of the main window, if there is one.
 void mainCommand(void (TFrm_Main::*cmd)()) {
@@ -223,11 +235,7 @@ void TFrm_Custom::FormShow() {
     q->close();
     q->setSql(QStringLiteral("Select * from custom"));
     q->open();
-    db::Query* c = Frm_Data->Qry_Contact;
-    c->setMasterSource(Frm_Data->DS_Cust);
-    c->close();
-    c->setSql(QString::fromLatin1(kContactDetail));
-    c->open();
+    Frm_Data->LinkContactDetail();
     CoolBar1->setFixedHeight(30);
     LoadGridColumns();
     FillCategoryTree(TreeView1);
@@ -262,30 +270,13 @@ bool TFrm_Custom::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- grids --------------------------------------------------------------------------
 
-namespace {
-
-void loadColumns(db::Query* show, toolkit::DataGrid* grid, db::Query* data, const QString& table) {
-    grid->clearColumns();
-    show->close();
-    show->setSql(QStringLiteral("select * from T_FieldShow where show=1 and tableName='") + table +
-                 QStringLiteral("' order by ShowID"));
-    show->open();
-    show->first();
-    for (int i = 0; !show->eof() && i < kMaxGridColumns; ++i) {
-        const QString field = show->asString(QStringLiteral("field"));
-        grid->addColumn(field, int(show->field(QStringLiteral("width")).asInteger()));
-        // A field the record set lacks shows as an empty column.
-        if (data->fieldIndex(field) >= 0) data->setDisplayLabel(field, show->asString(QStringLiteral("name")));
-        show->next();
-    }
-}
-
-}  // namespace
-
 void TFrm_Custom::LoadGridColumns() {
-    db::Query* show = Frm_Data->Qry_Show;
-    loadColumns(show, DBGrid1, Frm_Data->Qry_Cust, QStringLiteral("Custom"));
-    loadColumns(show, DBGridEh1, Frm_Data->Qry_Contact, QStringLiteral("Contact"));
+    auto shown = [](const char* table) {
+        return QStringLiteral("select * from T_FieldShow where show=1 and tableName='") + QLatin1String(table) +
+               QStringLiteral("' order by ShowID");
+    };
+    LoadFieldColumns(Frm_Data->Qry_Show, shown("Custom"), DBGrid1, Frm_Data->Qry_Cust, kMaxGridColumns);
+    LoadFieldColumns(Frm_Data->Qry_Show, shown("Contact"), DBGridEh1, Frm_Data->Qry_Contact, kMaxGridColumns);
     if (DBGridEh1->columnCountShown() > 2) DBGridEh1->setCheckBoxColumn(2);
     if (Frm_Main)
         Frm_Main->setStatusText(1, QStringLiteral("Have ") + QString::number(Frm_Data->Qry_Cust->recordCount()) +
@@ -336,13 +327,7 @@ void TFrm_Custom::TreeView1DblClick() {
 }
 
 void TFrm_Custom::Btn_S_CustClick() {
-    Btn_S_Cust->setEnabled(false);
-    toolkit::WaitCursor wait;
-    // The button comes back even when the engine refuses the statement.
-    struct Enable {
-        QPushButton* b;
-        ~Enable() { b->setEnabled(true); }
-    } enable{Btn_S_Cust};
+    const SearchBusy busy(Btn_S_Cust);
     db::Query* q = Frm_Data->Qry_Cust;
     q->close();
     q->setSql(QStringLiteral("Select * from custom where company like '%") + db::esc(Edit_Key->text()) +
@@ -356,12 +341,7 @@ void TFrm_Custom::Edit_KeyKeyDown(int key) {
 }
 
 void TFrm_Custom::Btn_S_ContactClick() {
-    Btn_S_Contact->setEnabled(false);
-    toolkit::WaitCursor wait;
-    struct Enable {
-        QPushButton* b;
-        ~Enable() { b->setEnabled(true); }
-    } enable{Btn_S_Contact};
+    const SearchBusy busy(Btn_S_Contact);
     db::Query* c = Frm_Data->Qry_Contact;
     c->setMasterSource(nullptr);
     c->close();

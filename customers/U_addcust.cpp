@@ -303,7 +303,7 @@ void TFrm_AddCust::Btn_OKClick() {
         }
         if (!q->active()) q->open();
         q->append();
-        postOrCancel(q, [&] { setColumns(q, true); });
+        db::postOrCancel(q, [&] { setColumns(q, true); });
         ClearEdits();
         Edit_Com->setFocus();
         // The browser's record count would otherwise lag behind the list.
@@ -314,7 +314,7 @@ void TFrm_AddCust::Btn_OKClick() {
     // Editing needs a current customer; without one the button is disabled.
     if (!q->active() || q->currentRow() < 0) return;
     q->edit();
-    postOrCancel(q, [&] { setColumns(q, false); });
+    db::postOrCancel(q, [&] { setColumns(q, false); });
     accept();
 }
 

@@ -17,14 +17,10 @@ void centreOnScreen(QWidget* w) {
         w->move(s->availableGeometry().center() - w->rect().center());
 }
 
-bool firstShow(QShowEvent* e, bool& shown) {
-    if (shown || e->spontaneous()) return false;
-    shown = true;
-    return true;
-}
-
 void formShowOnce(QShowEvent* e, bool& shown, const std::function<void()>& formShow) {
-    if (firstShow(e, shown)) guarded(formShow);
+    if (shown || e->spontaneous()) return;
+    shown = true;
+    guarded(formShow);
 }
 
 void formShowEachTime(QShowEvent* e, const std::function<void()>& formShow) {

@@ -20,13 +20,10 @@ namespace toolkit {
 // Moves a window to the middle of the primary screen's free area.
 void centreOnScreen(QWidget* w);
 
-// True for the first show event the program causes (the window system's
-// re-show after a minimise is spontaneous and does not count); sets shown.
-bool firstShow(QShowEvent* e, bool& shown);
-
 // Runs a window's FormShow from its showEvent, through guarded() so that an
 // engine error is reported and the window still opens: once, on the first
-// show the program causes ...
+// show the program causes (the window system's re-show after a minimise is
+// spontaneous and does not count) ...
 void formShowOnce(QShowEvent* e, bool& shown, const std::function<void()>& formShow);
 // ... or on every show the program causes, for windows that start afresh each time.
 void formShowEachTime(QShowEvent* e, const std::function<void()>& formShow);

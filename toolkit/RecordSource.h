@@ -23,7 +23,6 @@ public:
 
     // Editing through a grid that allows it (DataGrid::setEditable). A record
     // set that cannot be changed keeps these defaults.
-    virtual bool canModify() const { return false; }
     // True while a new row, not yet posted, is being filled in; an editing
     // grid shows it after the last row, at index recordCount().
     virtual bool inserting() const { return false; }

@@ -792,4 +792,14 @@ void Query::sortBy(const QString& column) {
     emit currentRowChanged(cur_);
 }
 
+void postOrCancel(Query* q, const std::function<void()>& fill) {
+    try {
+        if (fill) fill();
+        q->post();
+    } catch (...) {
+        q->cancel();
+        throw;
+    }
+}
+
 }  // namespace db

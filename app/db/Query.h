@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 
 #include "app/db/Connection.h"
 #include "app/db/Dialect.h"
@@ -116,7 +117,6 @@ public:
     QString textAt(int row, int field) const override;
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
-    bool canModify() const override { return active() && simple_; }
     bool inserting() const override { return state_ == State::Insert; }
     bool changing() const override { return state_ == State::Edit || state_ == State::Insert; }
     void setValueAt(int row, int field, const QVariant& v) override;
@@ -174,5 +174,10 @@ private:
     QHash<QString, QVariant> params_;
     int rowsAffected_ = 0;
 };
+
+// Fills q's pending row (appended or in edit) and posts it. A refused row is
+// cancelled, so that it does not linger half-made in a shared record set and
+// get written later by accident; the error goes on to the caller.
+void postOrCancel(Query* q, const std::function<void()>& fill = {});
 
 }  // namespace db
