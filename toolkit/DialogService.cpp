@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace toolkit {
 
@@ -39,8 +41,10 @@ void showMessage(const QString& text) {
 
 QMessageBox::StandardButton RealDialogs::message(const QString& text, const QString& title,
                                                  Icon icon,
-                                                 QMessageBox::StandardButtons buttons) {
+                                                 QMessageBox::StandardButtons buttons,
+                                                 const QString& detail) {
     QMessageBox box(qtIcon(icon), title, text, buttons, QApplication::activeWindow());
+    if (!detail.isEmpty()) box.setDetailedText(detail);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -60,5 +64,11 @@ QString RealDialogs::saveFile(const QString& title, const QString& filter, const
 }
 
 bool RealDialogs::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+bool RealDialogs::print(QPrinter& printer, const QString& title) {
+    QPrintDialog d(&printer, QApplication::activeWindow());
+    d.setWindowTitle(title);
+    return d.exec() == QDialog::Accepted;
+}
 
 }  // namespace toolkit

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 
+class QPrinter;
 class QWidget;
 
 namespace toolkit {
@@ -16,9 +17,11 @@ public:
     virtual ~Dialogs() = default;
 
     // A message box; returns the button pressed (OK when only OK is offered).
+    // detail, when given, is offered below the text (the cause of a failure).
     virtual QMessageBox::StandardButton message(
         const QString& text, const QString& title, Icon icon,
-        QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        const QString& detail = QString()) = 0;
 
     // The standard error box for failures nobody handled on the way up.
     virtual void error(const QString& text) = 0;
@@ -31,6 +34,10 @@ public:
 
     // Ask the desktop to open a file, web or mailto address.
     virtual bool openUrl(const QUrl& url) = 0;
+
+    // The platform's print dialog for printer: the user picks a printer (or a
+    // PDF file) and its settings. False when cancelled.
+    virtual bool print(QPrinter& printer, const QString& title) = 0;
 
     // Yes/No question; only Yes goes on.
     bool confirm(const QString& text, const QString& title, Icon icon) {
@@ -47,13 +54,15 @@ class RealDialogs : public Dialogs {
 public:
     QMessageBox::StandardButton message(const QString& text, const QString& title,
                                         Icon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString& detail) override;
     void error(const QString& text) override;
     QString openFile(const QString& title, const QString& filter,
                      const QString& dir) override;
     QString saveFile(const QString& title, const QString& filter,
                      const QString& dir) override;
     bool openUrl(const QUrl& url) override;
+    bool print(QPrinter& printer, const QString& title) override;
 };
 
 // The service in force; RealDialogs unless a test installed another.

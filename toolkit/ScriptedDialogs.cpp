@@ -1,5 +1,7 @@
 #include "toolkit/ScriptedDialogs.h"
 
+#include <QPrinter>
+
 namespace toolkit {
 
 ScriptedDialogs::ScriptedDialogs() { previous_ = setDialogs(this); }
@@ -8,8 +10,9 @@ ScriptedDialogs::~ScriptedDialogs() { setDialogs(previous_); }
 
 QMessageBox::StandardButton ScriptedDialogs::message(const QString& text, const QString& title,
                                                      Icon icon,
-                                                     QMessageBox::StandardButtons buttons) {
-    requests.append({DialogRequest::Message, text, title, icon, buttons});
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString& detail) {
+    requests.append({DialogRequest::Message, text, title, icon, buttons, detail});
     if (!answers.isEmpty()) return answers.takeFirst();
     if (buttons.testFlag(QMessageBox::Yes)) return QMessageBox::Yes;
     return QMessageBox::Ok;
@@ -32,6 +35,15 @@ QString ScriptedDialogs::saveFile(const QString& title, const QString& filter, c
 bool ScriptedDialogs::openUrl(const QUrl& url) {
     requests.append({DialogRequest::OpenUrl, url.toString(), QString(), Icon::None, {}});
     return urlResult;
+}
+
+bool ScriptedDialogs::print(QPrinter& printer, const QString& title) {
+    requests.append({DialogRequest::Print, QString(), title, Icon::None, {}});
+    const QString path = printAnswers.isEmpty() ? QString() : printAnswers.takeFirst();
+    if (path.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    return true;
 }
 
 QStringList ScriptedDialogs::messages() const {

@@ -8,11 +8,12 @@
 namespace toolkit {
 
 struct DialogRequest {
-    enum Kind { Message, Error, OpenFile, SaveFile, OpenUrl } kind;
+    enum Kind { Message, Error, OpenFile, SaveFile, OpenUrl, Print } kind;
     QString text;   // message text, error text, dialog filter or URL
     QString title;
     Icon icon = Icon::None;
     QMessageBox::StandardButtons buttons;
+    QString detail;  // a message's detail text
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -26,15 +27,20 @@ public:
     QList<QMessageBox::StandardButton> answers;
     QStringList fileAnswers;
     bool urlResult = true;
+    // Answers of print dialogs, used in order: a path prints to that PDF
+    // file; empty text, or none left, cancels.
+    QStringList printAnswers;
 
     QList<DialogRequest> requests;
 
     QMessageBox::StandardButton message(const QString& text, const QString& title, Icon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString& detail = QString()) override;
     void error(const QString& text) override;
     QString openFile(const QString& title, const QString& filter, const QString& dir) override;
     QString saveFile(const QString& title, const QString& filter, const QString& dir) override;
     bool openUrl(const QUrl& url) override;
+    bool print(QPrinter& printer, const QString& title) override;
 
     // Texts of the message boxes shown so far.
     QStringList messages() const;
