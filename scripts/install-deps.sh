@@ -9,7 +9,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev zlib1g-dev
   fonts-wqy-microhei
-  sqlite3
+  sqlite3 poppler-utils
   xvfb xauth
 )
 

@@ -1,6 +1,7 @@
 #include "toolkit/Forms.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -11,6 +12,15 @@
 #include "toolkit/Icons.h"
 
 namespace toolkit {
+
+void makeFixedDialog(QDialog* d, int w, int h) {
+    // Without CustomizeWindowHint the window system adds its default buttons
+    // whatever hints are given.
+    d->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                      Qt::MSWindowsFixedSizeDialogHint);
+    d->setFixedSize(w, h);
+}
 
 void centreOnScreen(QWidget* w) {
     if (QScreen* s = QGuiApplication::primaryScreen())

@@ -9,6 +9,7 @@
 #include "toolkit/Guard.h"
 
 class QComboBox;
+class QDialog;
 class QLineEdit;
 class QShowEvent;
 class QToolBar;
@@ -16,6 +17,11 @@ class QToolButton;
 class QWidget;
 
 namespace toolkit {
+
+// A fixed dialog: title bar with its system menu and close box, nothing to
+// minimise or maximise it with (a minimised modal dialog would hide the whole
+// program), and its client area fixed at w x h pixels.
+void makeFixedDialog(QDialog* d, int w, int h);
 
 // Moves a window to the middle of the primary screen's free area.
 void centreOnScreen(QWidget* w);
