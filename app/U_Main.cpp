@@ -157,7 +157,7 @@ void TFrm_Main::buildMenus() {
     N50 = item(N1, QStringLiteral("N50"), QStringLiteral("Open Database"), &TFrm_Main::N50Click);
     N51 = item(N1, QStringLiteral("N51"), QStringLiteral("Database Backup"));
     N51->setVisible(false);
-    N26 = item(N1, QStringLiteral("N26"), QStringLiteral("Envelop Format Setup"));
+    N26 = item(N1, QStringLiteral("N26"), QStringLiteral("Envelop Format Setup"), &TFrm_Main::N26Click);
     N45 = item(N1, QStringLiteral("N45"), sep);
     N2 = item(N1, QStringLiteral("N2"), QStringLiteral("&Exit"), &TFrm_Main::N2Click);
     N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -482,6 +482,7 @@ void TFrm_Main::N28Click() { openDialog(QStringLiteral("TFrm_Other")); }
 void TFrm_Main::N43Click() { openDialog(QStringLiteral("TFrm_Tree"), 0, false); }
 void TFrm_Main::N7Click() { openDialog(QStringLiteral("TFrm_Softinfo")); }
 void TFrm_Main::EMail1Click() { openDialog(QStringLiteral("TFrm_Email")); }
+void TFrm_Main::N26Click() { openDialog(QStringLiteral("TFrm_EnvelopSetup")); }
 void TFrm_Main::N13Click() { openDialog(QStringLiteral("TFrm_About"), QVariant(), false); }
 
 void TFrm_Main::N50Click() {

@@ -125,6 +125,7 @@ public:
     void N50Click();     // Open Database
     void N12Click();     // E-Mail Support
     void N11Click();     // Visit our website
+    void N26Click();     // Envelop Format Setup
     void N2Click();      // Exit
     void sss1Click();    // import customers
     void Excel2Click();  // import contacts
