@@ -1,0 +1,152 @@
+#pragma once
+// The compact store behind a Worksheet, and what readers build it with.
+//
+// A sheet of 100,000 rows by 16 columns holds 1.6 million cells; one QString
+// and one QVariant per cell would cost several hundred megabytes. Cells are
+// kept as fixed 24-byte records sorted by position, and all strings live in
+// one pool of UTF-16 text addressed by index.
+#include <QString>
+#include <QVector>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "exchange/sheet/NumberFormat.h"
+#include "exchange/sheet/Workbook.h"
+
+namespace sheet::detail {
+
+class StringPool {
+public:
+    // Index of the new string.
+    quint32 add(QStringView s) {
+        const auto i = quint32(starts_.size());
+        starts_.push_back(quint64(chars_.size()));
+        chars_.insert(chars_.end(), s.utf16(), s.utf16() + s.size());
+        return i;
+    }
+    QString at(quint32 i) const {
+        if (i >= starts_.size()) return QString();
+        const quint64 from = starts_[i];
+        const quint64 to = i + 1 < starts_.size() ? starts_[i + 1] : quint64(chars_.size());
+        return QString(reinterpret_cast<const QChar*>(chars_.data() + from), qsizetype(to - from));
+    }
+    qsizetype length(quint32 i) const {
+        if (i >= starts_.size()) return 0;
+        const quint64 to = i + 1 < starts_.size() ? starts_[i + 1] : quint64(chars_.size());
+        return qsizetype(to - starts_[i]);
+    }
+    qint64 count() const { return qint64(starts_.size()); }
+    void truncate(qint64 n) {
+        if (n >= count()) return;
+        chars_.resize(size_t(starts_[size_t(n)]));
+        starts_.resize(size_t(n));
+    }
+    qint64 chars() const { return qint64(chars_.size()); }
+    void shrink() {
+        chars_.shrink_to_fit();
+        starts_.shrink_to_fit();
+    }
+
+private:
+    std::vector<char16_t> chars_;
+    std::vector<quint64> starts_;
+};
+
+enum CellFlag : quint8 {
+    HasDisplay = 1,  // str holds the text the file itself gives as shown (.ods)
+    TimeOnly = 2,    // a time of day without a date
+};
+
+struct CellRec {
+    double num = 0;     // number, date serial, boolean 0/1
+    quint32 row = 0;    // 1-based
+    quint32 col = 0;    // 1-based
+    quint32 str = 0;    // pool index: text, error text, or shown text
+    quint16 fmt = 0;    // index into SheetData::formats
+    quint8 kind = 0;    // CellKind
+    quint8 flags = 0;
+};
+
+struct SheetData {
+    QString name;
+    std::vector<CellRec> cells;  // sorted by row, then column; no empty cells
+    StringPool strings;
+    std::vector<NumberFormat> formats;  // formats[0] is General
+    bool date1904 = false;
+    int rows = 0;
+    int cols = 0;
+
+    const CellRec* find(int row, int col) const;
+    Cell cell(const CellRec& c) const;
+    QString text(const CellRec& c) const;
+    QVariant value(const CellRec& c) const;
+    QString valueText(const CellRec& c) const;
+};
+
+// What readers fill. add() takes cells in any order; finish() sorts them
+// when needed, keeps the last of two cells at one position, drops empty
+// ones and works out the used range.
+class SheetBuilder {
+public:
+    SheetBuilder(const Limits& limits, QString* error, Failure* failure);
+
+    StringPool& strings() { return d_->strings; }
+    // Index of a format code in the sheet's format table (0 is General).
+    quint16 formatIndex(const QString& code);
+    const NumberFormat& format(quint16 i) const { return d_->formats[i]; }
+    void setDate1904(bool on) { d_->date1904 = on; }
+    void setName(const QString& n) { d_->name = n; }
+
+    // False (with the error set) when a limit is passed.
+    bool addText(int row, int col, QStringView text, quint16 fmt = 0);
+    bool addPooledText(int row, int col, quint32 str, quint16 fmt = 0);
+    bool addNumber(int row, int col, double v, quint16 fmt);  // date when fmt is a date format
+    bool addDate(int row, int col, double serial, quint16 fmt, bool timeOnly = false);
+    bool addBool(int row, int col, bool v);
+    bool addError(int row, int col, QStringView text);
+    // A cell with a value and a shown text of its own.
+    bool addShown(int row, int col, CellKind kind, double num, QStringView shown, bool timeOnly = false);
+    bool add(const CellRec& c);
+
+    bool checkTextBudget();
+
+    // Where the builder stands, to go back to when a part is read again.
+    struct Mark {
+        size_t cells;
+        qint64 strings;
+        bool sorted;
+        quint32 lastRow, lastCol;
+    };
+    Mark mark() const { return {d_->cells.size(), d_->strings.count(), sorted_, lastRow_, lastCol_}; }
+    void rollback(const Mark& m) {
+        d_->cells.resize(m.cells);
+        d_->strings.truncate(m.strings);
+        sorted_ = m.sorted;
+        lastRow_ = m.lastRow;
+        lastCol_ = m.lastCol;
+    }
+    bool fail(Failure f, const QString& why);
+    std::shared_ptr<const SheetData> finish();
+    qint64 cellCount() const { return qint64(d_->cells.size()); }
+    // Room for about n cells, within the cell limit (growing a vector of a
+    // million cells copies it many times over).
+    void expect(qint64 n) { d_->cells.reserve(size_t(std::clamp<qint64>(n, 0, limits_.maxCells))); }
+
+private:
+    bool place(int row, int col);
+
+    std::shared_ptr<SheetData> d_;
+    Limits limits_;
+    QString* error_;
+    Failure* failure_;
+    bool sorted_ = true;
+    quint32 lastRow_ = 0, lastCol_ = 0;
+};
+
+// "A1" to (row, column); false for anything else or beyond the limits.
+bool parseCellRef(QStringView ref, int* row, int* col);
+bool parseCellRef(QByteArrayView ref, int* row, int* col);
+QString columnName(int col);
+
+}  // namespace sheet::detail

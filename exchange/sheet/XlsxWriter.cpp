@@ -1,0 +1,165 @@
+#include "exchange/sheet/XlsxWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <filesystem>
+#include <xlsxwriter.h>
+
+namespace sheet {
+
+struct XlsxWriter::Impl {
+    lxw_workbook* wb = nullptr;
+    lxw_worksheet* ws = nullptr;
+    lxw_format* bold = nullptr;
+    QString temp;
+    QByteArray sheetName;
+    bool closed = false;
+};
+
+double XlsxWriter::widthFor(const QString& title) {
+    double w = 0;
+    for (const QChar c : title) {
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                          (u >= 0xFFE0 && u <= 0xFFE6);
+        w += wide ? 2 : 1;
+    }
+    // Bold type and the cell's margins need a little more.
+    return std::max(8.43, w * 1.1 + 2);
+}
+
+XlsxWriter::XlsxWriter(const QString& path) : XlsxWriter(path, Options()) {}
+
+XlsxWriter::XlsxWriter(const QString& path, const Options& options) : d_(std::make_unique<Impl>()), path_(path) {
+    const QFileInfo target(path);
+    const QDir dir = target.absoluteDir();
+    if (!dir.exists()) {
+        error_ = QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(dir.absolutePath()));
+        return;
+    }
+    // Making the temporary file ourselves tells, in the system's words, why a
+    // folder cannot take a file, before any work is done.
+    QTemporaryFile tmp(dir.filePath(QStringLiteral(".") + target.completeBaseName() + QStringLiteral("-XXXXXX.tmp")));
+    tmp.setAutoRemove(false);
+    if (!tmp.open()) {
+        error_ = QStringLiteral("No file can be written in the folder %1: %2.")
+                     .arg(QDir::toNativeSeparators(dir.absolutePath()), tmp.errorString());
+        return;
+    }
+    d_->temp = tmp.fileName();
+    tmp.close();
+    lxw_workbook_options opt{};
+    opt.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
+    opt.use_zip64 = LXW_TRUE;
+    d_->wb = workbook_new_opt(QFile::encodeName(d_->temp).constData(), &opt);
+    if (!d_->wb) {
+        error_ = QStringLiteral("The workbook cannot be created (out of memory).");
+        QFile::remove(d_->temp);
+        return;
+    }
+    d_->sheetName = options.sheetName.left(31).toUtf8();
+    d_->ws = workbook_add_worksheet(d_->wb, d_->sheetName.isEmpty() ? nullptr : d_->sheetName.constData());
+    d_->bold = workbook_add_format(d_->wb);
+    if (!d_->ws || !d_->bold) {
+        error_ = QStringLiteral("The worksheet cannot be created.");
+        return;
+    }
+    format_set_bold(d_->bold);
+}
+
+XlsxWriter::~XlsxWriter() { discard(); }
+
+bool XlsxWriter::check(int err, const QString& what) {
+    if (err == LXW_NO_ERROR) return true;
+    if (error_.isEmpty()) error_ = QStringLiteral("%1: %2.").arg(what, QString::fromUtf8(lxw_strerror(lxw_error(err))));
+    return false;
+}
+
+bool XlsxWriter::setTitles(const QStringList& titles) {
+    if (!ok() || !d_->ws) return false;
+    for (int c = 0; c < titles.size(); ++c)
+        if (!check(worksheet_set_column(d_->ws, lxw_col_t(c), lxw_col_t(c), widthFor(titles[c]), nullptr),
+                   QStringLiteral("Setting a column width")))
+            return false;
+    worksheet_freeze_panes(d_->ws, 1, 0);
+    for (int c = 0; c < titles.size(); ++c) {
+        const QByteArray t = titles[c].toUtf8();
+        if (!check(worksheet_write_string(d_->ws, 0, lxw_col_t(c), t.constData(), d_->bold),
+                   QStringLiteral("Writing the title row")))
+            return false;
+    }
+    return true;
+}
+
+bool XlsxWriter::setCell(int row, int column, const QString& text) {
+    if (!ok() || !d_->ws) return false;
+    if (text.isEmpty()) return true;
+    if (row < 1 || row > 1048576 || column < 1 || column > 16384) {
+        error_ = QStringLiteral("Cell %1, %2 lies outside a sheet.").arg(row).arg(column);
+        return false;
+    }
+    QString t = text;
+    if (t.size() > kMaxCellChars) {
+        int cut = kMaxCellChars;
+        if (t[cut - 1].isHighSurrogate()) --cut;  // never half a character
+        t.truncate(cut);
+        ++truncated_;
+    }
+    const QByteArray u = t.toUtf8();
+    return check(worksheet_write_string(d_->ws, lxw_row_t(row - 1), lxw_col_t(column - 1), u.constData(), nullptr),
+                 QStringLiteral("Writing row %1").arg(row));
+}
+
+bool XlsxWriter::writeRow(int row, const QStringList& cells) {
+    for (int c = 0; c < cells.size(); ++c)
+        if (!setCell(row, c + 1, cells[c])) return false;
+    return true;
+}
+
+bool XlsxWriter::commit() {
+    if (!d_->wb || d_->closed) {
+        if (error_.isEmpty()) error_ = QStringLiteral("The workbook was already written or dropped.");
+        return false;
+    }
+    if (!ok()) {
+        discard();
+        return false;
+    }
+    d_->closed = true;
+    const lxw_error err = workbook_close(d_->wb);
+    d_->wb = nullptr;
+    if (err != LXW_NO_ERROR) {
+        error_ = QStringLiteral("The workbook could not be written: %1.").arg(QString::fromUtf8(lxw_strerror(err)));
+        QFile::remove(d_->temp);
+        return false;
+    }
+    // rename() replaces the target in one step: readers see the old file or
+    // the new one, never a part of either.
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(d_->temp).toStdString()),
+                            std::filesystem::path(QFile::encodeName(path_).toStdString()), ec);
+    if (ec) {
+        error_ = QStringLiteral("The finished workbook could not be given its name: %1.")
+                     .arg(QString::fromLocal8Bit(ec.message().c_str()));
+        QFile::remove(d_->temp);
+        return false;
+    }
+    return true;
+}
+
+void XlsxWriter::discard() {
+    if (!d_) return;
+    if (d_->wb && !d_->closed) {
+        d_->closed = true;
+        lxw_workbook_free(d_->wb);  // frees without writing anything out
+        d_->wb = nullptr;
+    }
+    if (!d_->temp.isEmpty() && QFile::exists(d_->temp)) QFile::remove(d_->temp);
+}
+
+}  // namespace sheet
