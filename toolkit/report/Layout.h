@@ -25,6 +25,10 @@ struct PlacedBand {
     int masterRow = -1;   // -1 for page header and footer
     int detailRow = -1;   // sub-detail only
     int cell = -1;        // grid bands: the cell's index on the page
+    bool operator==(const PlacedBand& o) const {
+        return kind == o.kind && rect == o.rect && masterRow == o.masterRow && detailRow == o.detailRow &&
+               cell == o.cell;
+    }
 };
 
 struct Item {
