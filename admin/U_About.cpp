@@ -63,9 +63,9 @@ QString TFrm_About::webAddress() { return QStringLiteral("https://www.tallix.exa
 QString TFrm_About::mailAddress() { return QStringLiteral("support@tallix.example.com"); }
 
 TFrm_About::TFrm_About(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_About = this;
-    setFixedSize(452, 299);
+    toolkit::makeFixedDialog(this, 452, 299);
     // The places below were laid out for this small dialog font.
     QFont small(QStringLiteral("MS Sans Serif"));
     small.setPointSize(8);

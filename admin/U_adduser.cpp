@@ -1,8 +1,10 @@
 #include "admin/U_adduser.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 
 #include "app/U_data.h"
+#include "app/EditLimits.h"
 #include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -17,9 +19,9 @@ const int kRawName = Qt::UserRole;  // the stored name behind a node's trimmed t
 }  // namespace
 
 TFrm_AddUser::TFrm_AddUser(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_AddUser = this;
-    setFixedSize(391, 243);
+    toolkit::makeFixedDialog(this, 391, 243);
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setIconSize(QSize(16, 16));
@@ -106,7 +108,9 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
     toolkit::onClick(ToolButton7, this, &TFrm_AddUser::ToolButton7Click);
     toolkit::onClick(btn_save, this, &TFrm_AddUser::btn_saveClick);
     toolkit::onClick(Button2, this, &TFrm_AddUser::Button2Click);
-    connect(TreeView1, &QTreeWidget::itemClicked, this,
+    // The fields always show the highlighted user: clicks, keys, and the
+    // highlight moving on when a user is deleted or the list refilled.
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
 
     Qry_admin = new db::Query(Frm_Data->Connection, this);
@@ -117,6 +121,8 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
     toolkit::centreOnScreen(this);
     setEditing(false);
     btn_save->setEnabled(false);
+    limitToColumns(Frm_Data->Connection, QStringLiteral("admin"),
+                   {{Edit_username, QStringLiteral("username")}, {Edit_pass, QStringLiteral("password")}});
     FormCreate();
 }
 
@@ -136,7 +142,9 @@ void TFrm_AddUser::FormCreate() {
     ClearFields();
 }
 
-void TFrm_AddUser::LoadUsers() {
+void TFrm_AddUser::LoadUsers(const QString& select) {
+    // Emptying the tree moves the highlight; the fields follow at the end.
+    const QSignalBlocker quiet(TreeView1);
     Qry_admin->close();
     Qry_admin->setSql(kSelectAll);
     Qry_admin->open();
@@ -147,6 +155,13 @@ void TFrm_AddUser::LoadUsers() {
         auto* node = new QTreeWidgetItem(TreeView1, {name.trimmed()});
         node->setData(0, kRawName, name);
         node->setIcon(0, icon);
+        if (!select.isNull() && name == select) TreeView1->setCurrentItem(node);
+    }
+    // The user saved in edit mode stays highlighted with the fields as typed;
+    // with nothing highlighted the fields are emptied.
+    if (!TreeView1->currentItem()) {
+        TreeView1->clearSelection();
+        TreeView1Click();
     }
 }
 
@@ -166,7 +181,12 @@ void TFrm_AddUser::setEditing(bool on) {
 
 void TFrm_AddUser::TreeView1Click() {
     QTreeWidgetItem* node = TreeView1->currentItem();
-    if (!node) return;
+    if (!node) {
+        // Nothing highlighted: nothing shown, and nothing to save or delete.
+        Qry_add->close();
+        ClearFields();
+        return;
+    }
     // The stored name finds the row even when it was saved with blanks around it.
     const QString name = node->data(0, kRawName).toString();
     Qry_add->close();
@@ -178,6 +198,9 @@ void TFrm_AddUser::TreeView1Click() {
 }
 
 void TFrm_AddUser::ToolButton1Click() {
+    // A new user: no user of the list is highlighted while it is typed in.
+    TreeView1->setCurrentItem(nullptr);
+    TreeView1->clearSelection();
     ClearFields();
     AddMode = true;
     btn_save->setEnabled(true);
@@ -230,7 +253,7 @@ void TFrm_AddUser::btn_saveClick() {
     Qry_add->setValue(QStringLiteral("permit"), permit);
     Qry_add->setValue(QStringLiteral("password"), pass);
     db::postOrCancel(Qry_add);
-    LoadUsers();
+    LoadUsers(Qry_add->asString(QStringLiteral("username")));
     TreeView1->setFocus();
 }
 
@@ -245,8 +268,15 @@ void TFrm_AddUser::ToolButton4Click() {
                                     toolkit::Icon::Information))
         return;
     Qry_add->remove();
-    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
-    if (!selected.isEmpty()) delete selected.first();
+    // The node of the deleted user goes; the highlight moves to a neighbour
+    // and the fields follow it.
+    QTreeWidgetItem* node = TreeView1->currentItem();
+    if (!node) {
+        const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+        if (!selected.isEmpty()) node = selected.first();
+    }
+    delete node;
+    TreeView1Click();
 }
 
 void TFrm_AddUser::ToolButton6Click() {

@@ -54,7 +54,8 @@ public:
     db::Query* Qry_repeat;  // duplicate-name test
 
 private:
-    void LoadUsers();
+    // Refills the tree; the user stored under the name select stays highlighted.
+    void LoadUsers(const QString& select = QString());
     void ClearFields();
     void setEditing(bool on);
     // False (after telling the user) when no user from the list is loaded.

@@ -2,6 +2,7 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
+#include "app/EditLimits.h"
 #include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -10,15 +11,15 @@
 TFrm_ChangePass* Frm_ChangePass = nullptr;
 
 TFrm_ChangePass::TFrm_ChangePass(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_ChangePass = this;
-    setFixedSize(269, 164);
+    toolkit::makeFixedDialog(this, 269, 164);
 
     auto row = [this](QLabel*& label, QLineEdit*& edit, const QString& caption, int y) {
         label = new QLabel(caption, this);
         label->setGeometry(24, y, 70, 22);
         edit = new QLineEdit(this);
-        edit->setEchoMode(QLineEdit::Password);
+        toolkit::makePasswordEdit(edit);
         edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // '*'
         edit->setGeometry(98, y - 1, 146, 24);
         label->setBuddy(edit);
@@ -39,6 +40,8 @@ TFrm_ChangePass::TFrm_ChangePass(QWidget* parent)
     Qry = new db::Query(Frm_Data->Connection, this);
 
     toolkit::centreOnScreen(this);
+    limitToColumns(Frm_Data->Connection, QStringLiteral("admin"),
+                   {{Edit_newpass, QStringLiteral("password")}, {Edit_pass, QStringLiteral("password")}});
     FormCreate();
 }
 

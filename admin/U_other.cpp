@@ -23,9 +23,9 @@ const Page kPages[5] = {{"Country", "country"},
 }  // namespace
 
 TFrm_Other::TFrm_Other(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_Other = this;
-    setFixedSize(473, 304);
+    toolkit::makeFixedDialog(this, 473, 304);
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setIconSize(QSize(16, 16));

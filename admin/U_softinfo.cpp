@@ -1,5 +1,6 @@
 #include "admin/U_softinfo.h"
 
+#include "app/EditLimits.h"
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -8,9 +9,9 @@
 TFrm_Softinfo* Frm_Softinfo = nullptr;
 
 TFrm_Softinfo::TFrm_Softinfo(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_Softinfo = this;
-    setFixedSize(434, 268);
+    toolkit::makeFixedDialog(this, 434, 268);
 
     const int lx = 28, ex = 104, top = 22, step = 34;
     auto row = [&](QLabel*& label, QLineEdit*& edit, const QString& caption, int i, int width) {
@@ -37,6 +38,10 @@ TFrm_Softinfo::TFrm_Softinfo(QWidget* parent)
     connect(btn_exit, &QPushButton::clicked, this, [this] { btn_exitClick(); });
 
     toolkit::centreOnScreen(this);
+    limitToColumns(Frm_Data->Connection, QStringLiteral("info"),
+                   {{Edit_name, QStringLiteral("Company")}, {Edit_user, QStringLiteral("Regname")},
+                    {Edit_address, QStringLiteral("Address")}, {Edit_zip, QStringLiteral("Postcode")},
+                    {Edit_tel, QStringLiteral("tel")}, {Edit_fax, QStringLiteral("fax")}});
     FormCreate();
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // config.ini: sections and keys are matched without regard to case, every
-// write goes to the file at once, and lines we do not understand are kept.
+// write goes to the file at once, and every line a write does not change is
+// kept byte for byte.
 #include <QString>
-#include <QStringList>
+#include <memory>
 
 class IniFile {
 public:
     explicit IniFile(const QString& path);
+    ~IniFile();
 
     QString fileName() const { return path_; }
     QString readString(const QString& section, const QString& key, const QString& def) const;
@@ -18,10 +20,11 @@ public:
     QString lastError() const { return error_; }
 
 private:
-    QStringList load() const;
-    bool save(const QStringList& lines);
-    bool find(const QStringList& lines, const QString& section, const QString& key,
-              int* sectionLine, int* keyLine, QString* value) const;
+    struct Lines;
+    std::unique_ptr<Lines> load() const;
+    bool save(const Lines& lines);
+    bool find(const Lines& lines, const QString& section, const QString& key, int* sectionLine,
+              int* keyLine, QString* value) const;
 
     QString path_;
     QString error_;

@@ -104,9 +104,12 @@ void TFrm_Main::buildCommands() {
 
 QAction* TFrm_Main::item(QMenu* menu, const QString& name, const QString& caption,
                          void (TFrm_Main::*handler)(), QAction* act) {
-    auto* a = new QAction(caption, this);
+    // A "-" item is a separator; it keeps no text, which some styles would
+    // draw across the line.
+    const bool separator = caption == QLatin1String("-");
+    auto* a = new QAction(separator ? QString() : caption, this);
     a->setObjectName(name);
-    if (caption == QLatin1String("-")) a->setSeparator(true);
+    if (separator) a->setSeparator(true);
     if (act) {
         // A menu item bound to a command runs that command.
         connect(a, &QAction::triggered, act, &QAction::trigger);

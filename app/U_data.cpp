@@ -63,22 +63,36 @@ void TFrm_Data::FormCreate() {
     ConnString = db::Connection::connStringForFile(dbConn.isEmpty() ? defaultDatabase() : dbConn);
     try {
         Connection->open(ConnString);
-        DBConnected = true;
+    } catch (const db::DbError& e) {
+        connectionFailed(e.text());
+        return;
+    }
+    DBConnected = true;
+    try {
         Qry_Custom->close();
         Qry_Custom->setSql(QStringLiteral("select * from info"));
         Qry_Custom->prepare();
         Qry_Custom->open();
-    } catch (const db::DbError&) {
-        if (DBConnected) {
-            // Connected, but the file is not ours (no info table): unusable.
-            Connection->close();
-            DBConnected = false;
-        }
-        toolkit::dialogs().message(QStringLiteral("连接数据库失败! "), QStringLiteral("客户管理系统"),
-                                   toolkit::Icon::Information);
-        ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
-        terminate_ = true;
+    } catch (const db::DbError& e) {
+        // Connected, but the file is not ours (no info table): unusable.
+        Connection->close();
+        DBConnected = false;
+        connectionFailed(QStringLiteral("The file is a database, but not a Tallix database (%1).").arg(e.text()));
+        return;
     }
+    if (Connection->readOnly())
+        toolkit::dialogs().message(
+            QStringLiteral("The database was opened for reading only, because %1. You can look at the data, "
+                           "but changes cannot be saved.").arg(Connection->readOnlyReason()),
+            QStringLiteral("客户管理系统"), toolkit::Icon::Information);
+}
+
+void TFrm_Data::connectionFailed(const QString& why) {
+    // The fixed text stays as it is; the cause is offered as its detail.
+    toolkit::dialogs().message(QStringLiteral("连接数据库失败! "), QStringLiteral("客户管理系统"),
+                               toolkit::Icon::Information, QMessageBox::Ok, why);
+    ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+    terminate_ = true;
 }
 
 void fillLookupCombo(db::Query* query, QComboBox* combo, const QString& table, const QString& order) {

@@ -65,6 +65,9 @@ public:
     db::Query* Qry_ShowContact;
 
 private:
+    // Shows the failure to connect with its cause, forgets DBConn and asks
+    // the program to end.
+    void connectionFailed(const QString& why);
     db::Query* makeQuery(const QString& sql = QString());
 
     QString programDir_;

@@ -11,7 +11,7 @@
 #include "toolkit/Guard.h"
 
 TFrm_Login::TFrm_Login(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setFixedSize(336, 209);
 
@@ -34,7 +34,7 @@ TFrm_Login::TFrm_Login(QWidget* parent)
     Label3 = new QLabel(QStringLiteral("Password"), this);
     Label3->setGeometry(40, 120, 70, 22);
     Edit2 = new QLineEdit(this);
-    Edit2->setEchoMode(QLineEdit::Password);
+    toolkit::makePasswordEdit(Edit2);
     Edit2->setGeometry(116, 120, 180, 24);
     Label1->setBuddy(ComboBox1);
     Label3->setBuddy(Edit2);

@@ -8,6 +8,7 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
+#include "app/EditLimits.h"
 #include "app/db/SqlText.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
@@ -64,8 +65,12 @@ namespace {
 constexpr int kRow0 = 24, kRowStep = 30, kFieldH = 24;
 // The left part is wide enough for two boxes on the position row; the right
 // part holds telephone numbers and the date.
-constexpr int kLabelX1 = 6, kFieldX1 = 72, kFieldR1 = 364;
-constexpr int kLabelX2 = 368, kFieldX2 = 432, kFieldR2 = 556;
+// The dialog is wider than the original 579 pixels: in the fonts of this
+// platform the position and department boxes need the room to show their
+// entries whole ("Purchasing Manager", "Engineering").
+constexpr int kDialogW = 640;
+constexpr int kLabelX1 = 6, kFieldX1 = 72, kFieldR1 = 410;
+constexpr int kLabelX2 = 414, kFieldX2 = 478, kFieldR2 = 614;
 constexpr int kLabelW = 60;
 
 int rowY(int row) { return kRow0 + row * kRowStep; }
@@ -81,13 +86,12 @@ QString custIdOf(const QString& company) {
 }  // namespace
 
 TFrm_AddContact::TFrm_AddContact(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_AddContact = this;
-    setFixedSize(579, 335);
+    toolkit::makeFixedDialog(this, kDialogW, 335);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Contact Profile"), this);
-    GroupBox1->setGeometry(8, 4, 563, 276);
+    GroupBox1->setGeometry(8, 4, kDialogW - 16, 276);
 
     auto label = [this](const QString& text, int x, int row, int w = kLabelW) {
         auto* l = new QLabel(text, GroupBox1);
@@ -103,28 +107,27 @@ TFrm_AddContact::TFrm_AddContact(QWidget* parent)
     };
     auto combo = [this](int x, int row, int right) {
         auto* c = new QComboBox(GroupBox1);
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
+        toolkit::makeTypedCombo(c);
         c->setGeometry(x, rowY(row), right - x, kFieldH);
         return c;
     };
 
     Label1 = label(QStringLiteral("Name:"), kLabelX1, 0);
-    Edit_Name = edit(kFieldX1, 0, 290);
+    Edit_Name = edit(kFieldX1, 0, 336);
     CB_Main = new QCheckBox(QStringLiteral("Main"), GroupBox1);
-    CB_Main->setGeometry(300, rowY(0), kFieldR1 - 300, kFieldH);
+    CB_Main->setGeometry(346, rowY(0), kFieldR1 - 346, kFieldH);
     Label2 = label(QStringLiteral("Company"), kLabelX1, 1);
     Combo_Cust = combo(kFieldX1, 1, kFieldR1);
     Label3 = label(QStringLiteral("Position"), kLabelX1, 2);
-    Combo_Zw = combo(kFieldX1, 2, 196);
-    Label4 = label(QStringLiteral("Department"), 196, 2, 78);
-    Combo_Depart = combo(278, 2, kFieldR1);
+    Combo_Zw = combo(kFieldX1, 2, 222);
+    Label4 = label(QStringLiteral("Department"), 222, 2, 78);
+    Combo_Depart = combo(302, 2, kFieldR1);
     Label5 = label(QStringLiteral("E-mail"), kLabelX1, 3);
     Edit_Email = edit(kFieldX1, 3, kFieldR1);
     toolkit::styleAsLink(Edit_Email);
     Label6 = label(QStringLiteral("Address"), kLabelX1, 4);
-    Edit_Address = edit(kFieldX1, 4, 290);
-    Edit_PostCode = edit(296, 4, kFieldR1);
+    Edit_Address = edit(kFieldX1, 4, 336);
+    Edit_PostCode = edit(342, 4, kFieldR1);
     Edit_PostCode->setMaxLength(6);
     Edit_PostCode->setToolTip(QStringLiteral("Post code"));
     Label7 = label(QStringLiteral("Introduce"), kLabelX1, 5);
@@ -151,11 +154,11 @@ TFrm_AddContact::TFrm_AddContact(QWidget* parent)
     DBNavigator1 = new toolkit::Navigator(this);
     DBNavigator1->setGeometry(8, 292, 112, 28);
     Btn_OK = new QPushButton(QStringLiteral("Add(&A)"), this);
-    Btn_OK->setGeometry(387, 292, 88, 28);
+    Btn_OK->setGeometry(kDialogW - 192, 292, 88, 28);
     Btn_OK->setDefault(true);
     Btn_OK->setIcon(toolkit::drawnIcon(QStringLiteral("save")));
     Btn_Exit = new QPushButton(QStringLiteral("Exit(&Q)"), this);
-    Btn_Exit->setGeometry(483, 292, 88, 28);
+    Btn_Exit->setGeometry(kDialogW - 96, 292, 88, 28);
     Btn_Exit->setAutoDefault(false);
     Btn_Exit->setIcon(toolkit::drawnIcon(QStringLiteral("exit")));
 
@@ -194,6 +197,13 @@ bool TFrm_AddContact::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrm_AddContact::FormShow() {
+    // The post code box keeps its own limit of 6.
+    limitToColumns(Frm_Data->Connection, QStringLiteral("contact"),
+                   {{Edit_Name, QStringLiteral("Name")},        {Combo_Cust, QStringLiteral("Company")},
+                    {Combo_Zw, QStringLiteral("Position")},     {Combo_Depart, QStringLiteral("Department")},
+                    {Edit_Email, QStringLiteral("Email")},      {Edit_Address, QStringLiteral("Address")},
+                    {Edit_Tel, QStringLiteral("Tel")},          {Edit_Mobile, QStringLiteral("Mobile")},
+                    {Edit_HomeTel, QStringLiteral("HomeTel")},  {Edit_Fax, QStringLiteral("Fax")}});
     fillById(Frm_Data->Qry_zw, Combo_Zw, QStringLiteral("zw"));
     fillById(Frm_Data->Qry_Depart, Combo_Depart, QStringLiteral("department"));
     // The boxes are narrow; their lists open as wide as their longest entry.
@@ -265,6 +275,7 @@ void TFrm_AddContact::LoadContact() {
     else DateTimePicker1->setChecked(false);
 
     if (ownedByAnother(text("F_User"))) Btn_OK->setEnabled(false);
+    toolkit::showTextsFromStart(this);
 }
 
 void TFrm_AddContact::Btn_OKClick() {

@@ -210,6 +210,14 @@ TFrm_Custom::TFrm_Custom(QWidget* parent) : QWidget(parent) {
     connect(Edit_Name, &QLineEdit::returnPressed, this,
             [this] { toolkit::guarded([this] { Edit_NameKeyDown(Qt::Key_Return); }); });
 
+    // The counts follow every change of the lists, whoever makes it: a view
+    // command, a search, an editor, a delete.
+    for (db::Query* q : {Frm_Data->Qry_Cust, Frm_Data->Qry_Contact}) {
+        connect(q, &toolkit::RecordSource::resetDone, this, &TFrm_Custom::ShowCounts);
+        connect(q, &toolkit::RecordSource::rowInserted, this, &TFrm_Custom::ShowCounts);
+        connect(q, &toolkit::RecordSource::rowRemoved, this, &TFrm_Custom::ShowCounts);
+    }
+
     FormCreate();
 }
 
@@ -278,6 +286,10 @@ void TFrm_Custom::LoadGridColumns() {
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Custom"), DBGrid1, Frm_Data->Qry_Cust, kMaxGridColumns);
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Contact"), DBGridEh1, Frm_Data->Qry_Contact, kMaxGridColumns);
     if (DBGridEh1->columnCountShown() > 2) DBGridEh1->setCheckBoxColumn(2);
+    ShowCounts();
+}
+
+void TFrm_Custom::ShowCounts() {
     if (Frm_Main)
         Frm_Main->setStatusText(1, QStringLiteral("Have ") + QString::number(Frm_Data->Qry_Cust->recordCount()) +
                                        QStringLiteral(" Customer Record   |   ") +

@@ -43,6 +43,8 @@ public:
     // Rebuilds both grids' columns from the shown-field settings and writes
     // the record counts into the main window's status bar.
     void LoadGridColumns();
+    // Writes the customer and contact counts into the main window's status bar.
+    void ShowCounts();
     void ShowLayout(Layout layout) override;
 
     QWidget* CoolBar1;

@@ -89,10 +89,9 @@ TDatePicker::TDatePicker(QWidget* parent) : QWidget(parent) {
 // ---- the window -----------------------------------------------------------
 
 TFrm_S_Cust::TFrm_S_Cust(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_S_Cust = this;
-    setFixedSize(583, 360);
+    toolkit::makeFixedDialog(this, 583, 360);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Search Condition "), this);
     GroupBox1->setGeometry(8, 6, 567, 306);
@@ -112,8 +111,7 @@ TFrm_S_Cust::TFrm_S_Cust(QWidget* parent)
     };
     auto combo = [this](int x, int w, int row) {
         auto* c = new QComboBox(GroupBox1);
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
+        toolkit::makeTypedCombo(c);
         c->setGeometry(x, top + row * step, w, height);
         return c;
     };

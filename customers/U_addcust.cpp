@@ -7,6 +7,7 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
+#include "app/EditLimits.h"
 #include "app/db/SqlText.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
@@ -44,10 +45,9 @@ void selectRemembered(QComboBox* box, int at) {
 }  // namespace
 
 TFrm_AddCust::TFrm_AddCust(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_AddCust = this;
-    setFixedSize(680, 363);
+    toolkit::makeFixedDialog(this, 680, 363);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Customer Profile"), this);
     GroupBox1->setGeometry(8, 4, 664, 310);
@@ -65,8 +65,7 @@ TFrm_AddCust::TFrm_AddCust(QWidget* parent)
     };
     auto combo = [this](int x, int row, int w) {
         auto* c = new QComboBox(GroupBox1);
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
+        toolkit::makeTypedCombo(c);
         c->setGeometry(x, rowY(row), w, kFieldH);
         return c;
     };
@@ -190,6 +189,14 @@ bool TFrm_AddCust::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrm_AddCust::FormShow() {
+    limitToColumns(Frm_Data->Connection, QStringLiteral("custom"),
+                   {{Edit_Com, QStringLiteral("Company")},   {Combo_Type, QStringLiteral("CustType")},
+                    {Combo_Country, QStringLiteral("Country")}, {Combo_Province, QStringLiteral("Province")},
+                    {Edit_City, QStringLiteral("City")},     {Edit_Address, QStringLiteral("Address")},
+                    {Edit_Zip, QStringLiteral("PostCode")},  {Edit_tel, QStringLiteral("Tel")},
+                    {Edit_Fax, QStringLiteral("Fax")},       {Edit_Income, QStringLiteral("Income")},
+                    {Edit_Email, QStringLiteral("Email")},   {Edit_Url, QStringLiteral("Url")},
+                    {Combo_From, QStringLiteral("From")}});
     fillById(Frm_Data->Qry_Type, Combo_Type, QStringLiteral("Type"));
     fillById(Frm_Data->Qry_Country, Combo_Country, QStringLiteral("Country"));
     fillById(Frm_Data->Qry_From, Combo_From, QStringLiteral("CustFrom"));
@@ -253,6 +260,7 @@ void TFrm_AddCust::LoadCustomer() {
               QStringLiteral("'"));
     t->open();
     Edit_Category->setText(t->isEmpty() ? QString() : t->field(QStringLiteral("Name")).asString());
+    toolkit::showTextsFromStart(this);
 }
 
 void TFrm_AddCust::setColumns(db::Query* q, bool adding) {

@@ -1,9 +1,11 @@
 #include "customers/U_tree.h"
 
+#include <QHeaderView>
 #include <QShowEvent>
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
+#include "app/EditLimits.h"
 #include "app/db/SqlText.h"
 #include "customers/U_Custom.h"
 #include "customers/U_S_Cust.h"
@@ -61,8 +63,22 @@ QString NodeCode(const QTreeWidgetItem* node) {
     return node->text(0).left(2 * nodeDepth(node));
 }
 
+namespace {
+// A node shows "code-name"; its tooltip shows both in full, as deep levels
+// are wider than the tree.
+void setNodeText(QTreeWidgetItem* node, const QString& code, const QString& name) {
+    node->setText(0, code + QLatin1Char('-') + name);
+    node->setToolTip(0, name + QStringLiteral(" (") + code + QLatin1Char(')'));
+}
+}  // namespace
+
 void FillCategoryTree(QTreeWidget* tree) {
     if (!tree || !Frm_Data) return;
+    // Deep categories run past the tree's right edge: the tree scrolls
+    // sideways instead of cutting their names.
+    tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
     db::Query* q = Frm_Data->Qry_HY;
     q->close();
     q->setSql(kSelectAll);
@@ -83,7 +99,8 @@ void FillCategoryTree(QTreeWidget* tree) {
         // it) rather than hung under an unrelated category.
         QTreeWidgetItem* parent = last[level - 1];
         if (!parent || (level > 1 && lastCode[level - 1] != code.left(code.size() - 2))) continue;
-        auto* node = new QTreeWidgetItem(parent, QStringList(code + QLatin1Char('-') + name));
+        auto* node = new QTreeWidgetItem(parent);
+        setNodeText(node, code, name);
         last[level] = node;
         lastCode[level] = code;
     }
@@ -93,9 +110,9 @@ void FillCategoryTree(QTreeWidget* tree) {
 // ---- the window -----------------------------------------------------------
 
 TFrm_Tree::TFrm_Tree(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent) {
     Frm_Tree = this;
-    setFixedSize(464, 298);
+    toolkit::makeFixedDialog(this, 464, 298);
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setGeometry(0, 0, 464, 40);
@@ -166,6 +183,7 @@ TFrm_Tree::TFrm_Tree(QWidget* parent)
             [this] { toolkit::guarded([this] { TreeView1DblClick(); }); });
 
     toolkit::centreOnScreen(this);
+    limitToColumns(Frm_Data->Connection, QStringLiteral("category"), {{Edit_name, QStringLiteral("name")}});
     toolkit::guarded([this] { FormCreate(); });
 }
 
@@ -329,7 +347,7 @@ void TFrm_Tree::renameCategory() {
     hy->edit();
     hy->setValue(QStringLiteral("name"), name);
     hy->post();
-    node->setText(0, code + QLatin1Char('-') + name);
+    setNodeText(node, code, name);
 }
 
 void TFrm_Tree::tb_delClick() {

@@ -22,7 +22,7 @@ INSERT INTO T_SoftInfo (SoftName, Version) VALUES ('Tallix', ' V1.70');
 -- The contact grid draws its third shown column as check boxes: keep Main third.
 -- Print: at most six per table, and the chosen widths must fit a landscape page.
 INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print) VALUES
-    ( 1,  1, 'Custom', 'CustID',    'Customer No.',  80, 1, 0),
+    ( 1,  1, 'Custom', 'CustID',    'Customer No.', 105, 1, 0),
     ( 3,  2, 'Custom', 'Company',   'Company',      200, 1, 1),
     ( 4,  3, 'Custom', 'CustType',  'Type',          90, 1, 0),
     ( 5,  4, 'Custom', 'Category',  'Category',      80, 0, 0),
@@ -30,7 +30,7 @@ INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print)
     ( 7,  6, 'Custom', 'Province',  'Province',      80, 1, 0),
     ( 8,  7, 'Custom', 'City',      'City',          80, 1, 0),
     ( 9,  8, 'Custom', 'Address',   'Address',      200, 0, 1),
-    (10,  9, 'Custom', 'PostCode',  'Post Code',     70, 0, 0),
+    (10,  9, 'Custom', 'PostCode',  'Post Code',     80, 0, 0),
     (11, 10, 'Custom', 'Tel',       'Tel',          100, 1, 1),
     (12, 11, 'Custom', 'Fax',       'Fax',          100, 1, 1),
     (14, 12, 'Custom', 'Email',     'E-mail',       150, 1, 1),
@@ -52,11 +52,11 @@ INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print)
     (13,  9, 'Contact', 'HomeTel',    'Home Tel',     100, 0, 0),
     (14, 10, 'Contact', 'Fax',        'Fax',          100, 0, 0),
     ( 9, 11, 'Contact', 'Address',    'Address',      200, 0, 0),
-    (10, 12, 'Contact', 'PostCode',   'Post Code',     70, 0, 0),
+    (10, 12, 'Contact', 'PostCode',   'Post Code',     80, 0, 0),
     (15, 13, 'Contact', 'Birthday',   'Birthday',      85, 0, 0),
     (16, 14, 'Contact', 'introduce',  'Profile',      200, 0, 0),
-    ( 1, 15, 'Contact', 'ContactId',  'Contact No.',   70, 0, 0),
-    ( 2, 16, 'Contact', 'CustID',     'Customer No.',  80, 0, 0),
+    ( 1, 15, 'Contact', 'ContactId',  'Contact No.',   95, 0, 0),
+    ( 2, 16, 'Contact', 'CustID',     'Customer No.', 105, 0, 0),
     (17, 17, 'Contact', 'F_User',     'Owner',         80, 0, 0),
 
     ( 3,  1, 'daily', 'AddDate', 'Date',     90, 1, 0),

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
@@ -18,6 +19,10 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+        // A cell takes no more than its field can store.
+        auto* model = qobject_cast<const RecordSetModel*>(index.model());
+        if (auto* edit = qobject_cast<QLineEdit*>(w); edit && model)
+            if (const int size = model->fieldSizeOf(index.column()); size > 0) edit->setMaxLength(size);
         editor = w;
         return w;
     }
@@ -58,9 +63,14 @@ void RecordSetModel::setSource(RecordSource* source) {
             if (!columns_.isEmpty()) emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1));
         });
         connect(source_, &RecordSource::editStateChanged, this, [this] { syncPendingRow(); });
-        connect(source_, &RecordSource::rowAboutToBeRemoved, this,
-                [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
-        connect(source_, &RecordSource::rowRemoved, this, [this](int) { endRemoveRows(); });
+        connect(source_, &RecordSource::rowAboutToBeRemoved, this, [this](int row) {
+            removing_ = true;
+            beginRemoveRows(QModelIndex(), row, row);
+        });
+        connect(source_, &RecordSource::rowRemoved, this, [this](int) {
+            endRemoveRows();
+            removing_ = false;
+        });
         connect(source_, &RecordSource::rowChanged, this, [this](int row) {
             if (!columns_.isEmpty() && row >= 0 && row < rowCount())
                 emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1));
@@ -200,7 +210,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& cur) {
-                if (syncing_ || !cur.isValid() || !model_->source()) return;
+                if (syncing_ || !cur.isValid() || !model_->source() || model_->removingRow()) return;
                 // The row being inserted is not stored yet: there is no row to move to.
                 if (model_->isPendingRow(cur.row())) return;
                 // Leaving a new row nothing was typed into drops it, as leaving
@@ -208,12 +218,18 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetMo
                 dropUntouchedRow();
                 syncing_ = true;
                 // Moving posts a pending edit, which the engine may refuse.
-                const bool moved = guarded([&] { model_->source()->setCurrentRow(cur.row()); });
+                bool moved = guarded([&] { model_->source()->setCurrentRow(cur.row()); });
+                if (!moved && model_->editable()) {
+                    // The refusal has been shown. The refused change is dropped
+                    // and the move goes on: kept, it would stay on screen as if
+                    // stored while the highlight sat on the row the user
+                    // picked, and a Delete would hit the wrong row.
+                    const int row = cur.row();
+                    guarded([&] { model_->source()->cancelChanges(); });
+                    moved = guarded([&] { model_->source()->setCurrentRow(row); });
+                }
                 syncing_ = false;
-                if (moved || !model_->editable()) return;
-                // The refused row is still pending: put the cursor back on it.
-                if (model_->showsPendingRow()) showPendingRow();
-                else followSource(model_->source()->currentRow());
+                followSource(model_->source()->currentRow());
             });
 }
 

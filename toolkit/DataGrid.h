@@ -41,6 +41,11 @@ public:
     bool isPendingRow(int row) const { return pendingShown_ && source_ && row == source_->recordCount(); }
     // True once a value was typed into the shown pending row.
     bool pendingRowTouched() const { return pendingShown_ && pendingTouched_; }
+    // True while the record set is taking a row out: the view moves its own
+    // current index then, which must not move the record set's cursor.
+    bool removingRow() const { return removing_; }
+    // Most characters the field of a column can store; 0 for no limit.
+    int fieldSizeOf(int column) const { return source_ ? source_->fieldSize(sourceField(column)) : 0; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -62,6 +67,7 @@ private:
     bool pendingShown_ = false;
     bool posting_ = false;  // the pending row is becoming a stored row
     bool pendingTouched_ = false;
+    bool removing_ = false;
 };
 
 class DataGrid : public QTableView {

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QGridLayout>
+#include <QSpacerItem>
 
 namespace toolkit {
 
@@ -39,20 +41,48 @@ void showMessage(const QString& text) {
     dialogs().message(text, QApplication::applicationName(), Icon::None, QMessageBox::Ok);
 }
 
+namespace {
+
+// Runs a message box that is wide enough for its title: the window system
+// cuts a title that does not fit ("Wa... ng").
+QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                                   QMessageBox::StandardButtons buttons, const QString& detail) {
+    hideSplashScreens();
+    QMessageBox box(icon, title, text, buttons, QApplication::activeWindow());
+    if (!detail.isEmpty()) box.setDetailedText(detail);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(messageBoxWidthFor(title), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+int messageBoxWidthFor(const QString& title) {
+    // The title in the title bar's font, plus room for the window icon and
+    // the close box the window manager puts beside it.
+    const QFontMetrics fm(QApplication::font("QMdiSubWindowTitleBar"));
+    return fm.horizontalAdvance(title) + 120;
+}
+
+void hideSplashScreens() {
+    // A splash stays on top of everything: a message shown while it is up
+    // would sit behind it and the program would seem to hang.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::SplashScreen) w->hide();
+}
+
 QMessageBox::StandardButton RealDialogs::message(const QString& text, const QString& title,
                                                  Icon icon,
                                                  QMessageBox::StandardButtons buttons,
                                                  const QString& detail) {
-    QMessageBox box(qtIcon(icon), title, text, buttons, QApplication::activeWindow());
-    if (!detail.isEmpty()) box.setDetailedText(detail);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    return runBox(qtIcon(icon), title, text, buttons, detail);
 }
 
 void RealDialogs::error(const QString& text) {
-    const QString title = QApplication::applicationName();
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    runBox(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, QString());
 }
 
 QString RealDialogs::openFile(const QString& title, const QString& filter, const QString& dir) {

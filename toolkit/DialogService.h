@@ -46,6 +46,11 @@ public:
     }
 };
 
+// Width a message box needs so that the window system shows its whole title.
+int messageBoxWidthFor(const QString& title);
+// Hides any splash window, so that a message is never shown beneath it.
+void hideSplashScreens();
+
 // A plain message: no icon, the application's title, an OK button.
 void showMessage(const QString& text);
 

@@ -58,9 +58,26 @@ QToolButton* addToolButton(QToolBar* bar, const QString& caption, const QString&
     return b;
 }
 
+void makeTypedCombo(QComboBox* box) {
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+}
+
+void makePasswordEdit(QLineEdit* edit) {
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+}
+
+void showTextsFromStart(QWidget* w) {
+    for (QLineEdit* e : w->findChildren<QLineEdit*>())
+        if (!e->hasFocus()) e->setCursorPosition(0);
+}
+
 void setBoxText(QComboBox* box, const QString& text) {
     box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
     box->setEditText(text);
+    if (box->lineEdit()) box->lineEdit()->setCursorPosition(0);
 }
 
 void styleAsLink(QLineEdit* edit) {

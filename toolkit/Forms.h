@@ -51,6 +51,20 @@ void setTabOrder(std::initializer_list<QWidget*> widgets);
 // A flat tool-bar button with a drawn icon and its caption beside it, added to bar.
 QToolButton* addToolButton(QToolBar* bar, const QString& caption, const QString& icon);
 
+// Makes box an editable drop-down that keeps the text exactly as typed: no
+// inline completion (typing "United" must not become "United Kingdom"), no
+// insertion of typed text into the list, and Enter goes on to the dialog's
+// default button at once.
+void makeTypedCombo(QComboBox* box);
+
+// A password box that shows "*" for each character typed, whatever the
+// style's own mask character is.
+void makePasswordEdit(QLineEdit* edit);
+
+// Puts every line edit inside w back at the start of its text: a text
+// longer than its box then shows its beginning, not its end.
+void showTextsFromStart(QWidget* w);
+
 // Shows text in an editable box, selecting the item that reads the same.
 void setBoxText(QComboBox* box, const QString& text);
 

@@ -18,6 +18,8 @@ public:
     virtual QString displayLabel(int field) const = 0;
     virtual QVariant valueAt(int row, int field) const = 0;
     virtual QString textAt(int row, int field) const = 0;
+    // Most characters the field can store; 0 when it has no limit.
+    virtual int fieldSize(int /*field*/) const { return 0; }
     virtual int currentRow() const = 0;       // -1 when empty or closed
     virtual void setCurrentRow(int row) = 0;  // moves the cursor
 

@@ -45,31 +45,40 @@ void Connection::open(const QString& connString) {
     if (!db_.isValid())
         throw DbError(QStringLiteral("The database driver %1 is not available").arg(dialect_->driver()));
     connString_ = connString;
-    dialect_->open(db_, source);
+    readOnlyReason_ = dialect_->open(db_, source).readOnlyReason;
+}
+
+void Connection::checkWritable() const {
+    if (readOnly()) throw DbError(readOnlyMessage());
+}
+
+QString Connection::describe(const QSqlError& error) const {
+    return dialect_ ? dialect_->describe(error) : error.text();
 }
 
 void Connection::close() {
     if (db_.isValid() && db_.isOpen()) db_.close();
     fieldCache_.clear();
     inTrans_ = false;
+    readOnlyReason_.clear();
 }
 
 bool Connection::connected() const { return db_.isValid() && db_.isOpen(); }
 
 void Connection::beginTrans() {
     if (!connected()) throw DbError(QStringLiteral("Not connected to a database"));
-    if (!db_.transaction()) throw DbError(db_.lastError().text());
+    if (!db_.transaction()) throw DbError(describe(db_.lastError()));
     inTrans_ = true;
 }
 
 void Connection::commitTrans() {
-    if (!db_.commit()) throw DbError(db_.lastError().text());
+    if (!db_.commit()) throw DbError(describe(db_.lastError()));
     inTrans_ = false;
 }
 
 void Connection::rollbackTrans() {
     inTrans_ = false;
-    if (!db_.rollback()) throw DbError(db_.lastError().text());
+    if (!db_.rollback()) throw DbError(describe(db_.lastError()));
 }
 
 const QVector<FieldDef>& Connection::tableFields(const QString& table) {

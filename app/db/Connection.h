@@ -23,6 +23,13 @@ public:
     void close();
     bool connected() const;
     QString connString() const { return connString_; }
+    // True when the database could only be opened for reading; why, in words.
+    bool readOnly() const { return !readOnlyReason_.isEmpty(); }
+    QString readOnlyReason() const { return readOnlyReason_; }
+    // Throws the read-only refusal when nothing may be written.
+    void checkWritable() const;
+    // The engine's error in words a user can act on.
+    QString describe(const QSqlError& error) const;
 
     void beginTrans();
     void commitTrans();
@@ -42,6 +49,7 @@ private:
     std::unique_ptr<Dialect> dialect_;
     QHash<QString, QVector<FieldDef>> fieldCache_;
     bool inTrans_ = false;
+    QString readOnlyReason_;
 };
 
 }  // namespace db

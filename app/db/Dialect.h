@@ -1,6 +1,7 @@
 #pragma once
 // Everything that differs between database engines lives behind Dialect.
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVector>
 #include <memory>
@@ -16,12 +17,23 @@ struct FieldDef {
     bool autoInc = false;  // assigned by the engine on insert
 };
 
+// How a database was opened.
+struct OpenResult {
+    // Non-empty when the database could only be opened for reading: why.
+    QString readOnlyReason;
+};
+
 class Dialect {
 public:
     virtual ~Dialect() = default;
     virtual QString driver() const = 0;
-    // Opens db for the data source of a connection string; throws DbError.
-    virtual void open(QSqlDatabase& db, const QString& dataSource) const = 0;
+    // Opens db for the data source of a connection string. Throws DbError
+    // whose text says in words what is wrong (missing, not a database,
+    // damaged, locked ...).
+    virtual OpenResult open(QSqlDatabase& db, const QString& dataSource) const = 0;
+    // The engine's error in words a user can act on: which field is too long
+    // and its limit, that another workstation holds a lock, and so on.
+    virtual QString describe(const QSqlError& error) const;
     // Columns of a table in their defined order; empty if there is no such table.
     virtual QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const = 0;
     // The expression that names one row of a table for reading back, updating
@@ -32,6 +44,9 @@ public:
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };
+
+// What a change refused on a database opened for reading says.
+QString readOnlyMessage();
 
 // Sorts declared SQL types into field kinds ("VARCHAR(20)" -> Text of 20).
 FieldDef fieldFromDeclaredType(const QString& name, const QString& declared);

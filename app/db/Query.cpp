@@ -68,7 +68,7 @@ bool hasOrderBy(const QString& sql) {
     return re.match(bare).hasMatch();
 }
 
-[[noreturn]] void fail(const QSqlQuery& q) { throw DbError(q.lastError().text()); }
+[[noreturn]] void fail(const Connection* c, const QSqlQuery& q) { throw DbError(c->describe(q.lastError())); }
 
 }  // namespace
 
@@ -228,14 +228,14 @@ void Query::runOpen() {
         // them, which would list the rows in that index's order. Without an
         // order of its own the statement keeps the table's natural order.
         if (!hasOrderBy(rest_)) keySql += QStringLiteral(" order by ") + key;
-        if (!q.prepare(keySql)) fail(q);
+        if (!q.prepare(keySql)) fail(conn_, q);
         bindParams(q);
-        if (!q.exec()) fail(q);
+        if (!q.exec()) fail(conn_, q);
         while (q.next()) keys_.append(q.value(0).toLongLong());
     } else {
-        if (!q.prepare(sql_)) fail(q);
+        if (!q.prepare(sql_)) fail(conn_, q);
         bindParams(q);
-        if (!q.exec()) fail(q);
+        if (!q.exec()) fail(conn_, q);
         if (!q.isSelect()) throw DbError(QStringLiteral("The statement returns no rows"));
         const QSqlRecord rec = q.record();
         for (int i = 0; i < rec.count(); ++i) {
@@ -292,10 +292,11 @@ void Query::close() {
 
 void Query::execSql() {
     if (!conn_ || !conn_->connected()) throw DbError(QStringLiteral("Not connected to a database"));
+    conn_->checkWritable();
     QSqlQuery q(conn_->database());
-    if (!q.prepare(sql_)) fail(q);
+    if (!q.prepare(sql_)) fail(conn_, q);
     bindParams(q);
-    if (!q.exec()) fail(q);
+    if (!q.exec()) fail(conn_, q);
     rowsAffected_ = q.numRowsAffected();
     // Statements run this way may change any table's rows.
     dropCache();
@@ -326,7 +327,7 @@ const Query::Row& Query::rowAt(int row) const {
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("select %1, * from %2 where %1 in (%3)")
                         .arg(key, table_, ids.join(QLatin1Char(',')))))
-            fail(q);
+            fail(conn_, q);
         QHash<qlonglong, Row> byKey;
         const int n = int(fields_.size());
         while (q.next()) {
@@ -416,7 +417,9 @@ QVariant Query::toEngine(const QVariant& v, const FieldDef& f) const {
     case FieldKind::Text:
     case FieldKind::Memo:
         if (v.typeId() == QMetaType::QDateTime) return textOf(v, FieldKind::DateTime);
-        return v.toString();
+        // Empty text set on purpose is stored as empty text: a null QString
+        // would reach the engine as NULL.
+        return v.toString().isNull() ? QStringLiteral("") : v.toString();
     }
     return v;
 }
@@ -610,6 +613,7 @@ void Query::cancel() {
 
 void Query::post() {
     if (state_ != State::Edit && state_ != State::Insert) return;
+    conn_->checkWritable();
     QStringList cols;
     QVariantList vals;
     for (int i = 0; i < fields_.size(); ++i) {
@@ -629,9 +633,9 @@ void Query::post() {
             sql = QStringLiteral("insert into %1 (%2) values (%3)")
                       .arg(table_, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
-        if (!q.prepare(sql)) fail(q);
+        if (!q.prepare(sql)) fail(conn_, q);
         for (const QVariant& v : vals) q.addBindValue(v);
-        if (!q.exec()) fail(q);
+        if (!q.exec()) fail(conn_, q);
         const qlonglong id = q.lastInsertId().toLongLong();
         const int at = int(keys_.size());
         emit rowAboutToBeInserted(at);
@@ -653,10 +657,10 @@ void Query::post() {
         for (const QString& c : cols) sets << c + QStringLiteral("=?");
         if (!q.prepare(QStringLiteral("update %1 set %2 where %3=?")
                            .arg(table_, sets.join(QLatin1Char(',')), key)))
-            fail(q);
+            fail(conn_, q);
         for (const QVariant& v : vals) q.addBindValue(v);
         q.addBindValue(keys_[cur_]);
-        if (!q.exec()) fail(q);
+        if (!q.exec()) fail(conn_, q);
         chunks_.remove(cur_ / kChunkRows);
         chunkUse_.removeOne(cur_ / kChunkRows);
     }
@@ -694,12 +698,13 @@ void Query::remove() {
     if (!simple_) throw DbError(QStringLiteral("This record set cannot be modified"));
     if (recordCount() == 0 || cur_ < 0)
         throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    conn_->checkWritable();
     QSqlQuery q(conn_->database());
     if (!q.prepare(QStringLiteral("delete from %1 where %2=?")
                        .arg(table_, conn_->dialect().rowKey(table_))))
-        fail(q);
+        fail(conn_, q);
     q.addBindValue(keys_[cur_]);
-    if (!q.exec()) fail(q);
+    if (!q.exec()) fail(conn_, q);
     state_ = State::Browse;
     buffer_.clear();
     modified_.clear();
@@ -707,7 +712,10 @@ void Query::remove() {
     emit rowAboutToBeRemoved(at);
     keys_.remove(at);
     dropCache();  // every later row moved up by one
-    if (cur_ >= keys_.size()) cur_ = int(keys_.size()) - 1;
+    // The row that followed the deleted one takes its place and becomes
+    // current, whatever a listener did with the cursor meanwhile (a view
+    // moves its own current index away from a row being removed).
+    cur_ = std::min(at, int(keys_.size()) - 1);
     eof_ = keys_.isEmpty();
     emit rowRemoved(at);
     emit currentRowChanged(cur_);
@@ -765,9 +773,9 @@ void Query::sortBy(const QString& column) {
             const QString key = conn_->dialect().rowKey(table_);
             if (!q.prepare(QStringLiteral("select %1, [%2] from %3%4")
                                .arg(key, fields_[f].name, table_, rest_)))
-                fail(q);
+                fail(conn_, q);
             bindParams(q);
-            if (!q.exec()) fail(q);
+            if (!q.exec()) fail(conn_, q);
             QHash<qlonglong, QVariant> vals;
             vals.reserve(keys_.size());
             while (q.next()) vals.insert(q.value(0).toLongLong(), fromEngine(q.value(1), kind));

@@ -115,6 +115,7 @@ public:
     QString displayLabel(int field) const override;
     QVariant valueAt(int row, int field) const override;
     QString textAt(int row, int field) const override;
+    int fieldSize(int field) const override { return fields_.value(field).size; }
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
     bool inserting() const override { return state_ == State::Insert; }

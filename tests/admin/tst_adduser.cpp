@@ -211,14 +211,27 @@ private slots:
         w.ToolButton4Click();  // Yes
         QCOMPARE(users(), QStringList({"Admin||0"}));
         QCOMPARE(nodes(w), QStringList({"Admin"}));
-        // The deleted user is gone: a second Delete or Save has nothing to act on.
+        // The highlight moved to the remaining user, and the fields with it:
+        // what is highlighted is what a second Delete or a Save acts on.
+        QVERIFY(w.TreeView1->currentItem());
+        QCOMPARE(w.TreeView1->currentItem()->text(0), QString("Admin"));
+        QCOMPARE(w.Edit_username->text(), QString("Admin"));
         dlg->clear();
+        dlg->answers = {QMessageBox::No};
         w.ToolButton4Click();
-        w.ToolButton2Click();
-        w.btn_saveClick();
-        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::noUserText(), TFrm_AddUser::noUserText()}));
+        QCOMPARE(dlg->messages(), QStringList({"Are sure delete the record?"}));
         QVERIFY(dlg->errors().isEmpty());
         QCOMPARE(users(), QStringList({"Admin||0"}));
+
+        // The last user deleted: nothing highlighted, nothing shown.
+        w.ToolButton4Click();  // Yes
+        QVERIFY(!w.TreeView1->currentItem());
+        QCOMPARE(w.Edit_username->text(), QString());
+        dlg->clear();
+        w.ToolButton2Click();
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::noUserText()}));
+        QVERIFY(users().isEmpty());
     }
 
     void noUserSelectedWritesNothing() {
@@ -244,11 +257,14 @@ private slots:
     void refusedRowIsNotWritten() {
         TFrm_AddUser w;
         w.ToolButton1Click();
-        type(w, QString(51, 'n'), 1, "");
+        QVERIFY(t->exec("create trigger refuse before insert on admin "
+                        "begin select raise(abort, 'refused by a rule'); end"));
+        type(w, "Ned", 1, "");
         QVERIFY(!toolkit::guarded([&] { w.btn_saveClick(); }));
-        QCOMPARE(dlg->errors().size(), 1);
+        QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
         QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1"}));
         // Nothing stays pending to be written by the next save.
+        QVERIFY(t->exec("drop trigger refuse"));
         type(w, "Fay", 1, "");
         w.btn_saveClick();
         QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1", "Fay||1"}));

@@ -180,26 +180,67 @@ private slots:
         w.show();
         toolkit::DataGrid* g = w.DBGrid2;
         QAbstractItemModelTester tester(g->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // A rule of the database refuses every new country.
+        QVERIFY(t->exec("create trigger refuse before insert on country "
+                        "begin select raise(abort, 'refused by a rule'); end"));
         w.ToolButton1Click();
-        QVERIFY(g->model()->setData(g->model()->index(7, 0), QString(51, 'x')));
+        QVERIFY(g->model()->setData(g->model()->index(7, 0), QString("Atlantis")));
         g->setCurrentIndex(g->model()->index(0, 0));
-        QCOMPARE(dlg->errors().size(), 1);
-        QCOMPARE(g->currentIndex().row(), 7);  // back on the refused row
-        QCOMPARE(names("country").size(), 7);
-        // Escape drops it.
-        QTest::keyClick(g, Qt::Key_Escape);
+        QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
+        // The refusal was shown and the refused row is gone, not left on
+        // screen as if stored; the cursor is where the user moved it.
         QCOMPARE(g->model()->rowCount(), 7);
+        QCOMPARE(g->currentIndex().row(), 0);
+        QCOMPARE(t->data()->Qry_Other->currentRow(), 0);
+        QCOMPARE(names("country").size(), 7);
         QVERIFY(!t->data()->Qry_Other->changing());
 
         // Refused again at closing: shown, dropped, and the window closes.
         dlg->clear();
         w.ToolButton1Click();
-        QVERIFY(g->model()->setData(g->model()->index(7, 0), QString(51, 'x')));
+        QVERIFY(g->model()->setData(g->model()->index(7, 0), QString("Atlantis")));
         w.ToolButton6Click();
         QCOMPARE(dlg->errors().size(), 1);
         QVERIFY(!w.isVisible());
         QVERIFY(!t->data()->Qry_Other->changing());
         QCOMPARE(names("country").size(), 7);
+    }
+
+    // As a user does it: a refused entry typed in, a click on another row,
+    // then Delete. What is highlighted is what goes.
+    void deleteAfterARefusedEntryHitsTheHighlightedRow() {
+        TFrm_Other w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        toolkit::DataGrid* g = w.DBGrid2;
+        QVERIFY(t->exec("create trigger refuse before insert on country "
+                        "begin select raise(abort, 'refused by a rule'); end"));
+        QTest::mouseClick(w.ToolButton1, Qt::LeftButton);
+        QLineEdit* editor = nullptr;
+        for (auto* e : g->viewport()->findChildren<QLineEdit*>())
+            if (e->isVisible()) editor = e;
+        QVERIFY(editor);
+        // A cell takes no more than its column holds.
+        QCOMPARE(editor->maxLength(), 50);
+        QTest::keyClicks(editor, QString(60, 'z'));
+        QCOMPARE(editor->text().size(), 50);
+        editor->clear();
+        QTest::keyClicks(editor, "Atlantis");
+        const QRect germany = g->visualRect(g->model()->index(1, 0));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, germany.center());
+        QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
+        QCOMPARE(g->model()->rowCount(), 7);
+        QCOMPARE(g->currentIndex().row(), 1);
+        const QModelIndexList selected = g->selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.first().data().toString(), QString("Germany"));
+        QCOMPARE(t->data()->Qry_Other->asString("name"), QString("Germany"));
+
+        QTest::mouseClick(w.ToolButton3, Qt::LeftButton);  // Yes
+        QCOMPARE(dlg->messages(), QStringList({"Are you Sure to delete this record"}));
+        QCOMPARE(names("country"),
+                 QStringList({"China", "United States", "Japan", "United Kingdom", "France", "Italy"}));
+        QCOMPARE(g->selectionModel()->selectedRows().first().data().toString(), QString("United States"));
     }
 
     void deleteAnsweredNoAndEmptyList() {

@@ -1,15 +1,50 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
+#include <unistd.h>
 
 #include "app/U_Main.h"
 #include "app/db/DbError.h"
+#include "app/db/Dialect.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/Guard.h"
 #include "toolkit/ScriptedDialogs.h"
 
 using testsupport::TestDb;
+
+namespace {
+// Makes a file or folder read-only for this process, also for root (whom
+// permission bits do not stop) through the immutable attribute.
+class ReadOnly {
+public:
+    explicit ReadOnly(const QString& path) : path_(path) {
+        if (::geteuid() != 0) {
+            ok_ = QFile::setPermissions(path, QFileInfo(path).isDir()
+                                                  ? QFile::ReadOwner | QFile::ExeOwner
+                                                  : QFile::ReadOwner);
+        } else {
+            immutable_ = QProcess::execute("chattr", {"+i", path}) == 0;
+            ok_ = immutable_ && !QFileInfo(path).isWritable();
+        }
+    }
+    ~ReadOnly() {
+        if (immutable_) QProcess::execute("chattr", {"-i", path_});
+        else QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    bool ok_ = false;
+    bool immutable_ = false;
+};
+}  // namespace
 using toolkit::ScriptedDialogs;
 
 class TestDataModule : public QObject {
@@ -92,14 +127,106 @@ private slots:
     void databaseWithoutOurTables() {
         TestDb t;
         QVERIFY(t.ok());
-        const QString empty = t.dir() + "/empty.db";
+        const QString foreign = t.dir() + "/foreign.db";
         {
-            QFile f(empty);  // an empty file is a valid, empty SQLite database
-            QVERIFY(f.open(QIODevice::WriteOnly));
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            other.setDatabaseName(foreign);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec("create table notes (x text)"));
+            other.close();
         }
-        writeConfig(t, ("[Config]\nDBConn=" + empty + "\n").toUtf8());
+        QSqlDatabase::removeDatabase("foreign");
+        writeConfig(t, ("[Config]\nDBConn=" + foreign + "\n").toUtf8());
         ScriptedDialogs dlg;
         expectConnectionFailure(t, dlg);
+        QVERIFY2(dlg.requests[0].detail.contains("not a Tallix database"), qPrintable(dlg.requests[0].detail));
+    }
+
+    // The fixed text stays; the cause comes with it as detail. A bad file is
+    // never changed, an empty one never turned into a database.
+    void failureSaysWhy_data() {
+        QTest::addColumn<QByteArray>("content");  // "<missing>" and "<folder>" make no file
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing") << QByteArray("<missing>") << "does not exist";
+        QTest::newRow("folder") << QByteArray("<folder>") << "is a folder";
+        QTest::newRow("empty") << QByteArray() << "empty (0 bytes)";
+        QTest::newRow("text") << QByteArray("DBConn=my notes\n") << "not a database";
+        QByteArray damaged("SQLite format 3", 16);
+        damaged += QByteArray(8192, '\x5a');
+        QTest::newRow("damaged") << damaged << "damaged";
+    }
+    void failureSaysWhy() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, why);
+        TestDb t;
+        QVERIFY(t.ok());
+        const QString path = t.dir() + "/bad.db";
+        if (content == "<folder>") {
+            QVERIFY(QDir(t.dir()).mkdir("bad.db"));
+        } else if (content != "<missing>") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        writeConfig(t, ("[Config]\nDBConn=" + path + "\n").toUtf8());
+        ScriptedDialogs dlg;
+        expectConnectionFailure(t, dlg);
+        QVERIFY2(dlg.requests[0].detail.contains(why), qPrintable(dlg.requests[0].detail));
+        if (content != "<missing>" && content != "<folder>") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);  // left exactly as it was
+            QVERIFY(!QFile::exists(path + "-wal") && !QFile::exists(path + "-journal"));
+        }
+    }
+
+    // A database the user may read but not write opens for reading, says so
+    // once, and refuses changes in words.
+    void readOnlyDatabaseOpensForReading_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("read-only file") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void readOnlyDatabaseOpensForReading() {
+        QFETCH(bool, folder);
+        TestDb t;
+        QVERIFY(t.ok());
+        const QString dataDir = t.dir() + "/data";
+        QVERIFY(QDir(t.dir()).mkdir("data"));
+        const QString path = dataDir + "/custom.db";
+        {
+            // WAL mode, as a database this program has used is.
+            QVERIFY(QFile::copy(t.dbPath(), path));
+            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "prepare");
+            c.setDatabaseName(path);
+            QVERIFY(c.open());
+            QSqlQuery(c).exec("pragma journal_mode=WAL");
+            QVERIFY(QSqlQuery(c).exec("insert into custom (Company) values ('Kept Ltd')"));
+            c.close();
+        }
+        QSqlDatabase::removeDatabase("prepare");
+        writeConfig(t, ("[Config]\nDBConn=" + path + "\n").toUtf8());
+        ReadOnly lock(folder ? dataDir : path);
+        if (!lock.ok()) QSKIP("cannot make a file read-only here (running as root without chattr)");
+
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        QVERIFY(d->DBConnected);
+        QVERIFY(!d->terminateRequested());
+        QCOMPARE(dlg.requests.size(), 1);
+        QVERIFY2(dlg.requests[0].text.contains("reading only"), qPrintable(dlg.requests[0].text));
+        QCOMPARE(d->ConfigIni->readString("Config", "DBConn", ""), path);  // not forgotten
+        d->Qry_Cust->open();
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Kept Ltd"));
+        d->Qry_Cust->append();
+        d->Qry_Cust->setValue("Company", "New Ltd");
+        try {
+            db::postOrCancel(d->Qry_Cust);
+            QFAIL("a read-only database took a change");
+        } catch (const db::DbError& e) {
+            QCOMPARE(e.text(), db::readOnlyMessage());
+        }
+        QCOMPARE(d->Qry_Cust->recordCount(), 1);
     }
 
     void fillCombosTrimAndOrder() {
@@ -171,7 +298,9 @@ private slots:
             d->Qry_Cust->post();
             QFAIL("post went through a held lock");
         } catch (const db::DbError& e) {
-            QVERIFY(e.text().contains("locked", Qt::CaseInsensitive));
+            // Said in words a user can act on, not as the engine's text.
+            QVERIFY2(e.text().contains("Another workstation is saving"), qPrintable(e.text()));
+            QVERIFY(!e.text().contains("Unable to fetch row"));
         }
         QCOMPARE(d->Qry_Cust->state(), db::Query::State::Insert);
         other.rollbackTrans();

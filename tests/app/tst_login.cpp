@@ -38,7 +38,14 @@ private slots:
         QCOMPARE(l->ComboBox1->itemText(2), QString("  ABCDEFGHIJKLMNOPQRSTUVWXY  "));  // unchanged
         QCOMPARE(l->ComboBox1->currentIndex(), -1);
         QCOMPARE(l->Edit2->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(l->Edit2, "abc");
+        QCOMPARE(l->Edit2->displayText(), QString("***"));  // a "*" for each character
+        l->Edit2->clear();
         QVERIFY(l->Btn_ok->isDefault());
+        // A minimise button, and nothing to maximise a fixed dialog with.
+        QVERIFY(l->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(l->windowFlags().testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(!l->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         t->data()->ConfigIni->writeInteger("login", "username", 2);
         QCOMPARE(showLogin()->ComboBox1->currentIndex(), 2);
         t->data()->ConfigIni->writeInteger("login", "username", 9);

@@ -94,7 +94,10 @@ private slots:
         for (const auto& [name, caption, visible] : items) {
             QAction* a = menuItem(name);
             QVERIFY2(a, qPrintable(name));
-            if (caption == "-") QVERIFY(a->isSeparator());
+            if (caption == "-") {
+                QVERIFY(a->isSeparator());
+                QVERIFY2(a->text().isEmpty(), "a separator's text is drawn across its line");
+            }
             else QCOMPARE(a->text(), caption);
             QCOMPARE(a->isVisible(), visible);
         }

@@ -1,4 +1,6 @@
+#include <QComboBox>
 #include <QDate>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/U_Main.h"
@@ -121,6 +123,7 @@ private slots:
         const QString blank = "select * from contact where Name='   '";
         QCOMPARE(t->rowCount(blank), 1);
         QCOMPARE(t->value(blank, "CustID").toString(), QString(""));
+        QCOMPARE(t->scalar("select count(*) from contact where Name='   ' and CustID = ''"), 1);  // not NULL
 
         // A quote in the company name is text, not SQL.
         d->Edit_Name->setText("Ann");
@@ -277,11 +280,14 @@ private slots:
     }
 
     void failedPostLeavesNothingBehind() {
+        QVERIFY(t->exec("create trigger refuse_new before insert on contact "
+                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->exec("create trigger refuse_change before update on contact "
+                        "begin select raise(abort, 'refused by a rule'); end"));
         auto d = open(1);
         d->Edit_Name->setText("Kim");
-        d->Edit_Fax->setText(QString(21, '9'));  // longer than the column
         d->Btn_OK->click();
-        QCOMPARE(dlg->errors().size(), 1);
+        QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
         QCOMPARE(t->rowCount("select * from contact"), 0);
         QCOMPARE(Frm_Data->Qry_Contact->state(), db::Query::State::Browse);
         QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 0);
@@ -289,11 +295,12 @@ private slots:
         QCOMPARE(d->Edit_Name->text(), QString("Kim"));
         d.reset();
 
+        QVERIFY(t->exec("drop trigger refuse_new"));
         addContact(1, "Lee", "Admin");
         main->Cust_CustContactExecute();
         dlg->clear();
         auto e = open(0);
-        e->Edit_Name->setText(QString(51, 'n'));
+        e->Edit_Name->setText("Leigh");
         e->Btn_OK->click();
         QCOMPARE(dlg->errors().size(), 1);
         QVERIFY(e->isVisible());
@@ -320,7 +327,30 @@ private slots:
         QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::OpenUrl);
         QCOMPARE(dlg->last()->text, QString("mailto:kim@beta.org"));
         QCOMPARE(d->Edit_PostCode->maxLength(), 6);
-        QCOMPARE(d->size(), QSize(579, 335));
+        QCOMPARE(d->size(), QSize(640, 335));  // wider than 579, for the boxes of row 3
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+    }
+
+    // The position and department boxes show the supplied entries whole,
+    // from their first letter, also when a contact is loaded into them.
+    void positionAndDepartmentShowWholeEntries() {
+        QVERIFY(t->exec("insert into contact (CustID, Name, Company, Position, Department, Address) values "
+                        "('1', 'Pat', 'Acme', 'Purchasing Manager', 'Engineering', "
+                        "'Room 1201, Tower B, 88 Very Long Industrial Park Road, Pudong New District')"));
+        main->Cust_CustContactExecute();
+        auto d = open(0);
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        for (QComboBox* box : {d->Combo_Zw, d->Combo_Depart}) {
+            QVERIFY(box->count() > 0);
+            for (int i = 0; i < box->count(); ++i) {
+                const QString entry = box->itemText(i);
+                QVERIFY2(box->lineEdit()->width() >= box->lineEdit()->fontMetrics().horizontalAdvance(entry) + 4,
+                         qPrintable(entry));
+            }
+        }
+        QCOMPARE(d->Combo_Zw->currentText(), QString("Purchasing Manager"));
+        QCOMPARE(d->Combo_Zw->lineEdit()->cursorPosition(), 0);
+        QCOMPARE(d->Edit_Address->cursorPosition(), 0);  // the start of a long address shows
     }
 };
 

@@ -1,4 +1,6 @@
+#include <QComboBox>
 #include <QDate>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/U_Main.h"
@@ -315,15 +317,17 @@ private slots:
         addCustomer("Kept", "Admin");
         reopenCustomers();
         {
+            QVERIFY(t->exec("create trigger refuse before insert on custom when new.Company like 'x%' "
+                            "begin select raise(abort, 'refused by a rule'); end"));
             auto d = open(1);
-            d->Edit_Com->setText(QString(201, 'x'));  // longer than the column
+            d->Edit_Com->setText("xylophones");
             d->Btn_OK->click();
-            QCOMPARE(dlg->errors().size(), 1);
+            QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
             QCOMPARE(t->rowCount("select * from custom"), 1);
             QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
             QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 1);
             QVERIFY(d->isVisible());
-            QCOMPARE(d->Edit_Com->text().size(), 201);  // input kept for correction
+            QCOMPARE(d->Edit_Com->text(), QString("xylophones"));  // input kept for correction
 
             d->Edit_Com->setText("Fixed");
             d->Btn_OK->click();
@@ -338,10 +342,32 @@ private slots:
         d->Edit_Com->setText("Renamed");
         d->Btn_OK->click();
         QCOMPARE(dlg->errors().size(), 1);
+        // Said in words: which field, and how much it holds.
+        QVERIFY2(dlg->errors()[0].startsWith("PostCode is too long: it can hold at most 6 characters"),
+                 qPrintable(dlg->errors()[0]));
         QVERIFY(d->isVisible());
         QCOMPARE(Frm_Data->Qry_Cust->state(), db::Query::State::Browse);
         QCOMPARE(Frm_Data->Qry_Cust->asString("Company"), QString("Kept"));
         QCOMPARE(t->rowCount("select * from custom where Company='Renamed'"), 0);
+    }
+
+    // Every box takes no more than its column holds, as the user types.
+    void boxesStopAtTheirColumnsSize() {
+        auto d = open(1);
+        const QList<QPair<QWidget*, int>> limits = {
+            {d->Edit_Com, 200}, {d->Edit_City, 20},  {d->Edit_Address, 120}, {d->Edit_Zip, 6},
+            {d->Edit_tel, 20},  {d->Edit_Fax, 20},   {d->Edit_Income, 50},   {d->Edit_Email, 100},
+            {d->Edit_Url, 100}, {d->Combo_Type, 20}, {d->Combo_Country, 50}, {d->Combo_Province, 30},
+            {d->Combo_From, 50}};
+        for (const auto& [box, size] : limits) {
+            QLineEdit* e = qobject_cast<QLineEdit*>(box);
+            if (!e) e = static_cast<QComboBox*>(box)->lineEdit();
+            QCOMPARE(e->maxLength(), size);
+        }
+        QTest::keyClicks(d->Edit_City, QString(30, 'c'));
+        QCOMPARE(d->Edit_City->text(), QString(20, 'c'));
+        QTest::keyClicks(d->Combo_Province->lineEdit(), QString(40, 'p'));
+        QCOMPARE(d->Combo_Province->currentText(), QString(30, 'p'));
     }
 
     void addressesOpenOnDoubleClick() {

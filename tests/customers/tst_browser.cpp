@@ -1,11 +1,14 @@
 // The customer browser inside the main window, and the main window's record
 // views and deletes that act on what the browser shows.
+#include <QHeaderView>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTest>
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "customers/U_Custom.h"
+#include "customers/U_tree.h"
 #include "customers/Windows.h"
 #include "tests/support/AppFixture.h"
 #include "toolkit/Modal.h"
@@ -278,6 +281,86 @@ private slots:
         QCOMPARE(t->scalar("select count(*) from contact where CustID='11'"), 1);
         QCOMPARE(d->Qry_Cust->recordCount(), 4);
         QVERIFY(!d->Connection->inTransaction());
+    }
+
+    // As a user does it: a click on the second row, the Delete key, Yes.
+    // The row that followed becomes current everywhere, and a second Delete
+    // targets it, not the row after.
+    void deleteKeyLeavesTheFollowingRowCurrent() {
+        toolkit::DataGrid* g = Frm_Custom->DBGrid1;
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(1, 1)).center());
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Bolt & Nut"));
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(companies(), QStringList({"Acme", "Crane", "Dyno", "O'Hara Trading"}));
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Crane"));
+        QCOMPARE(g->currentIndex().row(), 1);
+        QCOMPARE(g->selectionModel()->selectedRows(1).first().data().toString(), QString("Crane"));
+        QCOMPARE(contactNames(), QStringList({"Cid"}));
+        QCOMPARE(main->statusText(1), QString("Have 4 Customer Record   |   1 Contactor"));
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(companies(), QStringList({"Acme", "Dyno", "O'Hara Trading"}));
+
+        // The same for contacts.
+        addContact(1, "Amy");
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(0, 1)).center());
+        QCOMPARE(contactNames(), QStringList({"Ann", "Abe", "Amy"}));
+        toolkit::DataGrid* c = Frm_Custom->DBGridEh1;
+        QTest::mouseClick(c->viewport(), Qt::LeftButton, {}, c->visualRect(c->model()->index(1, 0)).center());
+        QTest::keyClick(c, Qt::Key_Delete);
+        QCOMPARE(contactNames(), QStringList({"Ann", "Amy"}));
+        QCOMPARE(d->Qry_Contact->asString("Name"), QString("Amy"));
+        QCOMPARE(c->selectionModel()->selectedRows(0).first().data().toString(), QString("Amy"));
+    }
+
+    // Every change of the lists shows in the counts, whoever made it.
+    void countsFollowEveryChangeOfTheLists() {
+        Frm_Custom->Edit_Key->setText("c");
+        Frm_Custom->Btn_S_CustClick();
+        QCOMPARE(main->statusText(1), QString("Have 2 Customer Record   |   2 Contactor"));  // Acme, Crane
+        main->Cust_CustContactExecute();
+        QCOMPARE(main->statusText(1), QString("Have 5 Customer Record   |   2 Contactor"));
+        main->MyCustExecute();
+        QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   2 Contactor"));
+        main->Cust_ContactExecute();
+        QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   4 Contactor"));
+        main->Cust_CustExecute();
+        QCOMPARE(main->statusText(1), QString("Have 5 Customer Record   |   2 Contactor"));
+        d->Qry_Cust->setCurrentRow(2);  // Crane
+        QCOMPARE(main->statusText(1), QString("Have 5 Customer Record   |   1 Contactor"));
+    }
+
+    // The supplied column widths fit their titles in the grid's own font.
+    void titlesFitTheirColumns() {
+        QVERIFY(t->exec("update T_FieldShow set show=1"));
+        Frm_Custom->LoadGridColumns();
+        QStringList cut;
+        for (toolkit::DataGrid* g : {Frm_Custom->DBGrid1, Frm_Custom->DBGridEh1}) {
+            for (int i = 0; i < g->columnCountShown(); ++i) {
+                const int needs = g->horizontalHeader()->sectionSizeHint(i);
+                if (needs > g->columnWidth(i))
+                    cut << QString("%1 needs %2 px, has %3")
+                               .arg(g->model()->headerData(i, Qt::Horizontal).toString())
+                               .arg(needs)
+                               .arg(g->columnWidth(i));
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+    }
+
+    // Deep categories are wider than the tree: it scrolls sideways, and each
+    // node tells its whole name and code.
+    void deepCategoriesCanBeRead() {
+        QVERIFY(t->exec("insert into category (code, name) values ('010201', 'Hand tools'), ('01020101', 'Screwdrivers and bits'), "
+                        "('0102010101', 'Precision screwdrivers'), "
+                        "('010201010101', 'Precision screwdrivers for watchmakers')"));
+        FillCategoryTree(Frm_Custom->TreeView1);
+        QTreeWidgetItem* deep = node("010201010101");
+        QVERIFY(deep);
+        QCOMPARE(deep->toolTip(0), QString("Precision screwdrivers for watchmakers (010201010101)"));
+        Frm_Custom->TreeView1->expandAll();
+        Frm_Custom->TreeView1->scrollToItem(deep);
+        QCoreApplication::processEvents();
+        QVERIFY(Frm_Custom->TreeView1->horizontalScrollBar()->maximum() > 0);
     }
 
     void answeringNoChangesNothing() {

@@ -255,6 +255,32 @@ private slots:
         QCOMPARE(Frm_Data->Qry_Cust->sql(), QString("select * from custom"));
         QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 8);
     }
+
+    // Typed as a user types: a criterion box keeps the text as typed (no
+    // completion to a longer entry), and Enter searches at once.
+    void criteriaTakeTheTextAsTypedAndEnterSearches() {
+        QVERIFY(t->exec("update custom set Country='United Kingdom' where Company='Beta'"));
+        QVERIFY(t->exec("update custom set Country='United States' where Company='Delta'"));
+        main->show();
+        auto s = openSearch();
+        QVERIFY(QTest::qWaitForWindowExposed(s.get()));
+        s->Combo_country->setFocus();
+        QTest::keyClicks(s->Combo_country, "United");
+        QCOMPARE(s->Combo_country->currentText(), QString("United"));
+        QTest::keyClick(s->Combo_country, Qt::Key_Return);
+        QVERIFY(!s->isVisible());  // one Enter: searched and closed
+        QCOMPARE(listed(), QStringList({"Beta", "Delta"}));
+
+        QVERIFY(t->exec("update custom set [From]='Trade fair' where Company='Alpha Trading'"));
+        QVERIFY(t->exec("update custom set [From]='Trade agent' where Company='Delta'"));
+        auto again = openSearch();
+        again->Combo_from->setFocus();
+        QTest::keyClicks(again->Combo_from, "Trade");
+        QCOMPARE(again->Combo_from->currentText(), QString("Trade"));
+        QTest::keyClick(again->Combo_from, Qt::Key_Enter);
+        QVERIFY(!again->isVisible());
+        QCOMPARE(listed(), QStringList({"Alpha Trading", "Delta"}));
+    }
 };
 
 QTEST_MAIN(TestSearch)

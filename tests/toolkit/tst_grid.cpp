@@ -97,6 +97,42 @@ private slots:
         custGrid.setCurrentIndex(custGrid.model()->index(5, 0));
         QCOMPARE(contactGrid.model()->rowCount(), 0);
     }
+
+    // The row picked with the mouse is deleted; the one that followed it is
+    // then current in the record set, in the grid, and for the detail grid.
+    void deleteThroughAShownGridKeepsTheFollowingRow() {
+        TFrm_Data* d = t->data();
+        toolkit::DataGrid custGrid, contactGrid;
+        custGrid.setDataSource(d->DS_Cust);
+        contactGrid.setDataSource(d->DS_Contact);
+        custGrid.addColumn("Company", 120);
+        contactGrid.addColumn("Name", 80);
+        d->Qry_Cust->setSql("select * from custom order by CustID");
+        d->Qry_Cust->open();
+        d->LinkContactDetail();
+        custGrid.resize(300, 300);
+        custGrid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&custGrid));
+        QTest::mouseClick(custGrid.viewport(), Qt::LeftButton, {},
+                          custGrid.visualRect(custGrid.model()->index(0, 0)).center());
+        QCOMPARE(d->Qry_Cust->currentRow(), 0);
+        QCOMPARE(contactGrid.model()->rowCount(), 2);  // Ann and Bob of customer 1
+        d->Qry_Cust->remove();
+        // Customer 2 ("Co 001") follows, with its one contact.
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Co 001"));
+        QCOMPARE(custGrid.currentIndex().row(), 0);
+        QCOMPARE(custGrid.selectionModel()->selectedRows().first().data().toString(), QString("Co 001"));
+        QCOMPARE(contactGrid.model()->rowCount(), 1);
+        QCOMPARE(contactGrid.model()->index(0, 0).data().toString(), QString("Cy"));
+
+        QTest::mouseClick(custGrid.viewport(), Qt::LeftButton, {},
+                          custGrid.visualRect(custGrid.model()->index(4, 0)).center());
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Co 005"));
+        d->Qry_Cust->remove();
+        QCOMPARE(d->Qry_Cust->asString("Company"), QString("Co 006"));
+        QCOMPARE(custGrid.currentIndex().row(), 4);
+        QCOMPARE(custGrid.selectionModel()->selectedRows().first().data().toString(), QString("Co 006"));
+    }
 };
 
 QTEST_MAIN(TestGrid)
