@@ -42,7 +42,9 @@ TFrm_Main::TFrm_Main(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(MdiArea);
 
     OpenDialog1 = {QStringLiteral("Open"),
-                   QStringLiteral("Excel Files (*.xls *.xlsx);;All Files (*)")};
+                   QStringLiteral("Excel Files (*.xls *.xlsx *.xlsm *.ods *.csv *.txt);;"
+                                  "Excel Workbooks (*.xlsx *.xlsm);;Excel 97-2003 Workbooks (*.xls);;"
+                                  "OpenDocument Spreadsheets (*.ods);;Text Files (*.csv *.txt);;All Files (*)")};
     OpenDialog2 = {QStringLiteral("Open"), QStringLiteral("Database files (*.db);;All Files (*)")};
 
     buildCommands();
@@ -148,13 +150,11 @@ void TFrm_Main::buildMenus() {
         Excel2 = item(imp, QStringLiteral("Excel2"), QStringLiteral("从Excel导入联系人记录"), &TFrm_Main::Excel2Click);
         N39 = N1->addMenu(imp);
         N39->setObjectName(QStringLiteral("N39"));
-        N39->setVisible(false);
         QMenu* exp = new QMenu(QStringLiteral("Export Data"), this);
         sss2 = item(exp, QStringLiteral("sss2"), QStringLiteral("导出客户为Excel文件"), &TFrm_Main::sss2Click);
         Excel1 = item(exp, QStringLiteral("Excel1"), QStringLiteral("导出联系人为Excel文件"), &TFrm_Main::Excel1Click);
         N40 = N1->addMenu(exp);
         N40->setObjectName(QStringLiteral("N40"));
-        N40->setVisible(false);
     }
     N41 = item(N1, QStringLiteral("N41"), sep);
     N50 = item(N1, QStringLiteral("N50"), QStringLiteral("Open Database"), &TFrm_Main::N50Click);
@@ -504,7 +504,21 @@ void TFrm_Main::N2Click() {
     QCoreApplication::quit();
 }
 
-void TFrm_Main::sss1Click() { openDialog(QStringLiteral("TFrm_Import"), QStringLiteral("custom"), false); }
-void TFrm_Main::Excel2Click() { openDialog(QStringLiteral("TFrm_Import"), QStringLiteral("contact"), false); }
+// The import window is made with its workbook: the factory reads the chosen
+// file, records its headers and pairs the mapping, or says why it cannot.
+void TFrm_Main::sss1Click() {
+    OpenDialog1.title = QStringLiteral("Excel file import to database");
+    const QString file = toolkit::dialogs().openFile(OpenDialog1.title, OpenDialog1.filter,
+                                                     QCoreApplication::applicationDirPath());
+    if (file.isEmpty()) return;
+    openDialog(QStringLiteral("TFrm_Import"), QStringList{QStringLiteral("custom"), file}, false);
+}
+void TFrm_Main::Excel2Click() {
+    OpenDialog1.title = QStringLiteral("From Excel file import to database");
+    const QString file = toolkit::dialogs().openFile(OpenDialog1.title, OpenDialog1.filter,
+                                                     QCoreApplication::applicationDirPath());
+    if (file.isEmpty()) return;
+    openDialog(QStringLiteral("TFrm_Import"), QStringList{QStringLiteral("contact"), file}, false);
+}
 void TFrm_Main::sss2Click() { openDialog(QStringLiteral("TFrm_Export"), true, false); }
 void TFrm_Main::Excel1Click() { openDialog(QStringLiteral("TFrm_Export"), false, false); }

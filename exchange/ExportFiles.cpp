@@ -1,0 +1,44 @@
+#include "exchange/ExportFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "toolkit/DialogService.h"
+
+QString badFileNameReason(const QString& name) {
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\"%1\" names a folder, not a file.").arg(name);
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return QStringLiteral("A file name cannot hold the folder separator \"%1\".").arg(c);
+        if (c.unicode() < 0x20) return QStringLiteral("A file name cannot hold control characters.");
+    }
+    return QString();
+}
+
+bool ensureFolder(const QString& folder, QString* why) {
+    const QFileInfo fi(folder);
+    if (fi.isDir()) return true;
+    if (fi.exists()) {
+        *why = QStringLiteral("%1 is a file, not a folder.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        *why = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    return true;
+}
+
+bool mayWrite(const QString& path, const QString& title) {
+    if (!QFileInfo::exists(path)) return true;
+    return toolkit::dialogs().confirm(
+        QStringLiteral("The file %1 exists already.\nReplace it?").arg(QDir::toNativeSeparators(path)), title,
+        toolkit::Icon::Question);
+}
+
+void reportWriteFailure(const QString& path, const QString& reason, const QString& title) {
+    toolkit::dialogs().message(
+        QStringLiteral("Cannot write %1\n\n%2").arg(QDir::toNativeSeparators(path), reason), title,
+        toolkit::Icon::Warning);
+}

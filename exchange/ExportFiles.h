@@ -1,0 +1,16 @@
+#pragma once
+// What both exports ask before they write a file.
+#include <QString>
+
+// Why a typed file name cannot name a file in the target folder (a folder
+// separator, a control character, "." or ".."); empty when it can.
+QString badFileNameReason(const QString& name);
+
+// Makes the folder when it is missing; false with *why set when it cannot.
+bool ensureFolder(const QString& folder, QString* why);
+
+// True when path is free, or when the user agreed to replace the file there.
+bool mayWrite(const QString& path, const QString& title);
+
+// "Cannot write <path>: <reason>" as a warning box.
+void reportWriteFailure(const QString& path, const QString& reason, const QString& title);

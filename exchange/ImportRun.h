@@ -1,0 +1,101 @@
+#pragma once
+// One import run: every data row of the sheet becomes a customer (with a
+// contact person when the mapping pairs Name) or a contact.
+//
+// All or nothing: every row is checked first, and nothing is written when
+// any row has a problem; otherwise all rows are written in one transaction,
+// which a cancel rolls back.
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QVariant>
+#include <QString>
+#include <functional>
+
+#include "exchange/sheet/Workbook.h"
+
+namespace db {
+class Connection;
+class Query;
+}  // namespace db
+
+struct MappingPair {
+    QString header;  // F_Field: one header, or several joined by "+"
+    QString column;  // S_Field
+};
+
+// The mapping of a run: the T_Import rows of table whose F_Field is neither
+// empty nor a single blank, in their order.
+QList<MappingPair> readMapping(db::Connection* c, const QString& table);
+
+struct ImportProblem {
+    int row = 0;  // sheet row; 0 for a problem of the mapping itself
+    QString header;
+    QString value;
+    QString reason;
+};
+
+struct ImportOutcome {
+    int customers = 0;
+    int contacts = 0;
+    int emptyRows = 0;
+    QList<ImportProblem> problems;  // the first 20
+    int problemCount = 0;
+    bool cancelled = false;
+    bool written() const { return problemCount == 0 && !cancelled; }
+};
+
+// The checked values of one row, by column name (typed where the column is).
+using RowValues = QHash<QString, QVariant>;
+
+class ImportRun {
+public:
+    // rowCount: rows of the sheet's used range, header row included.
+    ImportRun(db::Connection* c, const sheet::Worksheet& sheet, int rowCount, const QHash<QString, int>& headerColumns,
+              const QString& table, const QList<MappingPair>& mapping, const QString& user, const QDate& today);
+
+    // progress(done, total) returns false to cancel. Engine errors while
+    // writing roll back and go on to the caller.
+    ImportOutcome run(const std::function<bool(qint64, qint64)>& progress = {});
+
+    // The text of a joined header for a row: the shown texts of 2 to 4
+    // pieces run together, empty text for 5 pieces or more.
+    QString joined(const QString& header, int row) const;
+
+    // The report of a failed check, for the message box.
+    static QString report(const ImportOutcome& o);
+    static constexpr int kShownProblems = 20;
+
+private:
+    bool customers() const { return customerImport_; }
+    QString cellText(int col, int row) const;
+    // Works out and checks the values of a row; false (with problems noted) when it cannot be imported.
+    bool rowValues(int row, RowValues* out, QString* contactName, ImportOutcome* o) const;
+    void problem(ImportOutcome* o, int row, const QString& header, const QString& value, const QString& reason) const;
+    bool checkMapping(ImportOutcome* o) const;
+    void write(ImportOutcome* o, const std::function<bool(qint64, qint64)>& progress);
+
+    db::Connection* c_;
+    const sheet::Worksheet& sheet_;
+    int rowCount_;
+    QHash<QString, int> headers_;
+    QString table_;
+    bool customerImport_;
+    QList<MappingPair> mapping_;
+    QString user_;
+    QDate today_;
+    QHash<QString, int> fieldSize_;     // lower-case column -> characters it holds (0: unbounded)
+    QHash<QString, int> fieldKind_;     // lower-case column -> db::FieldKind
+    QHash<QString, QString> fieldName_; // lower-case column -> its name in the table
+    QSet<QString> customerIds_;         // for a contact import
+    int contactNameSize_ = 50;
+};
+
+// Yes/no in the usual spellings: True/False, 1/0, yes/no, y/n, 是/否.
+bool parseYesNo(const QString& text, bool* value);
+// A date as people write it when it cannot be misread: yyyy-MM-dd (also
+// with / or . and with a time), 2024年3月5日, 5 March 2024, March 5, 2024,
+// 05-Mar-2024, and day/month/year or month/day/year only where one of the
+// two is above 12. Invalid for anything else.
+QDate parseDateText(const QString& text);

@@ -1,0 +1,217 @@
+#include "exchange/U_Export.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QShowEvent>
+#include <QTabBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/U_data.h"
+#include "app/db/Connection.h"
+#include "app/db/Query.h"
+#include "exchange/ExportFiles.h"
+#include "exchange/Progress.h"
+#include "exchange/sheet/XlsxWriter.h"
+#include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
+
+TFrm_Export* Frm_Export = nullptr;
+
+namespace {
+const QString kCaption = QStringLiteral("导出为Excel文件");
+}
+
+ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn>& layout, const QString& path,
+                         const std::function<bool(int)>& progress) {
+    ExportResult r;
+    r.path = path;
+    sheet::XlsxWriter w(path);
+    QStringList titles;
+    QList<int> fields;
+    for (const ExportColumn& c : layout) {
+        titles << c.title;
+        fields << source->fieldIndex(c.field);
+    }
+    if (!w.setTitles(titles)) {
+        r.error = w.error();
+        return r;
+    }
+    const int n = source->recordCount();
+    QStringList cells;
+    for (int i = 0; i < n; ++i) {
+        cells.clear();
+        for (int f : fields) cells << (f < 0 ? QString() : exportText(source->valueAt(i, f), db::FieldKind::Text));
+        if (!w.writeRow(i + 2, cells)) {
+            r.error = w.error();
+            return r;
+        }
+        if (progress && !progress(i + 1)) {
+            r.cancelled = true;
+            return r;  // the writer drops its temporary file
+        }
+    }
+    if (!w.commit()) {
+        r.error = w.error();
+        return r;
+    }
+    r.written = true;
+    r.rows = n;
+    return r;
+}
+
+QString exportPath(const QString& programDir, const QString& name, bool currentRange) {
+    const QDir dir(programDir);
+    const QString file = name + QStringLiteral(".xlsx");
+    return currentRange ? dir.filePath(QStringLiteral("export/") + file) : dir.filePath(file);
+}
+
+// ---- the window ------------------------------------------------------------------------
+
+TFrm_Export::TFrm_Export(QWidget* parent) : QDialog(parent) {
+    Frm_Export = this;
+    setObjectName(QStringLiteral("Frm_Export"));
+    toolkit::makeFixedDialog(this, 340, 236);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setGeometry(0, 0, 340, 236);
+    PageControl1->setDocumentMode(true);
+    PageControl1->setStyleSheet(QStringLiteral("QTabWidget::pane { border: none; }"));
+
+    auto page = [this](const QString& caption, const QString& group, const QString& first, const QString& second,
+                       const QString& okCaption, QGroupBox** box, QRadioButton** r0, QRadioButton** r1, QLabel** label,
+                       QLineEdit** edit, QProgressBar** bar, QPushButton** ok, QPushButton** exit) {
+        auto* w = new QWidget;
+        *box = new QGroupBox(group, w);
+        (*box)->setGeometry(12, 10, 316, 76);
+        *r0 = new QRadioButton(first, *box);
+        (*r0)->setGeometry(14, 22, 290, 22);
+        (*r0)->setChecked(true);
+        *r1 = new QRadioButton(second, *box);
+        (*r1)->setGeometry(14, 46, 290, 22);
+        *label = new QLabel(QStringLiteral("Filename"), w);
+        (*label)->setGeometry(14, 100, 60, 24);
+        *edit = new QLineEdit(w);
+        (*edit)->setGeometry(76, 100, 252, 24);
+        (*label)->setBuddy(*edit);
+        *bar = new QProgressBar(w);
+        (*bar)->setGeometry(12, 136, 316, 18);
+        (*bar)->setTextVisible(false);
+        (*bar)->setValue(0);
+        *ok = new QPushButton(okCaption, w);
+        (*ok)->setGeometry(150, 170, 86, 28);
+        (*ok)->setDefault(true);
+        *exit = new QPushButton(QStringLiteral("Exit(&E)"), w);
+        (*exit)->setGeometry(242, 170, 86, 28);
+        (*exit)->setAutoDefault(false);
+        PageControl1->addTab(w, caption);
+        return w;
+    };
+    // The two group captions are written as they have always been.
+    TabSheet1 = page(QStringLiteral("Cust"), QStringLiteral("Record  range "), QStringLiteral("1.Current customer record"),
+                     QStringLiteral("2.All customer record"), QStringLiteral("Yes(&Y)"), &RadioGroup1, &RadioGroup1Item0,
+                     &RadioGroup1Item1, &Label1, &Edit_Name, &ProgressBar1, &Btn_OK, &Btn_Exit);
+    TabSheet2 = page(QStringLiteral("Contact"), QStringLiteral("Reocrd range "), QStringLiteral("1.Current contactor record"),
+                     QStringLiteral("2.All contactor record"), QStringLiteral("Begin(&Y)"), &RadioGroup2,
+                     &RadioGroup2Item0, &RadioGroup2Item1, &Label2, &Edit_Contact, &ProgressBar2, &BitBtn1, &Button2);
+
+    toolkit::onClick(Btn_OK, this, &TFrm_Export::Btn_OKClick);
+    toolkit::onClick(BitBtn1, this, &TFrm_Export::BitBtn1Click);
+    toolkit::onClick(Btn_Exit, this, &TFrm_Export::Btn_ExitClick);
+    toolkit::onClick(Button2, this, &TFrm_Export::Btn_ExitClick);
+    toolkit::centreOnScreen(this);
+    FormCreate();
+}
+
+TFrm_Export::~TFrm_Export() {
+    if (Frm_Export == this) Frm_Export = nullptr;
+}
+
+void TFrm_Export::FormCreate() {
+    setWindowTitle(kCaption);
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    Edit_Name->setText(QStringLiteral("Cust") + today);
+    Edit_Contact->setText(QStringLiteral("Contact") + today);
+}
+
+void TFrm_Export::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
+}
+
+void TFrm_Export::FormShow() {
+    PageControl1->tabBar()->hide();
+    PageControl1->setCurrentWidget(ExportCustomers ? TabSheet1 : TabSheet2);
+    // The default button of the page on show answers Enter.
+    (ExportCustomers ? Btn_OK : BitBtn1)->setFocus();
+    (ExportCustomers ? Edit_Name : Edit_Contact)->setFocus();
+}
+
+void TFrm_Export::Btn_OKClick() { exportTable(true); }
+void TFrm_Export::BitBtn1Click() { exportTable(false); }
+void TFrm_Export::Btn_ExitClick() { close(); }
+
+void TFrm_Export::exportTable(bool customers) {
+    QLineEdit* edit = customers ? Edit_Name : Edit_Contact;
+    QProgressBar* bar = customers ? ProgressBar1 : ProgressBar2;
+    const bool current = (customers ? RadioGroup1Item0 : RadioGroup2Item0)->isChecked();
+    const QString name = edit->text().trimmed();
+    if (name.isEmpty()) {
+        toolkit::dialogs().message(QStringLiteral("Filename not null!"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        return;
+    }
+    const QString bad = badFileNameReason(name);
+    if (!bad.isEmpty()) {
+        toolkit::dialogs().message(bad, kCaption, toolkit::Icon::Warning);
+        return;
+    }
+
+    // The source: the shared list as it stands, or the whole table on a connection of its own.
+    std::unique_ptr<db::Connection> own;
+    std::unique_ptr<db::Query> all;
+    db::Query* source = nullptr;
+    if (current) {
+        source = customers ? Frm_Data->Qry_Cust : Frm_Data->Qry_Contact;
+        if (!source->active()) return;
+    } else {
+        own = std::make_unique<db::Connection>();
+        own->open(Frm_Data->ConnString);
+        all = std::make_unique<db::Query>(own.get());
+        all->setSql(customers ? QStringLiteral("select * from custom") : QStringLiteral("select * from contact"));
+        all->prepare();
+        all->open();
+        source = all.get();
+    }
+
+    const QString path = exportPath(Frm_Data->programDir(), name, current);
+    QString why;
+    if (!ensureFolder(QFileInfo(path).absolutePath(), &why)) {
+        reportWriteFailure(path, why, kCaption);
+        return;
+    }
+    if (!mayWrite(path, kCaption)) return;
+
+    const int count = source->recordCount();
+    ExportResult r;
+    {
+        Progress progress(QStringLiteral("Writing %1 ...").arg(QFileInfo(path).fileName()), count, bar);
+        bar->setValue(std::min(1, count));
+        r = writeExport(source, customers ? customerLayout() : contactLayout(), path,
+                        [&](int n) { return progress.step(n); });
+    }
+    if (r.cancelled) {
+        toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), kCaption,
+                                   toolkit::Icon::Information);
+        return;
+    }
+    if (!r.written) {
+        reportWriteFailure(path, r.error, kCaption);
+        return;
+    }
+    lastFile_ = path;
+    // The list on screen ends on the last row exported, as after walking it.
+    if (current && count > 0) source->setCurrentRow(count - 1);
+    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+}

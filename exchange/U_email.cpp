@@ -1,0 +1,174 @@
+#include "exchange/U_email.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include "app/U_data.h"
+#include "app/db/Query.h"
+#include "exchange/ExportFiles.h"
+#include "exchange/Progress.h"
+#include "toolkit/DialogService.h"
+#include "toolkit/Forms.h"
+
+TFrm_Email* Frm_Email = nullptr;
+
+namespace {
+const QString kCaption = QStringLiteral("Export Customer Email");
+}
+
+EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path,
+                              const std::function<bool(int, int)>& progress) {
+    EmailExportResult r;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        r.error = f.errorString();
+        return r;
+    }
+    const int field = source->fieldIndex(QStringLiteral("Email"));
+    const int n = source->recordCount();
+    QByteArray buf;
+    for (int i = 0; i < n; ++i) {
+        const QString address = field < 0 ? QString() : source->valueAt(i, field).toString().trimmed();
+        if (!address.isEmpty()) {
+            buf += address.toUtf8();
+            buf += "\r\n";
+            ++r.lines;
+        }
+        r.rows = i + 1;
+        if (buf.size() > (1 << 20)) {
+            if (f.write(buf) != buf.size()) break;
+            buf.clear();
+        }
+        if (progress && !progress(r.rows, r.lines)) {
+            r.cancelled = true;
+            f.cancelWriting();
+            return r;
+        }
+    }
+    if (!buf.isEmpty() && f.write(buf) != buf.size()) {
+        r.error = f.errorString();
+        f.cancelWriting();
+        return r;
+    }
+    if (!f.commit()) {
+        r.error = f.errorString();
+        return r;
+    }
+    r.written = true;
+    return r;
+}
+
+QString TFrm_Email::exportFolder() { return QDir(Frm_Data->programDir()).filePath(QStringLiteral("export")); }
+
+TFrm_Email::TFrm_Email(QWidget* parent) : QDialog(parent) {
+    Frm_Email = this;
+    setObjectName(QStringLiteral("Frm_Email"));
+    toolkit::makeFixedDialog(this, 330, 210);
+    RadioGroup1 = new QGroupBox(QStringLiteral("Customer record range "), this);
+    RadioGroup1->setGeometry(12, 10, 306, 76);
+    RadioGroup1Item0 = new QRadioButton(QStringLiteral("1.Current customer record"), RadioGroup1);
+    RadioGroup1Item0->setGeometry(14, 22, 280, 22);
+    RadioGroup1Item0->setChecked(true);
+    RadioGroup1Item1 = new QRadioButton(QStringLiteral("2.All Customer record"), RadioGroup1);
+    RadioGroup1Item1->setGeometry(14, 46, 280, 22);
+    Label1 = new QLabel(QStringLiteral("Filename"), this);
+    Label1->setGeometry(14, 98, 60, 24);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(76, 98, 242, 24);
+    Label1->setBuddy(Edit1);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setGeometry(12, 134, 306, 18);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setValue(0);
+    Btn_start = new QPushButton(QStringLiteral("Begin(&S)"), this);
+    Btn_start->setGeometry(140, 168, 86, 28);
+    Btn_start->setDefault(true);
+    btn_exit = new QPushButton(QStringLiteral("Exit(&E)"), this);
+    btn_exit->setGeometry(232, 168, 86, 28);
+    btn_exit->setAutoDefault(false);
+    toolkit::onClick(Btn_start, this, &TFrm_Email::Btn_startClick);
+    toolkit::onClick(btn_exit, this, &TFrm_Email::btn_exitClick);
+    toolkit::centreOnScreen(this);
+    toolkit::guarded([this] { FormCreate(); });
+}
+
+TFrm_Email::~TFrm_Email() {
+    if (Frm_Email == this) Frm_Email = nullptr;
+}
+
+void TFrm_Email::FormCreate() {
+    setWindowTitle(kCaption);
+    Edit1->setText(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    QString why;
+    ensureFolder(exportFolder(), &why);  // a failure is reported when a file is written
+}
+
+void TFrm_Email::setCount(int n) {
+    setWindowTitle(QStringLiteral("Export Customer Email( ") + QString::number(n) + QStringLiteral(" )"));
+}
+
+void TFrm_Email::Btn_startClick() {
+    const QString name = Edit1->text().trimmed();
+    if (name.isEmpty()) {
+        toolkit::dialogs().message(QStringLiteral("Filename not null!"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        return;
+    }
+    const QString bad = badFileNameReason(name);
+    if (!bad.isEmpty()) {
+        toolkit::dialogs().message(bad, kCaption, toolkit::Icon::Warning);
+        return;
+    }
+    const bool current = RadioGroup1Item0->isChecked();
+    db::Query* source = nullptr;
+    std::unique_ptr<db::Query> all;
+    if (current) {
+        source = Frm_Data->Qry_Cust;
+        if (!source->active()) return;
+    } else {
+        all = std::make_unique<db::Query>(Frm_Data->Connection);
+        all->setSql(QStringLiteral("select * from custom"));
+        all->prepare();
+        all->open();
+        source = all.get();
+    }
+    const QString path = QDir(exportFolder()).filePath(name + QStringLiteral(".txt"));
+    QString why;
+    if (!ensureFolder(exportFolder(), &why)) {
+        reportWriteFailure(path, why, kCaption);
+        return;
+    }
+    if (!mayWrite(path, kCaption)) return;
+
+    const int count = source->recordCount();
+    ProgressBar1->setValue(0);
+    EmailExportResult r;
+    {
+        Progress progress(QStringLiteral("Writing %1 ...").arg(QFileInfo(path).fileName()), count, ProgressBar1);
+        r = writeEmails(source, path, [&](int rows, int lines) {
+            const bool go = progress.step(rows);
+            // The count in the caption: lines written for the current list, rows read for all.
+            if ((rows & 1023) == 0) setCount(current ? lines : rows);
+            return go;
+        });
+    }
+    setCount(current ? r.lines : r.rows);
+    ProgressBar1->setValue(0);
+    if (r.cancelled) {
+        toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), kCaption,
+                                   toolkit::Icon::Information);
+        return;
+    }
+    if (!r.written) {
+        reportWriteFailure(path, r.error, kCaption);
+        return;
+    }
+    lastFile_ = path;
+    if (current && count > 0) source->setCurrentRow(count - 1);
+    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+}
+
+void TFrm_Email::btn_exitClick() { close(); }
