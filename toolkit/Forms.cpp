@@ -5,13 +5,41 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QPointer>
 #include <QShowEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "toolkit/Icons.h"
 
 namespace toolkit {
+
+namespace {
+// Some window managers offer "minimise" on every window whatever it asks
+// for, and minimise the program's main window along with a dialog that
+// belongs to it. A fixed dialog comes straight back, with its main window.
+class StayUp : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* d = static_cast<QWidget*>(watched);
+        if (e->type() == QEvent::WindowStateChange && d->isMinimized()) {
+            QPointer<QWidget> dialog(d);
+            QTimer::singleShot(0, d, [dialog] {
+                if (!dialog) return;
+                if (QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr)
+                    if (owner->isMinimized()) owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
+                dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+                dialog->show();
+                dialog->raise();
+                dialog->activateWindow();
+            });
+        }
+        return false;
+    }
+};
+}  // namespace
 
 void makeFixedDialog(QDialog* d, int w, int h) {
     // Without CustomizeWindowHint the window system adds its default buttons
@@ -20,6 +48,7 @@ void makeFixedDialog(QDialog* d, int w, int h) {
                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                       Qt::MSWindowsFixedSizeDialogHint);
     d->setFixedSize(w, h);
+    d->installEventFilter(new StayUp(d));
 }
 
 void centreOnScreen(QWidget* w) {

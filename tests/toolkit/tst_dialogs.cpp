@@ -68,6 +68,18 @@ private slots:
         QVERIFY(f.testFlag(Qt::WindowCloseButtonHint));
         QCOMPARE(d.minimumSize(), QSize(300, 200));
         QCOMPARE(d.maximumSize(), QSize(300, 200));
+        // A window manager that minimises it anyway, with its main window:
+        // both come back.
+        QWidget owner;
+        owner.show();
+        QDialog child(&owner);
+        toolkit::makeFixedDialog(&child, 200, 100);
+        child.show();
+        owner.setWindowState(Qt::WindowMinimized);
+        child.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!child.isMinimized());
+        QVERIFY(!owner.isMinimized());
+        QVERIFY(child.isVisible());
     }
 
     void passwordsShowStars() {
