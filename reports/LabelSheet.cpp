@@ -75,7 +75,7 @@ LabelSheet EnvelopeLayout() {
     const double width = report::pxToMm(kLabelWidthPx), height = report::pxToMm(kLabelHeightPx);
     const double room = report::mmToPx(kA4Height - kMarginTop - kMarginBottom) - kHeaderPx - kFooterPx;
     return sheet("envelope",
-                 QCoreApplication::translate("LabelSheet", "Envelope labels on plain paper (2 across, with page header and footer)"),
+                 QCoreApplication::translate("LabelSheet", "Plain A4 paper (envelope layout)"),
                  2, int(std::floor(room / kLabelHeightPx)), width, height, kMarginTop + report::pxToMm(kHeaderPx),
                  kMarginLeft, width, height);
 }
@@ -85,16 +85,16 @@ const QVector<LabelSheet>& LabelSheets() {
         auto tr = [](const char* s) { return QCoreApplication::translate("LabelSheet", s); };
         QVector<LabelSheet> s;
         s << EnvelopeLayout();
-        s << sheet("2x7", tr("A4 sheet, 2 x 7 labels of 99.1 x 38.1 mm (L7163)"), 2, 7, 99.1, 38.1, 15.15, 4.65,
+        s << sheet("2x7", tr("2 x 7 labels, 99.1 x 38.1 mm (L7163)"), 2, 7, 99.1, 38.1, 15.15, 4.65,
                    101.6, 38.1);
-        s << sheet("2x8", tr("A4 sheet, 2 x 8 labels of 99.1 x 33.9 mm (L7162)"), 2, 8, 99.1, 33.9, 12.9, 4.65,
+        s << sheet("2x8", tr("2 x 8 labels, 99.1 x 33.9 mm (L7162)"), 2, 8, 99.1, 33.9, 12.9, 4.65,
                    101.6, 33.9);
-        s << sheet("3x7", tr("A4 sheet, 3 x 7 labels of 63.5 x 38.1 mm (L7160)"), 3, 7, 63.5, 38.1, 15.15, 7.25,
+        s << sheet("3x7", tr("3 x 7 labels, 63.5 x 38.1 mm (L7160)"), 3, 7, 63.5, 38.1, 15.15, 7.25,
                    66.04, 38.1);
-        s << sheet("3x8", tr("A4 sheet, 3 x 8 labels of 70 x 37 mm (3475)"), 3, 8, 70, 37, 0.5, 0, 70, 37);
+        s << sheet("3x8", tr("3 x 8 labels, 70 x 37 mm (3475)"), 3, 8, 70, 37, 0.5, 0, 70, 37);
         LabelSheet custom = s[1];
         custom.id = QStringLiteral("custom");
-        custom.name = tr("Custom sheet (type its geometry)");
+        custom.name = tr("Custom label sheet");
         s << custom;
         return s;
     }();

@@ -178,6 +178,10 @@ TFrm_EnvelopSetup::TFrm_EnvelopSetup(QWidget* parent) : QDialog(parent) {
     s->addWidget(l3, 0, 4);
     s->addWidget(Edit_Col, 0, 5);
     left->addWidget(GroupBox2);
+    Label_Hint = new QLabel(this);
+    Label_Hint->setObjectName(QStringLiteral("Label_Hint"));
+    Label_Hint->setWordWrap(true);
+    left->addWidget(Label_Hint);
     left->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
@@ -288,6 +292,11 @@ void TFrm_EnvelopSetup::refresh() {
     const EnvelopSettings s = settings();
     const QString problem = s.sheet.problem();
     Label_Problem->setText(problem);
+    Label_Hint->setText(s.sheet.isEnvelope()
+                            ? tr("Two labels of 101.9 x 37.6 mm across plain A4 paper, with the page header and "
+                                 "footer. Labels start at the top left of the page area.")
+                            : tr("Only the labels print: no page header or footer. Each label keeps its four lines, "
+                                 "scaled to the label; a long address wraps and is cut at the label's edge."));
     SheetView->setSettings(problem.isEmpty() ? s : EnvelopSettings{EnvelopeLayout(), 1});
 }
 

@@ -57,6 +57,7 @@ public:
     QSpinBox *Edit_Columns, *Edit_Rows;
     QDoubleSpinBox *Edit_Width, *Edit_Height, *Edit_Top, *Edit_Left, *Edit_HPitch, *Edit_VPitch;
     QLabel* Label_Problem;
+    QLabel* Label_Hint;
     QGroupBox* GroupBox2;
     QSpinBox *Edit_Start, *Edit_Row, *Edit_Col;
     TSheetView* SheetView;

@@ -188,7 +188,12 @@ double PreviewWindow::fittedZoom() const {
     const QSizeF page = doc_->pageSize();
     const QSize room = Scroll->viewport()->size() - QSize(2 * kMargin + 4, 2 * kMargin + 4);
     const double byWidth = room.width() / page.width();
-    if (mode == kPageWidth) return std::max(0.1, byWidth);
+    if (mode == kPageWidth) {
+        // A page fitted to the width is taller than the window: leave room
+        // for the scroll bar that brings.
+        const int bar = Scroll->verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        return std::max(0.1, (room.width() - bar) / page.width());
+    }
     return std::max(0.1, std::min(byWidth, room.height() / page.height()));
 }
 
@@ -219,7 +224,10 @@ void PreviewWindow::updateControls() {
 }
 
 void PreviewWindow::countSome() {
-    if (doc_->countAhead(kCountSliceMs)) counter_.stop();
+    // Stopped first, so that a failure is reported once rather than on
+    // every turn of the event loop.
+    counter_.stop();
+    if (!doc_->countAhead(kCountSliceMs)) counter_.start();
     updateControls();
 }
 
