@@ -771,7 +771,7 @@ QString NumberFormat::formatNumberSection(const Section& s, double v, bool negat
                 part.prepend(general(v));
             }
         }
-        if (firstDigit < 0) part.prepend(digits);
+        if (firstDigit < 0 && !s.hasGeneral) part.prepend(digits);
         out += part;
     }
     if (point >= 0) {

@@ -167,7 +167,24 @@ XmlTok FastXml::next() {
             continue;
         }
         if (buf_[size_t(pos_)] != '<') {
-            const qsizetype lt = find('<', 0);
+            // Blanks between elements can run to any length (a zip bomb of
+            // spaces): they are dropped as they come rather than gathered.
+            qsizetype lt = -1;
+            for (;;) {
+                const void* p = memchr(buf_.data() + pos_, '<', size_t(end_ - pos_));
+                if (p) {
+                    lt = static_cast<const char*>(p) - (buf_.data() + pos_);
+                    break;
+                }
+                bool blank = true;
+                for (qsizetype i = pos_; i < end_ && blank; ++i) blank = isSpace(buf_[size_t(i)]);
+                if (!blank) {
+                    lt = find('<', end_ - pos_);
+                    break;
+                }
+                pos_ = end_;
+                if (!fill()) break;
+            }
             if (lt < 0) {
                 if (!error_.isEmpty()) return fail(error_);
                 // Trailing blanks after the root are fine; anything else is not.

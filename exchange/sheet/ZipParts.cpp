@@ -10,8 +10,8 @@ bool ProgressMeter::advance(qint64 bytes) {
     done_ += bytes;
     if (cancelled_) return false;
     if (!cb_) return true;
-    // Report about every megabyte, and once at the start.
-    if (lastReport_ >= 0 && done_ - lastReport_ < (1 << 20)) return true;
+    // Report about every quarter megabyte, and once at the start.
+    if (lastReport_ >= 0 && done_ - lastReport_ < (1 << 18)) return true;
     lastReport_ = done_;
     if (!cb_(done_, std::max(total_, done_))) cancelled_ = true;
     return !cancelled_;
@@ -104,7 +104,8 @@ QIODevice* ZipParts::stream(const QString& stored, qint64 limit, ProgressMeter* 
         return nullptr;
     }
     if (claimedSize(stored) > limit) {
-        *why = QStringLiteral("The part %1 of the workbook is %L2 bytes long, more than this program reads (%L3 bytes).")
+        *why = QStringLiteral("The part %1 of the workbook is %L2 bytes long once unpacked, more than this program "
+                              "reads (%L3 bytes); it is refused as a likely zip bomb.")
                    .arg(stored)
                    .arg(claimedSize(stored))
                    .arg(limit);

@@ -1,0 +1,456 @@
+// The readers: what each format gives for the cells of its active sheet.
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "exchange/sheet/TextFile.h"
+#include "exchange/sheet/Workbook.h"
+#include "tests/exchange/sheet/SheetFiles.h"
+
+using sheet::CellKind;
+using sheet::Workbook;
+
+class TestReaders : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int files = 0;
+
+    // Opens bytes as a file of that name (format chosen by content).
+    std::unique_ptr<Workbook> open(const QByteArray& bytes, const QString& name = QString(), QString* error = nullptr,
+                                   sheet::OpenOptions options = {}) {
+        const QString path = dir.filePath(name.isEmpty() ? QStringLiteral("file%1.bin").arg(++files) : name);
+        if (!testfiles::write(path, bytes)) return nullptr;
+        QString e;
+        auto wb = Workbook::open(path, &e, options);
+        if (error) *error = e;
+        if (!wb && !error) qWarning("refused: %s", qPrintable(e));
+        return wb;
+    }
+    // Every shown text of the active sheet, row by row, cells joined by "|".
+    static QStringList texts(const Workbook& wb) {
+        QStringList out;
+        const sheet::Worksheet& s = wb.activeSheet();
+        for (int r = 1; r <= s.rowCount(); ++r) {
+            QStringList row;
+            for (int c = 1; c <= s.columnCount(); ++c) row << s.text(r, c);
+            out << row.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
+    // One row of an .xlsx sheet from (reference, attributes, inner XML).
+    static QString c(const QString& ref, const QString& attrs, const QString& inner) {
+        return QStringLiteral("<c r=\"%1\"%2>%3</c>").arg(ref, attrs.isEmpty() ? QString() : QLatin1Char(' ') + attrs, inner);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void xlsxCellKinds() {
+        testfiles::Xlsx x;
+        // Shared strings: plain, rich runs with a phonetic run left out, an
+        // escaped carriage return, an escaped underscore.
+        x.shared = QStringLiteral(
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+            "<si><t>Plain</t></si>"
+            "<si><r><rPr><b/></rPr><t>Ri</t></r><r><t xml:space=\"preserve\">ch </t></r><rPh sb=\"0\" eb=\"1\"><t>PHONETIC</t></rPh></si>"
+            "<si><t>Line_x000D_Two</t></si>"
+            "<si><t>A_x005F_x0041_B</t></si>"
+            "<si><t>&lt;&amp;&gt; &#x4E2D;&#25991;</t></si>"
+            "</sst>");
+        // Styles: 1 "0.00", 2 "#,##0", 3 yyyy-mm-dd, 4 m/d/yy, 5 percent, 6 text, 7 built-in 14.
+        x.styles = testfiles::stylesXml({{164, "0.00"}, {165, "yyyy-mm-dd"}, {166, "m/d/yy"}},
+                                        {164, 3, 165, 166, 9, 49, 14});
+        x.sheets << testfiles::sheetXml(
+            "<row r=\"1\">" + c("A1", "t=\"s\"", "<v>0</v>") + c("B1", "t=\"s\"", "<v>1</v>") + c("C1", "t=\"s\"", "<v>2</v>") +
+            c("D1", "t=\"s\"", "<v>3</v>") + c("E1", "t=\"s\"", "<v>4</v>") + "</row>"
+            "<row r=\"2\">" + c("A2", "t=\"inlineStr\"", "<is><t>Inline</t></is>") +
+            c("B2", "t=\"inlineStr\"", "<is><r><t>In</t></r><r><t>line rich</t></r></is>") +
+            c("C2", "t=\"b\"", "<v>1</v>") + c("D2", "t=\"b\"", "<v>0</v>") + c("E2", "t=\"e\"", "<v>#DIV/0!</v>") + "</row>"
+            "<row r=\"3\">" + c("A3", "", "<f>1+1</f><v>2</v>") + c("B3", "t=\"str\"", "<f>\"a\"&amp;\"b\"</f><v>ab</v>") +
+            c("C3", "s=\"1\"", "<v>3.14159</v>") + c("D3", "s=\"2\"", "<v>1234567.89</v>") + c("E3", "s=\"5\"", "<v>0.256</v>") + "</row>"
+            "<row r=\"4\">" + c("A4", "s=\"3\"", "<v>45356</v>") + c("B4", "s=\"4\"", "<v>45356</v>") +
+            c("C4", "s=\"7\"", "<v>45356.5</v>") + c("D4", "s=\"6\" t=\"s\"", "<v>0</v>") + c("E4", "", "<v>139123456789</v>") + "</row>");
+        auto wb = open(x.bytes());
+        QVERIFY(wb);
+        QCOMPARE(wb->format(), sheet::Format::Xlsx);
+        const sheet::Worksheet& s = wb->activeSheet();
+        QCOMPARE(s.rowCount(), 4);
+        QCOMPARE(s.columnCount(), 5);
+        QCOMPARE(texts(*wb), QStringList({"Plain|Rich |Line\rTwo|A_x0041_B|<&> 中文",
+                                          "Inline|Inline rich|TRUE|FALSE|#DIV/0!",
+                                          "2|ab|3.14|1,234,568|26%",
+                                          "2024-03-05|3/5/24|2024-03-05|Plain|139123456789"}));
+        QCOMPARE(s.kind(1, 1), CellKind::Text);
+        QCOMPARE(s.kind(2, 3), CellKind::Boolean);
+        QCOMPARE(s.value(2, 3), QVariant(true));
+        QCOMPARE(s.valueText(2, 3), QString("True"));
+        QCOMPARE(s.valueText(2, 4), QString("False"));
+        QCOMPARE(s.kind(2, 5), CellKind::Error);
+        QCOMPARE(s.kind(3, 1), CellKind::Number);
+        QCOMPARE(s.valueText(3, 1), QString("2"));  // no ".0"
+        QCOMPARE(s.valueText(3, 3), QString("3.14159"));
+        QCOMPARE(s.kind(4, 1), CellKind::DateTime);
+        QCOMPARE(s.value(4, 1).toDateTime(), QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+        QCOMPARE(s.valueText(4, 2), QString("2024-03-05"));
+        QCOMPARE(s.valueText(4, 3), QString("2024-03-05 12:00:00"));
+        QCOMPARE(s.kind(4, 5), CellKind::Number);
+        QCOMPARE(s.valueText(4, 5), QString("139123456789"));
+        const sheet::Cell cell = s.cell(3, 4);
+        QCOMPARE(cell.kind, CellKind::Number);
+        QCOMPARE(cell.text, QString("1,234,568"));
+        QCOMPARE(cell.valueText, QString("1234567.89"));
+        QVERIFY(s.cell(9, 9).isEmpty());
+        QVERIFY(s.text(0, 1).isEmpty());
+    }
+
+    void bothXmlReadersAgree() {
+        // The fast reader and QXmlStreamReader give the same cells, and
+        // constructs outside the fast reader's subset fall back unnoticed.
+        const QString rows = "<row r=\"1\">" + c("A1", "t=\"inlineStr\"", "<is><t><![CDATA[<cdata & text>]]></t></is>") +
+                             c("B1", "t=\"s\"", "<v>0</v>") + "<!-- a comment -->" + c("C1", "", "<v>1.5</v>") + "</row>";
+        testfiles::Xlsx plain;
+        plain.sheets << testfiles::sheetXml(rows);
+        plain.shared = testfiles::sharedXml({"shared & escaped \"quoted\""});
+        testfiles::Xlsx doctype = plain;
+        doctype.sheets[0] = testfiles::sheetXml(rows).replace("<worksheet", "<!DOCTYPE worksheet>\n<worksheet");
+        testfiles::Xlsx latin1 = plain;
+        latin1.extra << testfiles::Part{"xl/worksheets/sheet1.xml",
+                                        testfiles::sheetXml(rows + "<row r=\"2\">" + c("A2", "t=\"inlineStr\"", "<is><t>Müller</t></is>") + "</row>")
+                                            .replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"")
+                                            .toLatin1()};
+        for (const testfiles::Xlsx& x : {plain, doctype, latin1}) {
+            sheet::OpenOptions general;
+            general.generalXmlOnly = true;
+            auto fast = open(x.bytes());
+            auto slow = open(x.bytes(), QString(), nullptr, general);
+            QVERIFY(fast && slow);
+            QCOMPARE(texts(*fast), texts(*slow));
+            QCOMPARE(fast->activeSheet().text(1, 1), QString("<cdata & text>"));
+            QCOMPARE(fast->activeSheet().text(1, 2), QString("shared & escaped \"quoted\""));
+        }
+        QCOMPARE(open(latin1.bytes())->activeSheet().text(2, 1), QString("Müller"));
+    }
+
+    void usedRangeAndPositions() {
+        testfiles::Xlsx x;
+        // Cells without references follow each other; a dimension claim means nothing.
+        x.sheets << testfiles::sheetXml("<row r=\"3\"><c><v>1</v></c><c><v>2</v></c></row>"
+                                        "<row><c r=\"E4\"><v>3</v></c></row>"
+                                        "<row r=\"9\"><c r=\"B9\" t=\"inlineStr\"><is><t></t></is></c></row>")
+                        .replace("<sheetData>", "<dimension ref=\"A1:XFD1048576\"/><sheetData>");
+        auto wb = open(x.bytes());
+        QVERIFY(wb);
+        const sheet::Worksheet& s = wb->activeSheet();
+        QCOMPARE(s.rowCount(), 4);  // an empty text is no value: row 9 is not used
+        QCOMPARE(s.columnCount(), 5);
+        QCOMPARE(s.text(3, 1), QString("1"));
+        QCOMPARE(s.text(3, 2), QString("2"));
+        QCOMPARE(s.text(4, 5), QString("3"));
+        QVERIFY(s.rowIsEmpty(1));
+        QVERIFY(!s.rowIsEmpty(3));
+        QVERIFY(s.rowIsEmpty(5));
+        QCOMPARE(s.storedCells(), 3);
+    }
+
+    void activeSheet() {
+        testfiles::Xlsx x;
+        x.sheets << testfiles::sheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>first</t></is></c></row>)")
+                 << testfiles::sheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>second</t></is></c></row>)");
+        x.sheetNames << "One" << "Two";
+        x.activeTab = 1;
+        auto wb = open(x.bytes());
+        QVERIFY(wb);
+        QCOMPARE(wb->sheetNames(), QStringList({"One", "Two"}));
+        QCOMPARE(wb->activeIndex(), 1);
+        QCOMPARE(wb->activeSheet().name(), QString("Two"));
+        QCOMPARE(wb->activeSheet().text(1, 1), QString("second"));
+        x.activeTab = 7;  // out of range: the first sheet
+        QCOMPARE(open(x.bytes())->activeSheet().text(1, 1), QString("first"));
+
+        const QString t1 = "<table:table table:name=\"A\"><table:table-row><table:table-cell office:value-type=\"string\"><text:p>in A</text:p></table:table-cell></table:table-row></table:table>";
+        const QString t2 = "<table:table table:name=\"B\"><table:table-row><table:table-cell office:value-type=\"string\"><text:p>in B</text:p></table:table-cell></table:table-row></table:table>";
+        auto o = open(testfiles::ods(t1 + t2, "B"));
+        QVERIFY(o);
+        QCOMPARE(o->activeSheet().text(1, 1), QString("in B"));
+        QCOMPARE(o->activeIndex(), 1);
+        QCOMPARE(open(testfiles::ods(t1 + t2, "Missing"))->activeSheet().text(1, 1), QString("in A"));
+
+        testfiles::Xls xls;
+        xls.sheets << testfiles::XlsSheet{"One", {{0, 0, QString("first")}}} << testfiles::XlsSheet{"Two", {{0, 0, QString("second")}}};
+        xls.activeTab = 1;
+        auto b = open(xls.bytes(), "active.xls");
+        QVERIFY(b);
+        QCOMPARE(b->format(), sheet::Format::Xls);
+        QCOMPARE(b->activeSheet().text(1, 1), QString("second"));
+    }
+
+    void xlsxDateSystems() {
+        // The same days written in either system read the same.
+        for (bool d1904 : {false, true}) {
+            testfiles::Xlsx x;
+            x.date1904 = d1904;
+            x.styles = testfiles::stylesXml({{164, "yyyy-mm-dd hh:mm"}}, {14, 164});
+            const int day = d1904 ? 45356 - 1462 : 45356;
+            x.sheets << testfiles::sheetXml(QStringLiteral("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>%1</v></c><c r=\"B1\" s=\"2\"><v>%1.75</v></c></row>").arg(day));
+            auto wb = open(x.bytes());
+            QVERIFY(wb);
+            QCOMPARE(wb->date1904(), d1904);
+            QCOMPARE(wb->activeSheet().text(1, 1), QString("2024-03-05"));
+            QCOMPARE(wb->activeSheet().valueText(1, 1), QString("2024-03-05"));
+            QCOMPARE(wb->activeSheet().text(1, 2), QString("2024-03-05 18:00"));
+            QCOMPARE(wb->activeSheet().valueText(1, 2), QString("2024-03-05 18:00:00"));
+        }
+        // ISO dates in "d" cells, as some writers keep them.
+        testfiles::Xlsx iso;
+        iso.sheets << testfiles::sheetXml(R"(<row r="1"><c r="A1" t="d"><v>2024-03-05T10:30:00</v></c><c r="B1" t="d"><v>2024-03-05</v></c></row>)");
+        auto wb = open(iso.bytes());
+        QVERIFY(wb);
+        QCOMPARE(wb->activeSheet().kind(1, 1), CellKind::DateTime);
+        QCOMPARE(wb->activeSheet().valueText(1, 1), QString("2024-03-05 10:30:00"));
+        QCOMPARE(wb->activeSheet().text(1, 2), QString("2024-03-05"));
+    }
+
+    void odsCells() {
+        const QString table = R"(<table:table table:name="Data">
+            <table:table-column table:number-columns-repeated="3"/>
+            <table:table-row>
+              <table:table-cell office:value-type="string"><text:p>Two<text:s text:c="2"/>spaces</text:p><text:p>second line</text:p></table:table-cell>
+              <table:table-cell office:value-type="float" office:value="1234.5"><text:p>1,234.50</text:p></table:table-cell>
+              <table:table-cell office:value-type="percentage" office:value="0.25"><text:p>25%</text:p></table:table-cell>
+            </table:table-row>
+            <table:table-row table:number-rows-repeated="2">
+              <table:table-cell table:number-columns-repeated="2" office:value-type="float" office:value="7"><text:p>7</text:p></table:table-cell>
+              <table:table-cell office:value-type="boolean" office:boolean-value="true"><text:p>TRUE</text:p></table:table-cell>
+            </table:table-row>
+            <table:table-row table:number-rows-repeated="1000000"><table:table-cell table:number-columns-repeated="1024"/></table:table-row>
+            <table:table-row>
+              <table:table-cell office:value-type="date" office:date-value="2024-03-05"><text:p>05/03/24</text:p></table:table-cell>
+              <table:table-cell office:value-type="time" office:time-value="PT13H30M00S"><text:p>13:30</text:p></table:table-cell>
+              <table:table-cell office:value-type="string"><office:annotation><text:p>a note</text:p></office:annotation><text:p>noted</text:p></table:table-cell>
+              <table:covered-table-cell/>
+              <table:table-cell office:value-type="float" office:value="3" calcext:value-type="error"><text:p>#DIV/0!</text:p></table:table-cell>
+            </table:table-row>
+          </table:table>)";
+        auto wb = open(testfiles::ods(table));
+        QVERIFY(wb);
+        QCOMPARE(wb->format(), sheet::Format::Ods);
+        const sheet::Worksheet& s = wb->activeSheet();
+        // Repeated empty rows move the position without storing anything.
+        QCOMPARE(s.rowCount(), 1000004);
+        QCOMPARE(s.columnCount(), 5);
+        QCOMPARE(s.storedCells(), 13);
+        QCOMPARE(s.text(1, 1), QString("Two  spaces\nsecond line"));
+        QCOMPARE(s.text(1, 2), QString("1,234.50"));
+        QCOMPARE(s.value(1, 2), QVariant(1234.5));
+        QCOMPARE(s.valueText(1, 2), QString("1234.5"));
+        QCOMPARE(s.text(2, 1), QString("7"));
+        QCOMPARE(s.text(3, 2), QString("7"));
+        QCOMPARE(s.kind(3, 3), CellKind::Boolean);
+        QCOMPARE(s.valueText(3, 3), QString("True"));
+        QCOMPARE(s.kind(1000004, 1), CellKind::DateTime);
+        QCOMPARE(s.text(1000004, 1), QString("05/03/24"));  // as the file shows it
+        QCOMPARE(s.valueText(1000004, 1), QString("2024-03-05"));
+        QCOMPARE(s.valueText(1000004, 2), QString("13:30:00"));
+        QCOMPARE(s.text(1000004, 3), QString("noted"));
+        QCOMPARE(s.kind(1000004, 5), CellKind::Error);
+        QVERIFY(s.rowIsEmpty(500000));
+    }
+
+    void xlsCells() {
+        testfiles::Xls x;
+        x.sheets << testfiles::XlsSheet{"客户", {{0, 0, QString("公司名称")}, {0, 1, QString("Amount")}, {1, 0, QString("Müller GmbH")},
+                                                 {1, 1, 1234.5}, {2, 0, QString("007")}, {2, 1, 42.0},
+                                                 {3, 0, QDate(2024, 3, 5)}, {3, 1, QDateTime(QDate(2024, 3, 5), QTime(18, 0))}}};
+        auto wb = open(x.bytes(), "cells.xls");
+        QVERIFY(wb);
+        const sheet::Worksheet& s = wb->activeSheet();
+        QCOMPARE(s.name(), QString("客户"));
+        QCOMPARE(texts(*wb), QStringList({"公司名称|Amount", "Müller GmbH|1234.5", "007|42", "2024-03-05|2024-03-05 18:00:00"}));
+        QCOMPARE(s.kind(3, 1), CellKind::Text);
+        QCOMPARE(s.kind(4, 1), CellKind::DateTime);
+        QCOMPARE(s.valueText(4, 2), QString("2024-03-05 18:00:00"));
+        // A workbook counting from 1904 gives the same days.
+        x.date1904 = true;
+        auto w1904 = open(x.bytes(), "cells1904.xls");
+        QVERIFY(w1904);
+        QCOMPARE(w1904->activeSheet().valueText(4, 1), QString("2024-03-05"));
+    }
+
+    void xlsRefusals() {
+        testfiles::Xls locked;
+        locked.sheets << testfiles::XlsSheet{"S", {{0, 0, QString("x")}}};
+        locked.password = true;
+        QString error;
+        QVERIFY(!open(locked.bytes(), "locked.xls", &error));
+        QVERIFY2(error.contains("password"), qPrintable(error));
+
+        // A few hundred bytes claiming a whole sheet's worth of cells.
+        testfiles::Xls huge;
+        huge.sheets << testfiles::XlsSheet{"Big", {{0, 0, QString("x")}}, 65536, 256};
+        QVERIFY(!open(huge.bytes(), "huge.xls", &error));
+        QVERIFY2(error.contains("65,536 rows by 256 columns"), qPrintable(error));
+
+        // A compound file without a workbook, and a protected .xlsx.
+        QVERIFY(!open(testfiles::compoundFile("WordDocument", QByteArray(5000, 'x')), "doc.xls", &error));
+        QVERIFY2(error.contains("Word document"), qPrintable(error));
+        QVERIFY(!open(testfiles::compoundFile("EncryptedPackage", QByteArray(5000, 'x')), "locked.xlsx", &error));
+        QVERIFY2(error.contains("password"), qPrintable(error));
+    }
+
+    void csvShapes() {
+        QCOMPARE(sheet::detectSeparator(u"a,b,c\n1,2,3\n"), QChar(','));
+        QCOMPARE(sheet::detectSeparator(u"a;b;c\n1;2,5;3\n"), QChar(';'));
+        QCOMPARE(sheet::detectSeparator(u"a\tb\n1\t2\n"), QChar('\t'));
+        QCOMPARE(sheet::detectSeparator(u"\"x,y\";b\n\"1,5\";2\n"), QChar(';'));
+        bool sepLine = false;
+        QCOMPARE(sheet::detectSeparator(u"sep=|\na|b\n", &sepLine), QChar('|'));
+        QVERIFY(sepLine);
+
+        const QByteArray csv = "Name,Note,Zip\r\n"
+                               "\"Smith, John\",\"said \"\"hi\"\"\",007\r\n"
+                               "\"Two\r\nlines\",,\"\"\n"
+                               "\n"
+                               "last,row";
+        auto wb = open(csv, "shapes.csv");
+        QVERIFY(wb);
+        QCOMPARE(wb->format(), sheet::Format::Csv);
+        QCOMPARE(wb->activeSheet().name(), QString("shapes"));
+        QCOMPARE(texts(*wb), QStringList({"Name|Note|Zip", "Smith, John|said \"hi\"|007", "Two\nlines||", "||", "last|row|"}));
+        QCOMPARE(wb->activeSheet().kind(2, 3), CellKind::Text);  // "007" stays text
+
+        auto semi = open("sep=;\na;b\n1,5;2\n", "semi.txt");
+        QVERIFY(semi);
+        QCOMPARE(texts(*semi), QStringList({"a|b", "1,5|2"}));
+    }
+
+    void csvEncodings_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        const QString chinese = QStringLiteral("公司名称,城市\n深圳市腾飞贸易有限公司,深圳\n");
+        const QString western = QStringLiteral("Name,City\nMüller Söhne,Zürich\nCafé René,Besançon\n");
+        auto enc = [](const char* name, const QString& s) {
+            QStringEncoder e(name);
+            return QByteArray(e(s));
+        };
+        QTest::newRow("utf-8") << chinese.toUtf8() << "UTF-8";
+        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF") + chinese.toUtf8() << "UTF-8";
+        QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE") + enc("UTF-16LE", chinese) << "UTF-16LE";
+        QTest::newRow("utf-16be bom") << QByteArray("\xFE\xFF") + enc("UTF-16BE", western) << "UTF-16BE";
+        QTest::newRow("utf-16le bare") << enc("UTF-16LE", western) << "UTF-16LE";
+        QTest::newRow("gb18030") << enc("GB18030", chinese) << "GB18030";
+        QTest::newRow("windows-1252") << enc("Windows-1252", western) << "Windows-1252";
+        QTest::newRow("windows-1252 chinese lookalike") << enc("Windows-1252", QStringLiteral("Dürüm,Çiğ\nÖl,Ää\n")) << "Windows-1252";
+    }
+    void csvEncodings() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QCOMPARE(sheet::detectTextEncoding(bytes).name, encoding);
+        auto wb = open(bytes, QStringLiteral("enc%1.csv").arg(++files));
+        QVERIFY(wb);
+        const sheet::Worksheet& s = wb->activeSheet();
+        QStringDecoder d(encoding.toLatin1().constData());
+        QString expected = d(bytes);
+        if (expected.startsWith(QChar(0xFEFF))) expected.remove(0, 1);
+        const QStringList lines = expected.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(s.rowCount(), lines.size());
+        for (int r = 0; r < lines.size(); ++r) {
+            const QStringList fields = lines[r].split(QLatin1Char(','));
+            for (int c = 0; c < fields.size(); ++c) QCOMPARE(s.text(r + 1, c + 1), fields[c]);
+        }
+    }
+
+    void sameTextsInEveryFormat() {
+        // One small table in four formats: the import sees the same texts.
+        const QStringList expected = {"公司名称|Amount|Code|Day", "Müller & Co|1234.5|007|2024-03-05", "Beta|42|010|2024-12-31"};
+        testfiles::Xlsx x;
+        x.shared = testfiles::sharedXml({"公司名称", "Amount", "Code", "Day", "Müller & Co", "007", "Beta", "010"});
+        x.styles = testfiles::stylesXml({}, {14});
+        x.sheets << testfiles::sheetXml(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" t="s"><v>2</v></c><c r="D1" t="s"><v>3</v></c></row>
+            <row r="2"><c r="A2" t="s"><v>4</v></c><c r="B2"><v>1234.5</v></c><c r="C2" t="s"><v>5</v></c><c r="D2" s="1"><v>45356</v></c></row>
+            <row r="3"><c r="A3" t="s"><v>6</v></c><c r="B3"><v>42</v></c><c r="C3" t="s"><v>7</v></c><c r="D3" s="1"><v>45657</v></c></row>)");
+        testfiles::Xls xls;
+        xls.sheets << testfiles::XlsSheet{"S", {{0, 0, QString("公司名称")}, {0, 1, QString("Amount")}, {0, 2, QString("Code")}, {0, 3, QString("Day")},
+                                               {1, 0, QString("Müller & Co")}, {1, 1, 1234.5}, {1, 2, QString("007")}, {1, 3, QDate(2024, 3, 5)},
+                                               {2, 0, QString("Beta")}, {2, 1, 42.0}, {2, 2, QString("010")}, {2, 3, QDate(2024, 12, 31)}}};
+        const QByteArray ods = testfiles::ods(R"(<table:table table:name="S">
+            <table:table-row><table:table-cell office:value-type="string"><text:p>公司名称</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Amount</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Code</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>Day</text:p></table:table-cell></table:table-row>
+            <table:table-row><table:table-cell office:value-type="string"><text:p>Müller &amp; Co</text:p></table:table-cell><table:table-cell office:value-type="float" office:value="1234.5"><text:p>1234.5</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>007</text:p></table:table-cell><table:table-cell office:value-type="date" office:date-value="2024-03-05"><text:p>2024-03-05</text:p></table:table-cell></table:table-row>
+            <table:table-row><table:table-cell office:value-type="string"><text:p>Beta</text:p></table:table-cell><table:table-cell office:value-type="float" office:value="42"><text:p>42</text:p></table:table-cell><table:table-cell office:value-type="string"><text:p>010</text:p></table:table-cell><table:table-cell office:value-type="date" office:date-value="2024-12-31"><text:p>2024-12-31</text:p></table:table-cell></table:table-row>
+            </table:table>)");
+        const QByteArray csv = QStringLiteral("公司名称,Amount,Code,Day\n\"Müller & Co\",1234.5,007,2024-03-05\nBeta,42,010,2024-12-31\n").toUtf8();
+        for (const auto& [bytes, name] : {std::pair{x.bytes(), QString("same.xlsx")}, std::pair{xls.bytes(), QString("same.xls")},
+                                          std::pair{ods, QString("same.ods")}, std::pair{csv, QString("same.csv")}}) {
+            auto wb = open(bytes, name);
+            QVERIFY2(wb, qPrintable(name));
+            QCOMPARE(texts(*wb), expected);
+        }
+    }
+
+    void formatByContentNotName() {
+        testfiles::Xlsx x;
+        x.sheets << testfiles::sheetXml(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>zip inside</t></is></c></row>)");
+        auto wb = open(x.bytes(), "really-an-xlsx.csv");
+        QVERIFY(wb);
+        QCOMPARE(wb->format(), sheet::Format::Xlsx);
+        auto t = open("a,b\n", "text.xlsx");
+        QVERIFY(t);
+        QCOMPARE(t->format(), sheet::Format::Csv);
+    }
+
+    void refusalsSayWhy_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("pdf") << QByteArray("%PDF-1.4\n...") << int(sheet::Failure::NotAWorkbook) << "not a workbook";
+        QByteArray binary(4000, '\0');
+        for (int i = 0; i < binary.size(); ++i) binary[i] = char((i * 37) % 256);
+        QTest::newRow("binary") << binary << int(sheet::Failure::NotAWorkbook) << "not a workbook";
+        QTest::newRow("empty") << QByteArray() << int(sheet::Failure::NotAWorkbook) << "empty";
+        QTest::newRow("old excel") << QByteArray("\x09\x04\x06\x00\x00\x00\x10\x00", 8) << int(sheet::Failure::Unsupported) << "Excel 4.0";
+        QTest::newRow("html") << QByteArray("<html><body><table></table></body></html>") << int(sheet::Failure::Unsupported) << "web page";
+        const QByteArray zipped = testfiles::zip({{"readme.txt", "hello"}});
+        QTest::newRow("other zip") << zipped << int(sheet::Failure::NotAWorkbook) << "not a workbook";
+        QTest::newRow("word") << testfiles::zip({{"word/document.xml", "<w/>"}}) << int(sheet::Failure::NotAWorkbook) << "Word";
+        testfiles::Xlsx x;
+        x.sheets << testfiles::sheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+        const QByteArray good = x.bytes();
+        QTest::newRow("cut short") << good.left(good.size() / 2) << int(sheet::Failure::Damaged) << "damaged";
+        testfiles::Xlsx broken = x;
+        broken.sheets[0] = testfiles::sheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></row>");
+        QTest::newRow("bad xml") << broken.bytes() << int(sheet::Failure::Damaged) << "sheet1.xml";
+        testfiles::Xlsx badShared = x;
+        badShared.sheets[0] = testfiles::sheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>5</v></c></row>");
+        badShared.shared = testfiles::sharedXml({"only one"});
+        QTest::newRow("shared string out of range") << badShared.bytes() << int(sheet::Failure::Damaged) << "shared string 5";
+    }
+    void refusalsSayWhy() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, failure);
+        QFETCH(QString, words);
+        QString error;
+        sheet::Failure f = sheet::Failure::None;
+        auto wb = Workbook::openData(bytes, &error, {}, &f);
+        QVERIFY(!wb);
+        QCOMPARE(int(f), failure);
+        QVERIFY2(error.contains(words, Qt::CaseInsensitive), qPrintable(error));
+        QString byPath;
+        QVERIFY(!open(bytes, QString(), &byPath));
+        QCOMPARE(byPath, error);
+    }
+
+    void missingFile() {
+        QString error;
+        sheet::Failure f = sheet::Failure::None;
+        QVERIFY(!Workbook::open(dir.filePath("nothing-here.xlsx"), &error, {}, &f));
+        QCOMPARE(f, sheet::Failure::Unreadable);
+        QVERIFY(error.contains("does not exist"));
+        QVERIFY(!Workbook::open(dir.path(), &error, {}, &f));
+        QVERIFY(error.contains("folder"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReaders)
+#include "tst_readers.moc"

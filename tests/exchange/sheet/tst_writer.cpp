@@ -1,0 +1,168 @@
+// The .xlsx writer: what it writes reads back the same, the title row looks
+// as promised, and no half-written file ever carries the target's name.
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <quazip.h>
+#include <quazipfile.h>
+
+#include "exchange/sheet/Workbook.h"
+#include "exchange/sheet/XlsxWriter.h"
+
+using sheet::XlsxWriter;
+
+namespace {
+QString part(const QString& path, const QString& name) {
+    QuaZip z(path);
+    if (!z.open(QuaZip::mdUnzip) || !z.setCurrentFile(name)) return QString();
+    QuaZipFile f(&z);
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+}  // namespace
+
+class TestWriter : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void roundTrip_data() {
+        QTest::addColumn<bool>("constantMemory");
+        QTest::newRow("streamed") << true;
+        QTest::newRow("shared strings") << false;
+    }
+    void roundTrip() {
+        QFETCH(bool, constantMemory);
+        const QStringList titles = {"公司名称", "电话", "Note"};
+        const QList<QStringList> rows = {
+            {"深圳市腾飞贸易有限公司", "0755-12345678", "He said \"hello\" & left"},
+            {"007 Ltd", "+86 (755) 1234-5678", "two\nlines"},
+            {"12345678901234567890", "00123", "=1+1"},
+            {"", "13912345678", "tab\there; <tag> 'quotes'"},
+            {"Müller_x0041_", "  leading and trailing  ", "😀 emoji"},
+        };
+        const QString path = dir.filePath(QStringLiteral("round%1.xlsx").arg(constantMemory));
+        {
+            XlsxWriter::Options o;
+            o.constantMemory = constantMemory;
+            o.sheetName = QStringLiteral("客户");
+            XlsxWriter w(path, o);
+            QVERIFY2(w.ok(), qPrintable(w.error()));
+            QVERIFY(w.setTitles(titles));
+            for (int r = 0; r < rows.size(); ++r) QVERIFY(w.writeRow(r + 2, rows[r]));
+            QVERIFY2(w.commit(), qPrintable(w.error()));
+        }
+        QString error;
+        auto wb = sheet::Workbook::open(path, &error);
+        QVERIFY2(wb, qPrintable(error));
+        const sheet::Worksheet& s = wb->activeSheet();
+        QCOMPARE(s.name(), QString("客户"));
+        QCOMPARE(s.rowCount(), rows.size() + 1);
+        QCOMPARE(s.columnCount(), 3);
+        for (int c = 0; c < titles.size(); ++c) QCOMPARE(s.text(1, c + 1), titles[c]);
+        for (int r = 0; r < rows.size(); ++r)
+            for (int c = 0; c < 3; ++c) {
+                QCOMPARE(s.text(r + 2, c + 1), rows[r][c]);
+                // Text stays text: no number, no formula, no date.
+                if (!rows[r][c].isEmpty()) QCOMPARE(s.kind(r + 2, c + 1), sheet::CellKind::Text);
+            }
+        // Nothing but the workbook is left in the folder.
+        QCOMPARE(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void titleRowBoldFrozenAndWide() {
+        const QString path = dir.filePath("titles.xlsx");
+        XlsxWriter w(path);
+        QVERIFY(w.setTitles({"公司名称", "A", "A rather long English title"}));
+        QVERIFY(w.writeRow(2, {"x", "y", "z"}));
+        QVERIFY(w.commit());
+        const QString sheetXml = part(path, "xl/worksheets/sheet1.xml");
+        QVERIFY(sheetXml.contains("state=\"frozen\""));
+        QVERIFY(sheetXml.contains("ySplit=\"1\""));
+        // Row 1 cells carry a style other than the default; that style is bold.
+        QVERIFY(sheetXml.contains("<c r=\"A1\" s=\"1\""));
+        QVERIFY(!sheetXml.contains("<c r=\"A2\" s="));
+        const QString styles = part(path, "xl/styles.xml");
+        QVERIFY(styles.contains("<b/>"));
+        // Widths: wide characters count twice, and every title fits.
+        QVERIFY(XlsxWriter::widthFor("公司名称") >= 8);
+        QVERIFY(XlsxWriter::widthFor("公司名称") > XlsxWriter::widthFor("Name"));
+        QVERIFY(XlsxWriter::widthFor("A rather long English title") >= 26);
+        QCOMPARE(XlsxWriter::widthFor("A"), 8.43);
+        QVERIFY(sheetXml.contains("<cols>"));
+        double widest = 0;
+        static const QRegularExpression width(QStringLiteral("width=\"([0-9.]+)\""));
+        for (auto m = width.globalMatch(sheetXml); m.hasNext();) widest = std::max(widest, m.next().captured(1).toDouble());
+        QVERIFY2(widest >= 26, qPrintable(QString::number(widest)));
+    }
+
+    void nothingHalfWritten() {
+        const QString path = dir.filePath("target.xlsx");
+        QVERIFY(!QFile::exists(path));
+        {
+            XlsxWriter w(path);
+            QVERIFY(w.setTitles({"T"}));
+            QVERIFY(w.writeRow(2, {"row"}));
+            // While it is being written, the target's name is not there yet.
+            QVERIFY(!QFile::exists(path));
+        }  // dropped without commit
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(dir.path()).entryList({"*target*"}, QDir::Files | QDir::Hidden), QStringList());
+
+        // A commit replaces an old file in one step.
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old content");
+        }
+        XlsxWriter w(path);
+        QVERIFY(w.setTitles({"New"}));
+        QVERIFY(w.commit());
+        auto wb = sheet::Workbook::open(path, nullptr);
+        QVERIFY(wb);
+        QCOMPARE(wb->activeSheet().text(1, 1), QString("New"));
+        QVERIFY(!w.commit());  // once only
+    }
+
+    void failuresSayWhere() {
+        // A folder that takes no files, even for root.
+        XlsxWriter proc(QStringLiteral("/proc/tallix-test.xlsx"));
+        QVERIFY(!proc.ok());
+        QVERIFY2(proc.error().contains("/proc"), qPrintable(proc.error()));
+        QVERIFY(!proc.setTitles({"x"}));
+        QVERIFY(!proc.commit());
+
+        XlsxWriter missing(dir.filePath("no/such/folder/x.xlsx"));
+        QVERIFY(!missing.ok());
+        QVERIFY2(missing.error().contains("does not exist"), qPrintable(missing.error()));
+
+        // A name the file system refuses: too long.
+        const QString longName = dir.filePath(QString(300, 'n') + ".xlsx");
+        XlsxWriter tooLong(longName);
+        if (tooLong.ok()) {
+            QVERIFY(tooLong.setTitles({"x"}));
+            QVERIFY(!tooLong.commit());
+        }
+        QVERIFY(!tooLong.error().isEmpty());
+        QVERIFY(!QFile::exists(longName));
+        QCOMPARE(QDir(dir.path()).entryList({"*nnnn*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void longCellsAreCut() {
+        const QString path = dir.filePath("long.xlsx");
+        XlsxWriter w(path);
+        QVERIFY(w.setTitles({"Profile"}));
+        QVERIFY(w.writeRow(2, {QString(40000, 'x')}));
+        QCOMPARE(w.truncatedCells(), 1);
+        QVERIFY(w.commit());
+        auto wb = sheet::Workbook::open(path, nullptr);
+        QVERIFY(wb);
+        QCOMPARE(wb->activeSheet().text(2, 1).size(), XlsxWriter::kMaxCellChars);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriter)
+#include "tst_writer.moc"
