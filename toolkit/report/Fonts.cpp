@@ -105,7 +105,13 @@ QFont reportFont(const FontSpec& spec, const QPaintDevice* device) {
 }
 
 QFontMetricsF reportMetrics(const FontSpec& spec) {
-    return QFontMetricsF(reportFont(spec), measuringDevice());
+    // Asked for every text of every band: made once per face and size.
+    static QHash<QString, QFontMetricsF> cache;
+    const QString key = spec.family + QLatin1Char('|') + QString::number(spec.pointSize) +
+                        (spec.bold ? QLatin1String("|b") : QLatin1String("|n"));
+    auto it = cache.constFind(key);
+    if (it == cache.constEnd()) it = cache.insert(key, QFontMetricsF(reportFont(spec), measuringDevice()));
+    return *it;
 }
 
 }  // namespace report

@@ -184,6 +184,7 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
                          int detailRow, int cell) {
     const int bandIndex = int(page.bands.size());
     page.bands.append({kind, QRectF(origin, QSizeF(width, band.height)), master, detailRow, cell});
+    if (!withItems_) return;
     if (band.background.isValid()) {
         Item fill;
         fill.kind = Item::Fill;
@@ -290,7 +291,8 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
     }
 }
 
-Page Layouter::layoutPage(int number, Cursor& c) {
+Page Layouter::layoutPage(int number, Cursor& c, bool withItems) {
+    withItems_ = withItems;
     Page page;
     page.number = number;
     page.size = def_.page.pagePx();
@@ -396,7 +398,7 @@ std::shared_ptr<const Page> Document::page(int index) {
     while (!complete_ && index >= int(starts_.size())) {
         const int last = int(starts_.size()) - 1;
         Cursor c = starts_[last];
-        layouter_.layoutPage(last + 1, c);
+        layouter_.layoutPage(last + 1, c, false);
         ++runs_;
         if (layouter_.atEnd(c)) complete_ = true;
         else starts_.push_back(c);
@@ -411,7 +413,7 @@ bool Document::countAhead(int budgetMs) {
     while (!complete_ && t.elapsed() < budgetMs) {
         const int last = int(starts_.size()) - 1;
         Cursor c = starts_[last];
-        layouter_.layoutPage(last + 1, c);
+        layouter_.layoutPage(last + 1, c, false);
         ++runs_;
         if (layouter_.atEnd(c)) complete_ = true;
         else starts_.push_back(c);

@@ -69,7 +69,9 @@ public:
 
     bool atEnd(Cursor c);
     // Lays out page number from c and leaves c where the next page starts.
-    Page layoutPage(int number, Cursor& c);
+    // Where pages break depends on the bands alone, so a page walked only to
+    // find where the next begins can leave out its texts (withItems false).
+    Page layoutPage(int number, Cursor& c, bool withItems = true);
 
 private:
     struct Placed;
@@ -80,6 +82,7 @@ private:
     double keepHeight(const Cursor& c);
     void placeBand(Page& page, const Band& band, BandKind kind, QPointF origin, double width, int master,
                    int detailRow, int cell);
+    bool withItems_ = true;
     QString elementText(const Element& e, BandKind kind, int band, int index, int master, int detailRow,
                         int pageNumber);
     int fieldIndex(BandKind kind, int index, const Element& e);
