@@ -285,6 +285,10 @@ void TFrm_Custom::LoadGridColumns() {
     };
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Custom"), DBGrid1, Frm_Data->Qry_Cust, kMaxGridColumns);
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Contact"), DBGridEh1, Frm_Data->Qry_Contact, kMaxGridColumns);
+    // With every field hidden a grid would be a blank area whose rows could
+    // not be told apart: it then shows the name that identifies each row.
+    if (DBGrid1->columnCountShown() == 0) DBGrid1->addColumn(QStringLiteral("Company"), 200);
+    if (DBGridEh1->columnCountShown() == 0) DBGridEh1->addColumn(QStringLiteral("Name"), 120);
     if (DBGridEh1->columnCountShown() > 2) DBGridEh1->setCheckBoxColumn(2);
     ShowCounts();
 }

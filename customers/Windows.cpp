@@ -3,6 +3,7 @@
 #include "app/U_Main.h"
 #include "customers/U_AddContact.h"
 #include "customers/U_Custom.h"
+#include "customers/U_Field.h"
 #include "customers/U_S_Cust.h"
 #include "customers/U_addcust.h"
 #include "customers/U_tree.h"
@@ -18,6 +19,11 @@ void registerCustomerWindows() {
     TFrm_Main::registerWindow(QStringLiteral("TFrm_AddContact"), [](QWidget* parent, const QVariant& mode) {
         auto* w = new TFrm_AddContact(parent);
         w->AddMode = mode.toInt();
+        return w;
+    });
+    TFrm_Main::registerWindow(QStringLiteral("TFrm_Field"), [](QWidget* parent, const QVariant& table) {
+        auto* w = new TFrm_Field(parent);
+        w->TableName = table.toString();
         return w;
     });
     TFrm_Main::registerWindow(QStringLiteral("TFrm_S_Cust"),

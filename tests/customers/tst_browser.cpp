@@ -123,10 +123,14 @@ private slots:
         Frm_Custom->LoadGridColumns();
         QCOMPARE(g->columnCountShown(), 17);
         QCOMPARE(c->columnCountShown(), 1);
-        // No shown fields at all: empty grids, still the counts.
+        // No shown fields at all: each grid still names its rows, and the
+        // counts stay.
         QVERIFY(t->exec("update T_FieldShow set show=0"));
         Frm_Custom->LoadGridColumns();
-        QCOMPARE(g->columnCountShown(), 0);
+        QCOMPARE(g->columnCountShown(), 1);
+        QCOMPARE(g->model()->index(0, 0).data().toString(), QString("Acme"));
+        QCOMPARE(c->columnCountShown(), 1);
+        QCOMPARE(c->model()->index(0, 0).data().toString(), QString("Ann"));
         QCOMPARE(main->statusText(1), QString("Have 5 Customer Record   |   2 Contactor"));
     }
 
