@@ -1,0 +1,271 @@
+// The spreadsheet import on 100,000 customers by 16 columns: opening the
+// workbook with the header capture, the whole import from "开始(&S)" to the
+// committed rows, reading alone (against python3-openpyxl), peak memory.
+// Run by hand:
+//   build/bin/bench_import                               the benchmark
+//   build/bin/bench_import <workbook> <custom|contact> [database]
+//                                                        import any workbook
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "bench/BenchExchange.h"
+#include "exchange/ExportLayout.h"
+#include "exchange/ImportLoad.h"
+#include "exchange/ImportRun.h"
+#include "exchange/U_Import.h"
+#include "exchange/sheet/XlsxWriter.h"
+#include "toolkit/ScriptedDialogs.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+
+// One customer row in the export's column order, every value fitting its column.
+QStringList customerRow(int i) {
+    return {QStringLiteral("Company %1 Trading Co., Ltd.").arg(i),
+            QStringLiteral("Retailer"),
+            QStringLiteral("%1%2").arg(1 + i % 9, 2, 10, QLatin1Char('0')).arg(1 + i % 7, 2, 10, QLatin1Char('0')),
+            QStringLiteral("China"),
+            QStringLiteral("广东"),
+            QStringLiteral("深圳"),
+            QStringLiteral("%1 Harbour Road, Nanshan District").arg(i),
+            QStringLiteral("518000"),
+            QStringLiteral("0755-%1").arg(1000000 + i),
+            QStringLiteral("0755-%1").arg(2000000 + i),
+            QString::number(100000 + i * 7),
+            QStringLiteral("info%1@example.com").arg(i),
+            QStringLiteral("www.company%1.example.com").arg(i),
+            QStringLiteral("Web site"),
+            QStringLiteral("Profile of customer %1: makes and sells things.").arg(i),
+            QDate(2024, 1 + i % 12, 1 + i % 28).toString(QStringLiteral("yyyy-MM-dd"))};
+}
+
+int generate(const QString& path, bool constantMemory) {
+    sheet::XlsxWriter::Options o;
+    o.constantMemory = constantMemory;
+    sheet::XlsxWriter w(path, o);
+    QStringList titles;
+    for (const ExportColumn& c : customerLayout()) titles << c.title;
+    if (!w.setTitles(titles)) return 1;
+    for (int i = 1; i <= kRows; ++i)
+        if (!w.writeRow(i + 1, customerRow(i))) return 1;
+    if (!w.commit()) {
+        std::fprintf(stderr, "%s\n", qPrintable(w.error()));
+        return 1;
+    }
+    return 0;
+}
+
+// A program folder with a copy of the supplied database, or with config.ini
+// pointing at another database.
+bool prepareProgramDir(const QString& dir, const QString& database) {
+    if (database.isEmpty()) {
+        if (!QFile::copy(QStringLiteral(TALLIX_SUPPLIED_DB), QDir(dir).filePath("custom.db"))) return false;
+        QFile(QDir(dir).filePath("custom.db")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        return true;
+    }
+    QFile ini(QDir(dir).filePath("config.ini"));
+    if (!ini.open(QIODevice::WriteOnly)) return false;
+    ini.write("[Config]\nDBConn=" + QFileInfo(database).absoluteFilePath().toUtf8() + "\n");
+    return true;
+}
+
+// Measures one workbook in a process of its own, so its peak memory is its own.
+int measure(const QString& path) {
+    QTemporaryDir dir;
+    if (!prepareProgramDir(dir.path(), QString())) return 1;
+    toolkit::ScriptedDialogs quiet;
+    TFrm_Main main;
+    TFrm_Data d(dir.path());
+    Frm_Data = &d;
+    if (!d.DBConnected) return 1;
+    main.UserName = QStringLiteral("Admin");
+
+    bench::resetPeak();
+    bench::Clock open;
+    QString error;
+    std::shared_ptr<ImportSource> src = loadImport(path, QStringLiteral("custom"), &error);
+    const double openMs = open.ms();
+    if (!src) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    double importMs = 0;
+    ImportOutcome outcome;
+    {
+        TFrm_Import w(nullptr, QStringLiteral("custom"), src);
+        w.show();
+        QCoreApplication::processEvents();
+        bench::Clock run;
+        w.Btn_StartClick();
+        importMs = run.ms();
+        outcome = w.lastOutcome();
+    }
+    const double peak = bench::peakMb();
+    const int stored = d.Connection ? [&] {
+        db::Query q(d.Connection);
+        q.setSql(QStringLiteral("select count(*) from custom"));
+        q.open();
+        return int(q.field(0).asInteger());
+    }() : 0;
+    src.reset();
+
+    // Reading alone: open, then every cell's shown text.
+    bench::resetPeak();
+    bench::Clock read;
+    auto wb = sheet::Workbook::open(path, &error);
+    qint64 cells = 0;
+    if (wb) {
+        const sheet::Worksheet& s = wb->activeSheet();
+        for (int r = 1; r <= s.rowCount(); ++r)
+            for (int c = 1; c <= s.columnCount(); ++c)
+                if (!s.text(r, c).isEmpty()) ++cells;
+    }
+    const double readMs = read.ms();
+    std::printf("open+header %.0f\nimport %.0f\npeak %.0f\nread %.0f\nreadpeak %.0f\ncells %lld\nrows %d\nstored %d\nproblems %d\n",
+                openMs, importMs, peak, readMs, bench::peakMb(), cells, outcome.customers, stored, outcome.problemCount);
+    return 0;
+}
+
+QHash<QString, double> child(const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QCoreApplication::applicationFilePath(), args);
+    p.waitForFinished(-1);
+    QHash<QString, double> out;
+    for (const QByteArray& line : p.readAll().split('\n')) {
+        const QList<QByteArray> kv = line.split(' ');
+        if (kv.size() == 2) out.insert(QString::fromLatin1(kv[0]), kv[1].toDouble());
+    }
+    out.insert(QStringLiteral("exit"), p.exitCode());
+    return out;
+}
+
+const char* kOpenpyxl = R"(
+import sys, time
+import openpyxl
+t = time.perf_counter()
+wb = openpyxl.load_workbook(sys.argv[1], read_only=True)
+n = 0
+for row in wb.active.iter_rows(values_only=True):
+    for v in row:
+        if v is not None: n += 1
+print(n)
+print("ok %.1f" % ((time.perf_counter() - t) * 1000))
+)";
+
+int benchmark() {
+    QTemporaryDir dir;
+    std::printf("Import benchmark: %d customers x 16 columns (%s)\n\n", kRows, qPrintable(dir.path()));
+    struct File {
+        const char* label;
+        const char* mode;
+        QString path;
+    };
+    QList<File> files = {{"shared strings", "shared", dir.filePath("customers-shared.xlsx")},
+                         {"inline strings (constant memory)", "inline", dir.filePath("customers-inline.xlsx")}};
+    bool failed = false;
+    for (File& f : files) {
+        bench::Clock gen;
+        const auto g = child({QStringLiteral("--generate"), f.path, QString::fromLatin1(f.mode)});
+        if (g.value(QStringLiteral("exit")) != 0) {
+            std::printf("cannot write %s\n", qPrintable(f.path));
+            return 1;
+        }
+        std::printf("%-34s written in %.0f ms, %.1f MB\n", f.label, gen.ms(), QFileInfo(f.path).size() / 1048576.0);
+    }
+    std::printf("\n%-34s %12s %12s %10s %12s %14s %8s\n", "workbook", "open+header", "import", "peak MB", "read alone",
+                "openpyxl", "ratio");
+    for (const File& f : files) {
+        const auto m = child({QStringLiteral("--measure"), f.path});
+        if (m.value(QStringLiteral("exit")) != 0 || m.value(QStringLiteral("stored")) != kRows) {
+            std::printf("%-34s FAILED (%d rows stored)\n", f.label, int(m.value(QStringLiteral("stored"))));
+            failed = true;
+            continue;
+        }
+        double pyMs = 0;
+        QString out;
+        const bool py = bench::runPython(QString::fromLatin1(kOpenpyxl), {f.path}, &pyMs, &out);
+        const double read = m.value(QStringLiteral("read"));
+        std::printf("%-34s %9.0f ms %9.0f ms %10.0f %9.0f ms %11s %8s\n", f.label, m.value(QStringLiteral("open+header")),
+                    m.value(QStringLiteral("import")), std::max(m.value(QStringLiteral("peak")), m.value(QStringLiteral("readpeak"))),
+                    read, py ? qPrintable(QStringLiteral("%1 ms").arg(pyMs, 0, 'f', 0)) : "n/a",
+                    py ? qPrintable(QStringLiteral("%1x").arg(pyMs / read, 0, 'f', 1)) : "-");
+        if (!py) std::printf("   (python3-openpyxl: %s)\n", qPrintable(out.left(200)));
+        const bool ok = m.value(QStringLiteral("open+header")) < 1000 && m.value(QStringLiteral("import")) < 3000 &&
+                        m.value(QStringLiteral("peak")) < 300 && (!py || pyMs / read >= 5);
+        if (!ok) failed = true;
+    }
+    std::printf("\nTargets: open+header < 1000 ms, import < 3000 ms, peak < 300 MB, reading >= 5x openpyxl: %s\n",
+                failed ? "NOT MET" : "met");
+    return failed ? 2 : 0;
+}
+
+// Imports any workbook into a database, with the pairing the window would start from.
+int importFile(const QString& path, const QString& table, const QString& database) {
+    if (table != QLatin1String("custom") && table != QLatin1String("contact")) {
+        std::fprintf(stderr, "the table is custom or contact, not %s\n", qPrintable(table));
+        return 1;
+    }
+    QTemporaryDir dir;
+    dir.setAutoRemove(false);  // the database written is kept for inspection
+    if (!prepareProgramDir(dir.path(), database)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    toolkit::ScriptedDialogs quiet;
+    TFrm_Main main;
+    TFrm_Data d(dir.path());
+    Frm_Data = &d;
+    if (!d.DBConnected) {
+        std::fprintf(stderr, "cannot open the database\n");
+        return 1;
+    }
+    main.UserName = QStringLiteral("Admin");
+    bench::resetPeak();
+    bench::Clock open;
+    QString error;
+    std::shared_ptr<ImportSource> src = loadImport(path, table, &error);
+    const double openMs = open.ms();
+    if (!src) {
+        std::printf("refused: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("cancelled") : error));
+        return 1;
+    }
+    std::printf("workbook    %s\nsheet       \"%s\", %d rows x %d columns (header row included)\n", qPrintable(path),
+                qPrintable(src->sheet().name()), src->RowCount, src->ColCount);
+    for (const MappingPair& p : readMapping(d.Connection, table))
+        std::printf("  %-12s <- %s\n", qPrintable(p.column), qPrintable(p.header));
+    bench::Clock run;
+    ImportRun importRun(d.Connection, src->sheet(), src->RowCount, readHeaderColumns(&d), table,
+                        readMapping(d.Connection, table), main.UserName, QDate::currentDate());
+    const ImportOutcome o = importRun.run();
+    const double runMs = run.ms();
+    std::printf("added       %d customers, %d contacts\nskipped     %d empty rows\n", o.customers, o.contacts, o.emptyRows);
+    if (o.problemCount > 0) std::printf("%s\n", qPrintable(ImportRun::report(o)));
+    std::printf("timings     open + header capture %.0f ms, import %.0f ms\npeak        %.0f MB\ndatabase    %s\n", openMs,
+                runMs, bench::peakMb(), qPrintable(database.isEmpty() ? QDir(dir.path()).filePath("custom.db") : database));
+    return o.problemCount > 0 ? 2 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList a = app.arguments().mid(1);
+    if (a.value(0) == QLatin1String("--generate")) return generate(a.value(1), a.value(2) == QLatin1String("inline"));
+    if (a.value(0) == QLatin1String("--measure")) return measure(a.value(1));
+    if (a.size() >= 2) return importFile(a[0], a[1], a.value(2));
+    if (!a.isEmpty()) {
+        std::fprintf(stderr, "usage: bench_import [<workbook> <custom|contact> [database]]\n");
+        return 1;
+    }
+    return benchmark();
+}
