@@ -154,7 +154,7 @@ report::Band EnvelopeLabelBand(QSizeF labelPx) {
     const double fs = std::min(sy, std::max(0.8, sx));
     const double left = 16 * sx;
     const double right = labelPx.width() - left;
-    auto font = [&](double pt) { return report::FontSpec{QStringLiteral("MS Sans Serif"), pt * fs, false}; };
+    auto font = [&](double pt) { return report::TypeFace{QStringLiteral("MS Sans Serif"), pt * fs, false}; };
 
     report::Band b(labelPx.height());
     report::Element post = report::Element::field(left, 24 * sy, QStringLiteral("PostCode"), font(10));

@@ -20,13 +20,13 @@ TFrm_R_Cust::TFrm_R_Cust(QWidget* parent)
     setObjectName(QStringLiteral("Frm_R_Cust"));
     Report.title = QStringLiteral("Customer");
     Report.page.orientation = QPageLayout::Portrait;
-    const report::FontSpec base{QStringLiteral("MS Sans Serif"), 10, false};
-    const report::FontSpec heading{QStringLiteral("MS Sans Serif"), 10, true};
+    const report::TypeFace base{QStringLiteral("MS Sans Serif"), 10, false};
+    const report::TypeFace heading{QStringLiteral("MS Sans Serif"), 10, true};
     Report.baseFont = base;
 
     QRPageHeader = report::Band(75);
     QRPageHeader.add(report::Element::label(280, 8, QStringLiteral("Customer"),
-                                            report::FontSpec{QStringLiteral("宋体"), 16, true}));
+                                            report::TypeFace{QStringLiteral("宋体"), 16, true}));
     QRPageHeader.add(report::Element::hRule(0, 48, kFullWidth));
     QRPageHeader.add(report::Element::hRule(0, 72, kFullWidth));
     QRPageHeader.add(report::Element::label(6, 55, QStringLiteral("Company"), heading));

@@ -38,7 +38,7 @@ void TFrm_R_CustBar::ApplySettings(const EnvelopSettings& settings) {
     if (settings.sheet.isEnvelope()) {
         QRPageHeader = report::Band(40);
         QRPageHeader.add(report::Element::label(280, 8, QStringLiteral("Customer Envelop Label"),
-                                                report::FontSpec{QStringLiteral("宋体"), 14, true}));
+                                                report::TypeFace{QStringLiteral("宋体"), 14, true}));
         QRPageFooter = report::Band(40);
         QRPageFooter.add(report::Element::label(32, 8, QStringLiteral("PageNO:")));
         QRPageFooter.add(report::Element::pageNumber(96, 8));

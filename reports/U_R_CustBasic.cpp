@@ -75,7 +75,7 @@ TFrm_R_CustBasic::TFrm_R_CustBasic(QWidget* parent)
 
     QRBand1 = report::Band(51);
     QRBand1.add(report::Element::label(480, 16, QStringLiteral("客户基本资料"),
-                                       report::FontSpec{QStringLiteral("宋体"), 16, true}));
+                                       report::TypeFace{QStringLiteral("宋体"), 16, true}));
 
     QRBand2 = report::Band(25);
     QRBand2.background = QColor(0xE3, 0xE3, 0xE3);   // the 3D-light grey of dialog faces

@@ -85,8 +85,8 @@ const QPaintDevice* measuringDevice() {
     return &device;
 }
 
-QFont reportFont(const FontSpec& spec, const QPaintDevice* device) {
-    const QString family = resolvedFamily(spec.family);
+QFont reportFont(const TypeFace& face, const QPaintDevice* device) {
+    const QString family = resolvedFamily(face.family);
     QFont f(family);
     QStringList families{family};
     const QString cjk = cjkFamily();
@@ -95,8 +95,8 @@ QFont reportFont(const FontSpec& spec, const QPaintDevice* device) {
     // The painter scales report pixels to the device, so the size asked of
     // the device is the one that comes out right after that scaling.
     const int dpi = device ? device->logicalDpiY() : 96;
-    f.setPointSizeF(spec.pointSize * 96.0 / (dpi > 0 ? dpi : 96));
-    f.setBold(spec.bold);
+    f.setPointSizeF(face.pointSize * 96.0 / (dpi > 0 ? dpi : 96));
+    f.setBold(face.bold);
     // Unhinted outlines measure the same at every resolution: what is laid
     // out at 96 dpi still fits when printed at 1200.
     f.setHintingPreference(QFont::PreferNoHinting);
@@ -104,13 +104,13 @@ QFont reportFont(const FontSpec& spec, const QPaintDevice* device) {
     return f;
 }
 
-QFontMetricsF reportMetrics(const FontSpec& spec) {
+QFontMetricsF reportMetrics(const TypeFace& face) {
     // Asked for every text of every band: made once per face and size.
     static QHash<QString, QFontMetricsF> cache;
-    const QString key = spec.family + QLatin1Char('|') + QString::number(spec.pointSize) +
-                        (spec.bold ? QLatin1String("|b") : QLatin1String("|n"));
+    const QString key = face.family + QLatin1Char('|') + QString::number(face.pointSize) +
+                        (face.bold ? QLatin1String("|b") : QLatin1String("|n"));
     auto it = cache.constFind(key);
-    if (it == cache.constEnd()) it = cache.insert(key, QFontMetricsF(reportFont(spec), measuringDevice()));
+    if (it == cache.constEnd()) it = cache.insert(key, QFontMetricsF(reportFont(face), measuringDevice()));
     return *it;
 }
 

@@ -17,12 +17,12 @@ QString resolvedFamily(const QString& requested);
 // An installed family that covers Chinese; empty when there is none.
 QString cjkFamily();
 
-// The font for spec, sized for painting on device (whose painter maps report
+// The font for face, sized for painting on device (whose painter maps report
 // pixels onto it); without a device, sized in report pixels for measuring.
-QFont reportFont(const FontSpec& spec, const QPaintDevice* device = nullptr);
+QFont reportFont(const TypeFace& face, const QPaintDevice* device = nullptr);
 
 // Metrics in report pixels.
-QFontMetricsF reportMetrics(const FontSpec& spec);
+QFontMetricsF reportMetrics(const TypeFace& face);
 
 // A 96-dpi device for measuring and laying out text.
 const QPaintDevice* measuringDevice();

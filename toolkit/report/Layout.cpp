@@ -35,12 +35,12 @@ QString elided(const QFontMetricsF& fm, const QString& text, double width) {
 }
 
 // The lines of text broken within width, paragraph by paragraph.
-QStringList wrapped(const FontSpec& spec, const QString& text, double width) {
+QStringList wrapped(const TypeFace& face, const QString& text, double width) {
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QStringList lines;
-    const QFont font = reportFont(spec);
+    const QFont font = reportFont(face);
     for (const QString& para : t.split(QLatin1Char('\n'))) {
         if (para.trimmed().isEmpty()) {
             lines << QString();
@@ -229,8 +229,8 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
             continue;
         }
 
-        const FontSpec spec = fontOf(e);
-        const QFontMetricsF fm = reportMetrics(spec);
+        const TypeFace face = fontOf(e);
+        const QFontMetricsF fm = reportMetrics(face);
         double x = e.pos.x();
         if (e.after >= 0 && e.after < els.size() && rightEdge[e.after] >= 0)
             x = std::max(x, rightEdge[e.after] + kAfterGap);
@@ -242,7 +242,7 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
 
         QStringList lines;
         if (e.wrap) {
-            lines = wrapped(spec, raw, avail);
+            lines = wrapped(face, raw, avail);
             // How many lines the band holds: a growing text leaves room for
             // the texts below it, any other keeps within the band.
             int room;
@@ -277,7 +277,7 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
                 Item t;
                 t.kind = Item::Text;
                 t.text = line;
-                t.font = spec;
+                t.font = face;
                 t.ascent = fm.ascent();
                 const double w = fm.horizontalAdvance(line);
                 widest = std::max(widest, w);

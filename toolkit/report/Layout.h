@@ -36,7 +36,7 @@ struct Item {
     QRectF rect;         // Text: one line's box; Fill: the area
     QLineF line;         // Rule
     QString text;        // one line, no line breaks
-    FontSpec font;       // as asked for; the painter resolves it
+    TypeFace font;       // as asked for; the painter resolves it
     double ascent = 0;   // Text: from the top of rect to the baseline
     QColor color;        // Fill
     int band = -1;       // index into Page::bands

@@ -19,7 +19,7 @@ void paintPage(QPainter& painter, const Page& page) {
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPen rulePen(Qt::black, 1.0);
     rulePen.setCapStyle(Qt::SquareCap);
-    FontSpec current;
+    TypeFace current;
     bool haveFont = false;
     for (const Item& item : page.items) {
         switch (item.kind) {

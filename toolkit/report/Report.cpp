@@ -16,7 +16,7 @@ QRectF PageSetup::contentPx() const {
 }
 
 namespace {
-Element make(ElementKind kind, double x, double y, const QString& text, std::optional<FontSpec> font) {
+Element make(ElementKind kind, double x, double y, const QString& text, std::optional<TypeFace> font) {
     Element e;
     e.kind = kind;
     e.pos = QPointF(x, y);
@@ -26,19 +26,19 @@ Element make(ElementKind kind, double x, double y, const QString& text, std::opt
 }
 }  // namespace
 
-Element Element::label(double x, double y, const QString& text, std::optional<FontSpec> font) {
+Element Element::label(double x, double y, const QString& text, std::optional<TypeFace> font) {
     return make(ElementKind::Label, x, y, text, std::move(font));
 }
-Element Element::field(double x, double y, const QString& name, std::optional<FontSpec> font) {
+Element Element::field(double x, double y, const QString& name, std::optional<TypeFace> font) {
     return make(ElementKind::Field, x, y, name, std::move(font));
 }
-Element Element::pageNumber(double x, double y, std::optional<FontSpec> font) {
+Element Element::pageNumber(double x, double y, std::optional<TypeFace> font) {
     return make(ElementKind::PageNumber, x, y, QString(), std::move(font));
 }
-Element Element::printDate(double x, double y, std::optional<FontSpec> font) {
+Element Element::printDate(double x, double y, std::optional<TypeFace> font) {
     return make(ElementKind::PrintDate, x, y, QString(), std::move(font));
 }
-Element Element::printDateTime(double x, double y, std::optional<FontSpec> font) {
+Element Element::printDateTime(double x, double y, std::optional<TypeFace> font) {
     return make(ElementKind::PrintDateTime, x, y, QString(), std::move(font));
 }
 Element Element::hRule(double x, double y, double length) {

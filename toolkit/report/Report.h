@@ -25,11 +25,11 @@ constexpr double kPxPerMm = 96.0 / 25.4;
 inline constexpr double mmToPx(double mm) { return mm * kPxPerMm; }
 inline constexpr double pxToMm(double px) { return px / kPxPerMm; }
 
-struct FontSpec {
+struct TypeFace {
     QString family;
     double pointSize = 10;
     bool bold = false;
-    bool operator==(const FontSpec& o) const {
+    bool operator==(const TypeFace& o) const {
         return family == o.family && pointSize == o.pointSize && bold == o.bold;
     }
 };
@@ -59,7 +59,7 @@ struct Element {
     ElementKind kind = ElementKind::Label;
     QPointF pos;     // top-left, from the band's top-left corner
     QString text;    // Label: the caption; Field: the column name
-    std::optional<FontSpec> font;  // none: the report's base font
+    std::optional<TypeFace> font;  // none: the report's base font
     double length = 0;    // rules only
     // Texts are as wide as their text, up to maxRight (0: the band's right
     // edge); what is longer ends in an ellipsis.
@@ -74,11 +74,11 @@ struct Element {
     // overlap: it starts after that one's text when that one runs long.
     int after = -1;
 
-    static Element label(double x, double y, const QString& text, std::optional<FontSpec> font = {});
-    static Element field(double x, double y, const QString& name, std::optional<FontSpec> font = {});
-    static Element pageNumber(double x, double y, std::optional<FontSpec> font = {});
-    static Element printDate(double x, double y, std::optional<FontSpec> font = {});
-    static Element printDateTime(double x, double y, std::optional<FontSpec> font = {});
+    static Element label(double x, double y, const QString& text, std::optional<TypeFace> font = {});
+    static Element field(double x, double y, const QString& name, std::optional<TypeFace> font = {});
+    static Element pageNumber(double x, double y, std::optional<TypeFace> font = {});
+    static Element printDate(double x, double y, std::optional<TypeFace> font = {});
+    static Element printDateTime(double x, double y, std::optional<TypeFace> font = {});
     static Element hRule(double x, double y, double length);
     static Element vRule(double x, double y, double length);
 };
@@ -120,7 +120,7 @@ enum class BandKind { PageHeader, GroupHeader, Detail, SubDetail, PageFooter };
 struct ReportDef {
     QString title;
     PageSetup page;
-    FontSpec baseFont{QStringLiteral("Arial"), 10, false};
+    TypeFace baseFont{QStringLiteral("Arial"), 10, false};
     Band pageHeader;
     Band groupHeader;   // once per master row, before its detail and sub-detail rows
     Band detail;        // once per master row

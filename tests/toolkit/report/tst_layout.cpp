@@ -320,7 +320,7 @@ private slots:
         one.maxRight = 200;
         b.add(one);                                                   // 0
         b.add(Element::field(16, 20, QStringLiteral("Lines")));       // 1
-        Element wrap = Element::field(16, 48, QStringLiteral("Long"), FontSpec{QStringLiteral("Arial"), 12, false});
+        Element wrap = Element::field(16, 48, QStringLiteral("Long"), TypeFace{QStringLiteral("Arial"), 12, false});
         wrap.wrap = true;
         wrap.stretch = true;
         wrap.maxRight = 369;
@@ -341,7 +341,7 @@ private slots:
         Document doc(d);
         const auto page = doc.page(0);
         const PlacedBand cell = page->bandsOf(BandKind::SubDetail).first();
-        const QFontMetricsF fm12 = reportMetrics(FontSpec{QStringLiteral("Arial"), 12, false});
+        const QFontMetricsF fm12 = reportMetrics(TypeFace{QStringLiteral("Arial"), 12, false});
 
         QVector<const Item*> texts;
         for (const Item& i : page->items)
@@ -434,7 +434,7 @@ private slots:
         const QString family = resolvedFamily(QStringLiteral("No Such Face 4711"));
         QVERIFY(!family.isEmpty());
         QVERIFY2(!cjkFamily().isEmpty(), "no font with Chinese is installed");
-        const QFont f = reportFont(FontSpec{QStringLiteral("No Such Face 4711"), 10, false});
+        const QFont f = reportFont(TypeFace{QStringLiteral("No Such Face 4711"), 10, false});
         const QFontMetricsF fm(f, measuringDevice());
         // Some family of the font draws each glyph: 客 (customer) and a Latin A.
         QRawFont raw = QRawFont::fromFont(QFont(cjkFamily()));
@@ -446,7 +446,7 @@ private slots:
         QCOMPARE(resolvedFamily(installed), installed);
         // Sizes are in points: 12 pt is 16 report pixels to the em, and
         // measuring is the same whatever the screen.
-        QVERIFY(std::abs(QFontInfo(reportFont(FontSpec{installed, 12, false})).pixelSize() - 16) <= 1);
+        QVERIFY(std::abs(QFontInfo(reportFont(TypeFace{installed, 12, false})).pixelSize() - 16) <= 1);
     }
 };
 

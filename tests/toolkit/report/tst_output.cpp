@@ -26,7 +26,7 @@ ReportDef listReport(ReportData* data, QPageLayout::Orientation o = QPageLayout:
     d.title = QStringLiteral("List");
     d.page.orientation = o;
     d.pageHeader = Band(50);
-    d.pageHeader.add(Element::label(100, 10, QStringLiteral("客户名单"), FontSpec{QStringLiteral("宋体"), 16, true}));
+    d.pageHeader.add(Element::label(100, 10, QStringLiteral("客户名单"), TypeFace{QStringLiteral("宋体"), 16, true}));
     d.pageHeader.add(Element::hRule(0, 40, 700));
     d.detail = Band(40);
     d.detail.add(Element::field(20, 5, QStringLiteral("Name")));
