@@ -107,7 +107,9 @@ void TFrm_Main::DelContactExecute() {
 
 void TFrm_Main::DelDailyExecute() {
     db::Query* q = Frm_Data->Qry_Daily;
-    if (!q->active()) return;
+    // An empty list has nothing to delete: asking first and then passing on
+    // the data layer's refusal would only puzzle the user.
+    if (!q->active() || q->isEmpty()) return;
     if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information))
         q->remove();
@@ -115,7 +117,7 @@ void TFrm_Main::DelDailyExecute() {
 
 void TFrm_Main::DelScheduleExecute() {
     db::Query* q = Frm_Data->Qry_Schedule;
-    if (!q->active()) return;
+    if (!q->active() || q->isEmpty()) return;
     if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information))
         q->remove();

@@ -1,3 +1,5 @@
+#include "activities/Reminders.h"
+#include "activities/Windows.h"
 #include "admin/Windows.h"
 #include "app/Startup.h"
 #include "customers/Windows.h"
@@ -9,5 +11,7 @@ int main(int argc, char** argv) {
     registerAdminWindows();
     registerReportWindows();
     registerExchangeWindows();
+    registerActivityWindows();
+    activities::watchReminders();
     return runTallix(argc, argv);
 }

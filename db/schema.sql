@@ -172,7 +172,33 @@ CREATE TABLE T_Schedule (
     Hours       VARCHAR(10)  CHECK (length(Hours) <= 10),       -- planned duration in hours
     Remind      VARCHAR(20)  CHECK (length(Remind) <= 20),      -- lead time of the reminder; empty for none
     Content     MEMO,
-    author      VARCHAR(50)  CHECK (length(author) <= 50)
+    author      VARCHAR(50)  CHECK (length(author) <= 50),
+    CustID      INTEGER,                                        -- the customer's number; NULL when none is linked
+    RemindAt    DATETIME,                                       -- when the reminder is due; NULL for none
+    Reminded    BOOLEAN      NOT NULL DEFAULT 0 CHECK (Reminded IN (0, 1))  -- its notice has been shown
+);
+
+-- Sales: one row per sale to a customer. Company keeps the name the customer
+-- had at the time of the sale; Total is the sum of the lines' amounts.
+CREATE TABLE T_Sale (
+    SaleID      INTEGER PRIMARY KEY AUTOINCREMENT,
+    SaleNo      VARCHAR(30)  CHECK (length(SaleNo) <= 30),
+    SaleDate    DATETIME,
+    CustID      INTEGER,
+    Company     VARCHAR(200) CHECK (length(Company) <= 200),
+    Total       REAL         NOT NULL DEFAULT 0,
+    Note        MEMO,
+    F_User      VARCHAR(50)  CHECK (length(F_User) <= 50)      -- owner's login name
+);
+
+-- The lines of a sale; Amount is Quantity times Price, rounded to cents.
+CREATE TABLE T_SaleLine (
+    LineID      INTEGER PRIMARY KEY AUTOINCREMENT,
+    SaleID      INTEGER      NOT NULL,
+    Product     VARCHAR(100) CHECK (length(Product) <= 100),
+    Quantity    REAL         NOT NULL DEFAULT 0,
+    Price       REAL         NOT NULL DEFAULT 0,
+    Amount      REAL         NOT NULL DEFAULT 0
 );
 
 -- Master-detail and customer delete look contacts up by CustID.
@@ -188,5 +214,9 @@ CREATE UNIQUE INDEX idx_category_code ON category (code);
 CREATE INDEX idx_fieldshow_table ON T_FieldShow (TableName, ShowID);
 -- A user's log entries in date order.
 CREATE INDEX idx_daily_author ON T_Daily (author, AddDate);
+-- Due reminders of one user.
+CREATE INDEX idx_schedule_remind ON T_Schedule (author, Reminded, RemindAt);
+-- A sale's lines.
+CREATE INDEX idx_saleline_sale ON T_SaleLine (SaleID);
 
 COMMIT;

@@ -64,6 +64,22 @@ INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print)
     ( 2,  3, 'daily', 'Content', 'Content', 300, 1, 0),
     ( 4,  4, 'daily', 'author',  'Author',   80, 1, 0),
 
+    ( 1,  1, 'Sale', 'SaleDate', '日期',      90, 1, 0),
+    ( 2,  2, 'Sale', 'SaleNo',   '单号',     100, 1, 0),
+    ( 3,  3, 'Sale', 'Company',  '客户',     200, 1, 0),
+    ( 4,  4, 'Sale', 'Total',    '金额合计',  90, 1, 0),
+    ( 5,  5, 'Sale', 'Note',     '备注',     200, 1, 0),
+    ( 6,  6, 'Sale', 'F_User',   '业务员',    80, 1, 0),
+    ( 7,  7, 'Sale', 'SaleID',   '销售编号',  70, 0, 0),
+    ( 8,  8, 'Sale', 'CustID',   '客户编号',  70, 0, 0),
+
+    ( 1,  1, 'SaleLine', 'Product',  '产品',     200, 1, 0),
+    ( 2,  2, 'SaleLine', 'Quantity', '数量',      80, 1, 0),
+    ( 3,  3, 'SaleLine', 'Price',    '单价',      90, 1, 0),
+    ( 4,  4, 'SaleLine', 'Amount',   '金额',     100, 1, 0),
+    ( 5,  5, 'SaleLine', 'LineID',   '明细编号',  70, 0, 0),
+    ( 6,  6, 'SaleLine', 'SaleID',   '销售编号',  70, 0, 0),
+
     -- The mapping window makes its first column read-only and gives the
     -- second the sheet headers: FieldName must come first, F_Field second.
     ( 3,  1, 'import', 'FieldName', 'Database Field', 150, 1, 0),

@@ -50,7 +50,12 @@ private slots:
         QCOMPARE(columns("T_Import"), QStringList({"ImportID", "S_Field", "FieldName", "F_Field", "tablename"}));
         QCOMPARE(columns("T_Temp"), QStringList({"S_Field", "CellID"}));
         QCOMPARE(columns("T_Daily"), QStringList({"Subject", "Content", "AddDate", "author"}));
-        QVERIFY(!columns("T_Schedule").isEmpty());
+        QCOMPARE(columns("T_Schedule"),
+                 QStringList({"ScheduleID", "Subject", "ActType", "Customer", "Contactor", "StartTime", "EndTime",
+                              "Hours", "Remind", "Content", "author", "CustID", "RemindAt", "Reminded"}));
+        QCOMPARE(columns("T_Sale"),
+                 QStringList({"SaleID", "SaleNo", "SaleDate", "CustID", "Company", "Total", "Note", "F_User"}));
+        QCOMPARE(columns("T_SaleLine"), QStringList({"LineID", "SaleID", "Product", "Quantity", "Price", "Amount"}));
         QVERIFY(!columns("category").isEmpty());
     }
 
@@ -66,6 +71,8 @@ private slots:
         QTest::newRow("contact.Fax") << "contact" << "Fax" << 20;
         QTest::newRow("info.Regname") << "info" << "Regname" << 20;
         QTest::newRow("T_Import.S_Field") << "T_Import" << "S_Field" << 30;
+        QTest::newRow("T_Schedule.Contactor") << "T_Schedule" << "Contactor" << 50;
+        QTest::newRow("T_Sale.SaleNo") << "T_Sale" << "SaleNo" << 30;
     }
     void sizesAreEnforced() {
         QFETCH(QString, table);
@@ -103,7 +110,8 @@ private slots:
             open(QString("select * from %1").arg(lookup));
             QVERIFY2(q()->recordCount() >= 3, lookup);
         }
-        for (const char* empty : {"category", "custom", "contact", "T_Daily", "T_Schedule", "T_Temp"}) {
+        for (const char* empty : {"category", "custom", "contact", "T_Daily", "T_Schedule", "T_Temp", "T_Sale",
+                                  "T_SaleLine"}) {
             open(QString("select * from %1").arg(empty));
             QVERIFY2(q()->recordCount() == 0, empty);
         }
@@ -115,6 +123,8 @@ private slots:
         QTest::newRow("Custom") << "Custom" << "custom";
         QTest::newRow("Contact") << "Contact" << "contact";
         QTest::newRow("daily") << "daily" << "T_Daily";
+        QTest::newRow("Sale") << "Sale" << "T_Sale";
+        QTest::newRow("SaleLine") << "SaleLine" << "T_SaleLine";
     }
     void fieldShowCoversEveryColumn() {
         QFETCH(QString, tableName);

@@ -1,0 +1,63 @@
+#include "activities/ActivityCommon.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "app/U_Main.h"
+#include "app/db/Query.h"
+#include "app/db/SqlText.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/Guard.h"
+
+namespace activities {
+
+QFont windowFont() {
+    QFont f(QStringLiteral("宋体"));
+    f.setPointSize(9);
+    return f;
+}
+
+QString userName() { return Frm_Main ? Frm_Main->UserName : QString(); }
+
+void mainCommand(void (TFrm_Main::*cmd)()) {
+    if (Frm_Main) (Frm_Main->*cmd)();
+}
+
+QAction* popupItem(QMenu* menu, const QString& name, const QString& caption, std::function<void()> handler) {
+    auto* a = new QAction(caption, menu);
+    a->setObjectName(name);
+    QObject::connect(a, &QAction::triggered, menu, [handler] { toolkit::guarded(handler); });
+    menu->addAction(a);
+    return a;
+}
+
+void attachPopup(toolkit::DataGrid* grid, QMenu* menu) {
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(grid, &QWidget::customContextMenuRequested, menu, [grid, menu](const QPoint& p) {
+        // A right click also picks the row under the mouse, as a left click would.
+        const QModelIndex at = grid->indexAt(p);
+        if (at.isValid()) grid->setCurrentIndex(at);
+        menu->popup(grid->viewport()->mapToGlobal(p));
+    });
+}
+
+void defaultColumns(toolkit::DataGrid* grid, db::Query* query) {
+    grid->clearColumns();
+    for (int i = 0; i < query->fieldCount(); ++i) {
+        const db::FieldDef f = query->fieldDef(i);
+        int width = 64;
+        switch (f.kind) {
+        case db::FieldKind::DateTime: width = 130; break;
+        case db::FieldKind::Memo: width = 200; break;
+        case db::FieldKind::Text: width = qBound(64, f.size * 7, 200); break;
+        default: break;
+        }
+        grid->addColumn(f.name, width);
+    }
+}
+
+QString containsPattern(const QString& text) {
+    return db::quoted(QStringLiteral("%") + text + QStringLiteral("%"));
+}
+
+}  // namespace activities

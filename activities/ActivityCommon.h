@@ -1,0 +1,58 @@
+#pragma once
+// What the activity windows share: their font, popup items, search buttons,
+// and the way they reach the main window and the logged-in user.
+#include <QFont>
+#include <QPushButton>
+#include <QString>
+#include <functional>
+
+#include "toolkit/WaitCursor.h"
+
+class QAction;
+class QMenu;
+class TFrm_Main;
+namespace db {
+class Query;
+}
+namespace toolkit {
+class DataGrid;
+}
+
+namespace activities {
+
+// The activity windows are drawn in 宋体 9 pt (a fallback where it is missing).
+QFont windowFont();
+
+// The logged-in user's name; empty before a login.
+QString userName();
+
+// Runs a command of the main window, if there is one.
+void mainCommand(void (TFrm_Main::*cmd)());
+
+// A popup menu item that runs handler through the error guard.
+QAction* popupItem(QMenu* menu, const QString& name, const QString& caption, std::function<void()> handler);
+
+// Opens menu where the user right-clicks in grid.
+void attachPopup(toolkit::DataGrid* grid, QMenu* menu);
+
+// One column per field of the grid's record set, titled with the field's name.
+void defaultColumns(toolkit::DataGrid* grid, db::Query* query);
+
+// A search button is disabled, under the wait cursor, while its search runs;
+// it comes back even when the engine refuses the statement.
+class SearchBusy {
+public:
+    explicit SearchBusy(QPushButton* button) : button_(button) { button_->setEnabled(false); }
+    ~SearchBusy() { button_->setEnabled(true); }
+    SearchBusy(const SearchBusy&) = delete;
+    SearchBusy& operator=(const SearchBusy&) = delete;
+
+private:
+    QPushButton* button_;
+    toolkit::WaitCursor wait_;
+};
+
+// A like pattern that finds text anywhere: "%" + text + "%", quoted for SQL.
+QString containsPattern(const QString& text);
+
+}  // namespace activities

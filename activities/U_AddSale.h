@@ -1,0 +1,79 @@
+#pragma once
+// The two editors of the sales window: one sale (its customer, date, number
+// and note) and one line of a sale (product, quantity, unit price). Each adds
+// a row to, or edits the current row of, the record set it is given.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "activities/CustomerFinder.h"
+
+namespace db {
+class Query;
+}
+
+class TFrm_AddSale : public QDialog {
+    Q_OBJECT
+public:
+    TFrm_AddSale(db::Query* sales, QWidget* parent = nullptr);
+
+    void FormShow();
+    void Btn_OKClick();
+    void Btn_ExitClick();
+
+    bool AddMode = true;
+
+    QGroupBox* GroupBox1;
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    QComboBox* Combo_Cust;
+    QDateEdit* DateTimePicker1;
+    QLineEdit* Edit_No;
+    QPlainTextEdit* Memo1;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Exit;
+    activities::CustomerBox* Customers;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    db::Query* sales_;
+    bool shown_ = false;
+};
+
+class TFrm_AddSaleLine : public QDialog {
+    Q_OBJECT
+public:
+    TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* parent = nullptr);
+
+    void FormShow();
+    void Btn_OKClick();
+    void Btn_ExitClick();
+    // Shows quantity times price as the amount.
+    void ShowAmount();
+
+    bool AddMode = true;
+
+    QGroupBox* GroupBox1;
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    QLineEdit* Edit_Product;
+    QLineEdit* Edit_Quantity;
+    QLineEdit* Edit_Price;
+    QLineEdit* Edit_Amount;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Exit;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void clearEntry();
+    db::Query* sales_;
+    db::Query* lines_;
+    bool shown_ = false;
+};

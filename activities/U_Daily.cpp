@@ -1,0 +1,125 @@
+#include "activities/U_Daily.h"
+
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "activities/ActivityCommon.h"
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/db/SqlText.h"
+#include "toolkit/Forms.h"
+#include "toolkit/Guard.h"
+#include "toolkit/Icons.h"
+
+TFrm_Daily* Frm_Daily = nullptr;
+
+using activities::mainCommand;
+
+QString ownDailyEntries() {
+    return QStringLiteral("Select * from T_Daily where author=") + db::quoted(activities::userName()) +
+           QStringLiteral(" Order by AddDate");
+}
+
+TFrm_Daily::TFrm_Daily(QWidget* parent) : QWidget(parent) {
+    Frm_Daily = this;
+    setObjectName(QStringLiteral("Frm_Daily"));
+    setAttribute(Qt::WA_DeleteOnClose);  // closing releases it
+    setFont(activities::windowFont());
+    setWindowIcon(toolkit::drawnIcon(QStringLiteral("edit")));
+    resize(607, 411);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    // A one-band bar: the key, its box and the search button on a panel.
+    auto* bar = new QFrame(this);
+    bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    CoolBar1 = bar;
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    auto* band = new QHBoxLayout(CoolBar1);
+    band->setContentsMargins(4, 2, 4, 2);
+    Panel1 = new QWidget(CoolBar1);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto* panel = new QHBoxLayout(Panel1);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(6);
+    Label1 = new QLabel(QStringLiteral("请输入关键字"), Panel1);
+    Edit_Key = new QLineEdit(Panel1);
+    Edit_Key->setObjectName(QStringLiteral("Edit_Key"));
+    Edit_Key->setFixedWidth(329);
+    Label1->setBuddy(Edit_Key);
+    Btn_Search = new QPushButton(toolkit::drawnIcon(QStringLiteral("search")), QStringLiteral("搜索"), Panel1);
+    Btn_Search->setObjectName(QStringLiteral("Btn_Search"));
+    Btn_Search->setAutoDefault(false);
+    panel->addWidget(Label1);
+    panel->addWidget(Edit_Key);
+    panel->addWidget(Btn_Search);
+    band->addWidget(Panel1);
+    band->addStretch(1);
+    root->addWidget(CoolBar1);
+
+    DBGrid1 = new toolkit::DataGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSource(Frm_Data->DS_Daily);
+    root->addWidget(DBGrid1, 1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = activities::popupItem(PopupMenu1, QStringLiteral("N1"), QStringLiteral("新建日记"), [this] { N1Click(); });
+    N2 = activities::popupItem(PopupMenu1, QStringLiteral("N2"), QStringLiteral("编辑日记"), [this] { N2Click(); });
+    N3 = activities::popupItem(PopupMenu1, QStringLiteral("N3"), QStringLiteral("删除日记"), [this] { N3Click(); });
+    activities::attachPopup(DBGrid1, PopupMenu1);
+
+    toolkit::onClick(Btn_Search, this, &TFrm_Daily::Btn_SearchClick);
+    connect(Edit_Key, &QLineEdit::returnPressed, this,
+            [this] { toolkit::guarded([this] { Edit_KeyKeyDown(Qt::Key_Return); }); });
+    connect(DBGrid1, &toolkit::DataGrid::doubleClickedRow, this,
+            [this] { toolkit::guarded([this] { DBGrid1DblClick(); }); });
+}
+
+TFrm_Daily::~TFrm_Daily() {
+    if (Frm_Daily == this) Frm_Daily = nullptr;
+}
+
+void TFrm_Daily::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
+}
+
+void TFrm_Daily::FormShow() {
+    setWindowTitle(QStringLiteral("日记"));
+    Edit_Key->clear();
+    db::Query* q = Frm_Data->Qry_Daily;
+    q->close();
+    q->setSql(ownDailyEntries());
+    q->open();
+    LoadColumns();
+}
+
+void TFrm_Daily::LoadColumns() {
+    if (Frm_Main) Frm_Main->ApplyFieldShow(DBGrid1, Frm_Data->Qry_Daily, QStringLiteral("daily"));
+}
+
+void TFrm_Daily::Btn_SearchClick() {
+    {
+        const activities::SearchBusy busy(Btn_Search);
+        // The key as typed, not trimmed; every author's entries.
+        const QString pattern = activities::containsPattern(Edit_Key->text());
+        db::Query* q = Frm_Data->Qry_Daily;
+        q->close();
+        q->setSql(QStringLiteral("Select * from T_Daily where subject like ") + pattern +
+                  QStringLiteral(" or content like ") + pattern);
+        q->open();
+    }
+    LoadColumns();
+}
+
+void TFrm_Daily::Edit_KeyKeyDown(int key) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) Btn_SearchClick();
+}
+
+void TFrm_Daily::N1Click() { mainCommand(&TFrm_Main::AddDailyExecute); }
+void TFrm_Daily::N2Click() { mainCommand(&TFrm_Main::EditDailyExecute); }
+void TFrm_Daily::N3Click() { mainCommand(&TFrm_Main::DelDailyExecute); }
+void TFrm_Daily::DBGrid1DblClick() { mainCommand(&TFrm_Main::EditDailyExecute); }
