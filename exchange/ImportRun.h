@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/db/Dialect.h"
 #include "exchange/sheet/Workbook.h"
 
 namespace db {
@@ -46,9 +47,6 @@ struct ImportOutcome {
     bool written() const { return problemCount == 0 && !cancelled; }
 };
 
-// The checked values of one row, by column name (typed where the column is).
-using RowValues = QHash<QString, QVariant>;
-
 class ImportRun {
 public:
     // rowCount: rows of the sheet's used range, header row included.
@@ -68,12 +66,38 @@ public:
     static constexpr int kShownProblems = 20;
 
 private:
+    // A column of the table that the run writes, with what its values must fit.
+    struct Target {
+        QString name;
+        int field = -1;  // position among the table's columns
+        int kind = 0;    // db::FieldKind
+        int size = 0;    // characters it holds, 0 for no bound
+        enum Special { Plain, EntryDate, CustomerNo, Company, Owner } special = Plain;
+    };
+    // A pairing, worked out once: where its text comes from and where it goes.
+    struct Slot {
+        QString header;
+        int col = 0;          // one sheet column
+        QList<int> pieces;    // or 2 to 4 joined columns
+        bool empty = false;   // or 5 pieces and more: empty text
+        int target = -1;      // index into targets_; -1 for the contact's name
+    };
+    // The checked values of one row, by target (typed where the column is).
+    struct RowValues {
+        QVector<QVariant> values;
+        QVector<bool> set;
+        QVector<QString> texts;
+        QVector<int> from;  // slot that gave each target its text
+        QString contactName;
+    };
+
     bool customers() const { return customerImport_; }
     QString cellText(int col, int row) const;
+    int targetOf(const QString& column, bool create);
     // Works out and checks the values of a row; false (with problems noted) when it cannot be imported.
-    bool rowValues(int row, RowValues* out, QString* contactName, ImportOutcome* o) const;
+    bool rowValues(int row, RowValues* out, ImportOutcome* o) const;
     void problem(ImportOutcome* o, int row, const QString& header, const QString& value, const QString& reason) const;
-    bool checkMapping(ImportOutcome* o) const;
+    bool checkMapping(ImportOutcome* o);
     void write(ImportOutcome* o, const std::function<bool(qint64, qint64)>& progress);
 
     db::Connection* c_;
@@ -85,10 +109,11 @@ private:
     QList<MappingPair> mapping_;
     QString user_;
     QDate today_;
-    QHash<QString, int> fieldSize_;     // lower-case column -> characters it holds (0: unbounded)
-    QHash<QString, int> fieldKind_;     // lower-case column -> db::FieldKind
-    QHash<QString, QString> fieldName_; // lower-case column -> its name in the table
-    QSet<QString> customerIds_;         // for a contact import
+    QList<db::FieldDef> fields_;  // of the target table
+    QList<Target> targets_;
+    QList<Slot> slots_;
+    bool nameRule_ = false;
+    QSet<QString> customerIds_;  // for a contact import
     int contactNameSize_ = 50;
 };
 

@@ -78,11 +78,18 @@ QString columnName(int col) {
 
 const CellRec* SheetData::find(int row, int col) const {
     if (row < 1 || col < 1 || row > rows || col > cols) return nullptr;
+    // The next cell after the last one found, as a reader walking a row asks.
+    for (size_t i = lastFound; i < lastFound + 2 && i < cells.size(); ++i)
+        if (cells[i].row == quint32(row) && cells[i].col == quint32(col)) {
+            lastFound = i;
+            return &cells[i];
+        }
     CellRec key;
     key.row = quint32(row);
     key.col = quint32(col);
     const auto it = std::lower_bound(cells.begin(), cells.end(), key, before);
     if (it == cells.end() || it->row != key.row || it->col != key.col) return nullptr;
+    lastFound = size_t(it - cells.begin());
     return &*it;
 }
 

@@ -78,6 +78,7 @@ struct SheetData {
     int cols = 0;
 
     const CellRec* find(int row, int col) const;
+    mutable size_t lastFound = 0;  // cells are mostly asked for in order
     Cell cell(const CellRec& c) const;
     QString text(const CellRec& c) const;
     QVariant value(const CellRec& c) const;
