@@ -119,12 +119,13 @@ void ReminderWatch::check(const QDateTime& now) {
     QList<DueReminder> due;
     QList<qlonglong> ids;
     for (const DueReminder& r : dueReminders(c, user, now)) {
-        if (shown_.contains(r.id)) continue;
+        const QString key = QString::number(r.id) + QLatin1Char('@') + stamp(r.remindAt);
+        if (shown_.contains(key)) continue;
+        shown_.insert(key);
         due << r;
         ids << r.id;
     }
     if (due.isEmpty()) return;
-    for (qlonglong id : ids) shown_.insert(id);
     try {
         markReminded(c, ids);
     } catch (const db::DbError&) {

@@ -58,9 +58,10 @@ private:
 
     QTimer timer_;
     QPointer<TFrm_Remind> notice_;
-    // Shown in this session: a database that cannot be written keeps no
-    // record, and the notice must still come only once.
-    QSet<qlonglong> shown_;
+    // Shown in this session, by activity and reminder time: a database that
+    // cannot be written keeps no record, and the notice must still come only
+    // once; a reminder moved to another time comes again.
+    QSet<QString> shown_;
 };
 
 // Makes the program start a reminder watch with its application (call before
