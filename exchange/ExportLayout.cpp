@@ -54,10 +54,21 @@ const QList<ExportColumn>& layoutOf(const QString& table) {
 
 QString exportText(const QVariant& value, db::FieldKind kind) {
     if (value.isNull()) return QString();
-    if (kind == db::FieldKind::Bool || value.typeId() == QMetaType::Bool)
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (value.typeId() == QMetaType::Bool) return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (kind == db::FieldKind::Bool) {
+        const QString s = value.toString().trimmed();
+        const bool b = s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || (s.toLongLong() != 0);
+        return b ? QStringLiteral("True") : QStringLiteral("False");
+    }
     if (kind == db::FieldKind::DateTime || value.typeId() == QMetaType::QDateTime) {
-        const QDateTime dt = value.toDateTime();
+        QDateTime dt = value.toDateTime();
+        if (!dt.isValid() && value.typeId() == QMetaType::QString) {
+            // Read as text, a stored date still shows as a date.
+            const QString s = value.toString().trimmed();
+            dt = QDateTime::fromString(s, Qt::ISODate);
+            if (!dt.isValid()) dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            if (!dt.isValid()) dt = QDateTime(QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+        }
         if (dt.isValid()) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
         return value.toString();
     }

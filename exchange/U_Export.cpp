@@ -13,6 +13,7 @@
 #include "app/db/Query.h"
 #include "exchange/ExportFiles.h"
 #include "exchange/Progress.h"
+#include "exchange/TableReader.h"
 #include "exchange/sheet/XlsxWriter.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -30,9 +31,14 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
     sheet::XlsxWriter w(path);
     QStringList titles;
     QList<int> fields;
+    QList<db::FieldKind> kinds;
+    auto* query = qobject_cast<db::Query*>(source);
+    auto* table = qobject_cast<TableReader*>(source);
     for (const ExportColumn& c : layout) {
         titles << c.title;
-        fields << source->fieldIndex(c.field);
+        const int f = source->fieldIndex(c.field);
+        fields << f;
+        kinds << (f < 0 ? db::FieldKind::Text : query ? query->fieldDef(f).kind : table ? table->kind(f) : db::FieldKind::Text);
     }
     if (!w.setTitles(titles)) {
         r.error = w.error();
@@ -42,7 +48,8 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
     QStringList cells;
     for (int i = 0; i < n; ++i) {
         cells.clear();
-        for (int f : fields) cells << (f < 0 ? QString() : exportText(source->valueAt(i, f), db::FieldKind::Text));
+        for (int k = 0; k < fields.size(); ++k)
+            cells << (fields[k] < 0 ? QString() : exportText(source->valueAt(i, fields[k]), kinds[k]));
         if (!w.writeRow(i + 2, cells)) {
             r.error = w.error();
             return r;
@@ -169,19 +176,22 @@ void TFrm_Export::exportTable(bool customers) {
     }
 
     // The source: the shared list as it stands, or the whole table on a connection of its own.
+    const QList<ExportColumn>& layout = customers ? customerLayout() : contactLayout();
     std::unique_ptr<db::Connection> own;
-    std::unique_ptr<db::Query> all;
-    db::Query* source = nullptr;
+    std::unique_ptr<TableReader> all;
+    db::Query* shared = nullptr;
+    toolkit::RecordSource* source = nullptr;
     if (current) {
-        source = customers ? Frm_Data->Qry_Cust : Frm_Data->Qry_Contact;
-        if (!source->active()) return;
+        shared = customers ? Frm_Data->Qry_Cust : Frm_Data->Qry_Contact;
+        if (!shared->active()) return;
+        source = shared;
     } else {
         own = std::make_unique<db::Connection>();
         own->open(Frm_Data->ConnString);
-        all = std::make_unique<db::Query>(own.get());
-        all->setSql(customers ? QStringLiteral("select * from custom") : QStringLiteral("select * from contact"));
-        all->prepare();
-        all->open();
+        QStringList columns;
+        for (const ExportColumn& c : layout) columns << c.field;
+        all = std::make_unique<TableReader>(own.get(), customers ? QStringLiteral("custom") : QStringLiteral("contact"),
+                                            customers ? QStringLiteral("CustID") : QStringLiteral("ContactId"), columns);
         source = all.get();
     }
 
@@ -198,8 +208,7 @@ void TFrm_Export::exportTable(bool customers) {
     {
         Progress progress(QStringLiteral("Writing %1 ...").arg(QFileInfo(path).fileName()), count, bar);
         bar->setValue(std::min(1, count));
-        r = writeExport(source, customers ? customerLayout() : contactLayout(), path,
-                        [&](int n) { return progress.step(n); });
+        r = writeExport(source, layout, path, [&](int n) { return progress.step(n); });
     }
     if (r.cancelled) {
         toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), kCaption,
@@ -212,6 +221,6 @@ void TFrm_Export::exportTable(bool customers) {
     }
     lastFile_ = path;
     // The list on screen ends on the last row exported, as after walking it.
-    if (current && count > 0) source->setCurrentRow(count - 1);
+    if (shared && count > 0) shared->setCurrentRow(count - 1);
     toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
 }

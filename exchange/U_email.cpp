@@ -10,6 +10,7 @@
 #include "app/db/Query.h"
 #include "exchange/ExportFiles.h"
 #include "exchange/Progress.h"
+#include "exchange/TableReader.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 
@@ -123,16 +124,16 @@ void TFrm_Email::Btn_startClick() {
         return;
     }
     const bool current = RadioGroup1Item0->isChecked();
-    db::Query* source = nullptr;
-    std::unique_ptr<db::Query> all;
+    db::Query* shared = nullptr;
+    toolkit::RecordSource* source = nullptr;
+    std::unique_ptr<TableReader> all;
     if (current) {
-        source = Frm_Data->Qry_Cust;
-        if (!source->active()) return;
+        shared = Frm_Data->Qry_Cust;
+        if (!shared->active()) return;
+        source = shared;
     } else {
-        all = std::make_unique<db::Query>(Frm_Data->Connection);
-        all->setSql(QStringLiteral("select * from custom"));
-        all->prepare();
-        all->open();
+        all = std::make_unique<TableReader>(Frm_Data->Connection, QStringLiteral("custom"), QStringLiteral("CustID"),
+                                            QStringList{QStringLiteral("Email")});
         source = all.get();
     }
     const QString path = QDir(exportFolder()).filePath(name + QStringLiteral(".txt"));
@@ -167,7 +168,7 @@ void TFrm_Email::Btn_startClick() {
         return;
     }
     lastFile_ = path;
-    if (current && count > 0) source->setCurrentRow(count - 1);
+    if (shared && count > 0) shared->setCurrentRow(count - 1);
     toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -400,7 +400,7 @@ QString builtinFormatCode(int id) {
     case 10: return QStringLiteral("0.00%");
     case 11: return QStringLiteral("0.00E+00");
     case 12: return QStringLiteral("# ?/?");
-    case 13: return QStringLiteral("# ??/??");
+    case 13: return QStringLiteral("# ?\?/?\?");
     case 14: return QStringLiteral("yyyy-mm-dd");
     case 15: return QStringLiteral("d-mmm-yy");
     case 16: return QStringLiteral("d-mmm");

@@ -59,7 +59,7 @@ int intAttr(const QXmlStreamAttributes& a, QStringView name, int fallback) {
 // other drawn objects inside it are left out.
 void readParagraph(QXmlStreamReader& x, QString& out) {
     int depth = 1;
-    while (depth > 0 && !x.atEnd()) {
+    while (depth > 0 && !x.atEnd() && !x.hasError()) {
         switch (x.readNext()) {
         case QXmlStreamReader::Characters: out += x.text(); break;
         case QXmlStreamReader::StartElement: {
@@ -112,7 +112,7 @@ QString OdsReader::activeTable() {
     QString why;
     if (!zip_.readAll(part, cx_.limits.maxSmallPartBytes, &bytes, &why)) return QString();
     QXmlStreamReader x(bytes);
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"config-item") continue;
         if (x.attributes().value(QStringLiteral("config:name")) == u"ActiveTable")
             return x.readElementText(QXmlStreamReader::IncludeChildElements);
@@ -146,7 +146,7 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
     QString shown;
     bool firstParagraph = true;
     int depth = 1;
-    while (depth > 0 && !x.atEnd()) {
+    while (depth > 0 && !x.atEnd() && !x.hasError()) {
         const auto t = x.readNext();
         if (t == QXmlStreamReader::StartElement) {
             if (x.name() == u"p" || x.name() == u"h") {
@@ -216,7 +216,7 @@ bool OdsReader::readTable(QXmlStreamReader& x, SheetBuilder& b) {
     qint64 row = 0;  // rows done so far
     int depth = 1;
     std::vector<PendingCell> cells;
-    while (depth > 0 && !x.atEnd()) {
+    while (depth > 0 && !x.atEnd() && !x.hasError()) {
         const auto t = x.readNext();
         if (t == QXmlStreamReader::EndElement) {
             --depth;
@@ -232,7 +232,7 @@ bool OdsReader::readTable(QXmlStreamReader& x, SheetBuilder& b) {
         const int rowsRepeated = intAttr(x.attributes(), u"number-rows-repeated", 1);
         cells.clear();
         qint64 col = 0;
-        while (!x.atEnd()) {
+        while (!x.atEnd() && !x.hasError()) {
             const auto ct = x.readNext();
             if (ct == QXmlStreamReader::EndElement && x.name() == u"table-row") break;
             if (ct != QXmlStreamReader::StartElement) continue;
@@ -281,7 +281,7 @@ bool OdsReader::readContent(const QString& want, SheetBuilder& b, bool* found, Q
         return false;
     }
     QXmlStreamReader x(dev);
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         if (x.readNext() != QXmlStreamReader::StartElement) continue;
         if (x.name() != u"table" || !x.namespaceUri().endsWith(u":table:1.0")) continue;
         const QString name = x.attributes().value(QStringLiteral("table:name")).toString();

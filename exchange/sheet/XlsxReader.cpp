@@ -43,7 +43,7 @@ bool readRels(ZipParts& zip, const QString& part, const Limits& limits, QHash<QS
     QByteArray bytes;
     if (!zip.readAll(stored, limits.maxSmallPartBytes, &bytes, why)) return false;
     QXmlStreamReader x(bytes);
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"Relationship") {
             const auto a = x.attributes();
             Rel r;
@@ -139,7 +139,7 @@ bool XlsxReader::readWorkbook(const QString& part) {
     if (!zip_.readAll(part, cx_.limits.maxSmallPartBytes, &bytes, &why)) return fail(Failure::Damaged, why);
     QXmlStreamReader x(bytes);
     bool sawWorkbook = false;
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         if (x.readNext() != QXmlStreamReader::StartElement) continue;
         const auto n = x.name();
         if (n == u"workbook") {
@@ -176,7 +176,7 @@ bool XlsxReader::readStyles(const QString& part) {
     std::vector<int> xfIds;
     QXmlStreamReader x(bytes);
     bool inXfs = false;
-    while (!x.atEnd()) {
+    while (!x.atEnd() && !x.hasError()) {
         const auto tok = x.readNext();
         if (tok == QXmlStreamReader::EndElement && x.name() == u"cellXfs") inXfs = false;
         if (tok != QXmlStreamReader::StartElement) continue;

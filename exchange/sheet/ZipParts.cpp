@@ -34,7 +34,10 @@ protected:
     qint64 readData(char* data, qint64 max) override {
         if (exceeded || cancelled) return -1;
         const qint64 n = inner_->read(data, max);
-        if (n < 0) return -1;
+        if (n < 0) {
+            broken_ = true;  // a damaged stream stays damaged: no reader may wait for more
+            return -1;
+        }
         read_ += n;
         if (read_ > limit_) {
             exceeded = true;
@@ -47,13 +50,14 @@ protected:
         return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
-    bool atEnd() const override { return inner_->atEnd() && QIODevice::atEnd(); }
+    bool atEnd() const override { return exceeded || cancelled || broken_ || (inner_->atEnd() && QIODevice::atEnd()); }
 
 private:
     QIODevice* inner_;
     qint64 limit_;
     ProgressMeter* meter_;
     qint64 read_ = 0;
+    bool broken_ = false;
 };
 
 }  // namespace

@@ -47,6 +47,8 @@ long open(const QByteArray& bytes, bool general) {
 
 long workbook(const uint8_t* data, size_t size) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    // This entry is for the zip readers; other content has entries of its own.
+    if (!bytes.startsWith("PK")) return 0;
     const long fast = open(bytes, false);
     const long general = open(bytes, true);
     if (fast == -2 || general == -2) __builtin_trap();

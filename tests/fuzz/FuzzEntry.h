@@ -6,9 +6,9 @@
 
 namespace fuzz {
 
-// The input as a workbook of any format (the zip readers are what this one
-// is for): opened with both XML readers, every cell read. Returns the
-// number of cells seen, -1 when refused.
+// The input as a zip workbook (.xlsx, .ods; other input is passed over):
+// opened with both XML readers, every cell read. Returns the number of
+// cells seen, -1 when refused.
 long workbook(const uint8_t* data, size_t size);
 
 // The input as a .csv/.txt file: encoding and separator detection, the
