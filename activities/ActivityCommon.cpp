@@ -47,7 +47,7 @@ void defaultColumns(toolkit::DataGrid* grid, db::Query* query) {
         const db::FieldDef f = query->fieldDef(i);
         int width = 64;
         switch (f.kind) {
-        case db::FieldKind::DateTime: width = 130; break;
+        case db::FieldKind::DateTime: width = 150; break;
         case db::FieldKind::Memo: width = 200; break;
         case db::FieldKind::Text: width = qBound(64, f.size * 7, 200); break;
         default: break;

@@ -149,6 +149,14 @@ void CustomerBox::setCustomer(qlonglong id, const QString& company) {
     box_->setEditText(company);
     box_->lineEdit()->setCursorPosition(0);
     filling_ = false;
+    // A name stored without its number is that customer when it is one
+    // exactly, as if typed.
+    if (id < 0)
+        for (const CustomerHit& h : hits_)
+            if (h.company == company && !company.isEmpty()) {
+                id = h.id;
+                break;
+            }
     choose(id);
 }
 

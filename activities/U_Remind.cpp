@@ -70,7 +70,7 @@ void TFrm_Remind::showNotice() {
         // The lower right corner of the main window, where a notice is expected.
         if (QWidget* owner = parentWidget()) {
             const QRect r = owner->geometry();
-            move(r.right() - width() - 24, r.bottom() - height() - 48);
+            move(r.right() - width() - 24, r.bottom() - height() - 80);
         } else {
             toolkit::centreOnScreen(this);
         }

@@ -320,6 +320,24 @@ private slots:
         QVERIFY(dlg->requests.isEmpty());
     }
 
+    void aStoredNameFindsItsCustomer() {
+        addActivity("by name only", "Beta", "typed elsewhere");  // no customer number
+        QVERIFY(openList());
+        qlonglong id = -2;
+        QStringList contacts;
+        ScriptedModal edit([&](QDialog* d) {
+            auto* e = static_cast<TFrm_AddSchedule*>(d);
+            id = e->Customers->custId();
+            contacts = items(e->Combo_Contact);
+            e->Btn_OKClick();
+            return 0;
+        });
+        main->EditScheduleExecute();
+        QCOMPARE(id, qlonglong(2));
+        QCOMPARE(contacts, QStringList({"Bob"}));
+        QCOMPARE(t->text(row, "CustID"), QString("2"));  // linked from now on
+    }
+
     void pastActivitiesAreNotReminded() {
         QVERIFY(openList());
         ScriptedModal add([&](QDialog* d) {
