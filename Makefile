@@ -14,8 +14,10 @@ build: deps
 run: build
 	cd $(BUILD)/bin && ./tallix
 
+# Every database test runs twice: on the embedded engine and on a throwaway
+# PostgreSQL server that scripts/with-test-server.sh starts and stops.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	bash scripts/with-test-server.sh sh -c 'cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)'
 
 clean:
 	rm -rf $(BUILD)

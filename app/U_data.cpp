@@ -60,7 +60,8 @@ QString TFrm_Data::defaultDatabase() const {
 void TFrm_Data::FormCreate() {
     ConfigIni = std::make_unique<IniFile>(QDir(programDir_).filePath(QStringLiteral("config.ini")));
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
-    ConnString = db::Connection::connStringForFile(dbConn.isEmpty() ? defaultDatabase() : dbConn);
+    ConnString = dbConn.isEmpty() ? db::Connection::connStringForFile(defaultDatabase())
+                                  : db::Connection::connStringFor(dbConn);
     try {
         Connection->open(ConnString);
     } catch (const db::DbError& e) {
@@ -91,7 +92,12 @@ void TFrm_Data::connectionFailed(const QString& why) {
     // The fixed text stays as it is; the cause is offered as its detail.
     toolkit::dialogs().message(QStringLiteral("连接数据库失败! "), QStringLiteral("客户管理系统"),
                                toolkit::Icon::Information, QMessageBox::Ok, why);
-    ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+    // A missing file is forgotten, so that the next start opens the file
+    // beside the program. A server is kept: after a network failure the next
+    // start must try it again, not quietly open an empty local database.
+    const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+    if (!db::Connection::isServerAddress(dbConn))
+        ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
     terminate_ = true;
 }
 

@@ -36,6 +36,17 @@ QString Connection::connStringForFile(const QString& path) {
     return QStringLiteral("Provider=SQLite;Data Source=") + path;
 }
 
+bool Connection::isServerAddress(const QString& dbConn) {
+    const QString t = dbConn.trimmed();
+    return t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString Connection::connStringFor(const QString& dbConn) {
+    if (isServerAddress(dbConn)) return QStringLiteral("Provider=PostgreSQL;Data Source=") + dbConn.trimmed();
+    return connStringForFile(dbConn);
+}
+
 void Connection::open(const QString& connString) {
     close();
     QString provider, source;
@@ -59,6 +70,7 @@ QString Connection::describe(const QSqlError& error) const {
 void Connection::close() {
     if (db_.isValid() && db_.isOpen()) db_.close();
     fieldCache_.clear();
+    keyCache_.clear();
     inTrans_ = false;
     readOnlyReason_.clear();
 }
@@ -79,6 +91,16 @@ void Connection::commitTrans() {
 void Connection::rollbackTrans() {
     inTrans_ = false;
     if (!db_.rollback()) throw DbError(describe(db_.lastError()));
+}
+
+const QString& Connection::rowKey(const QString& table) {
+    const QString k = table.toLower();
+    auto it = keyCache_.find(k);
+    if (it == keyCache_.end()) {
+        if (!connected()) throw DbError(QStringLiteral("Not connected to a database"));
+        it = keyCache_.insert(k, dialect_->rowKey(db_, table));
+    }
+    return *it;
 }
 
 const QVector<FieldDef>& Connection::tableFields(const QString& table) {

@@ -18,6 +18,11 @@ public:
 
     // Builds the string for a database file of the embedded engine.
     static QString connStringForFile(const QString& path);
+    // Builds the string for what DBConn holds: a database server's address
+    // (postgresql://...) or a database file's path.
+    static QString connStringFor(const QString& dbConn);
+    // True when DBConn's text is a database server's address.
+    static bool isServerAddress(const QString& dbConn);
 
     void open(const QString& connString);  // throws DbError
     void close();
@@ -41,6 +46,10 @@ public:
     const Dialect& dialect() const { return *dialect_; }
     // Columns of a table, cached; the name is matched without regard to case.
     const QVector<FieldDef>& tableFields(const QString& table);
+    // The expression naming one row of a table, cached.
+    const QString& rowKey(const QString& table);
+    // The statement as the engine reads it.
+    QString sql(const QString& text) const { return dialect_ ? dialect_->translate(text) : text; }
 
 private:
     QString name_;
@@ -48,6 +57,7 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<Dialect> dialect_;
     QHash<QString, QVector<FieldDef>> fieldCache_;
+    QHash<QString, QString> keyCache_;
     bool inTrans_ = false;
     QString readOnlyReason_;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// The one error the data layer raises; its text is the engine's own message.
+// The errors the data layer raises; their text says what went wrong in words
+// a user can act on.
 #include <QString>
 #include <stdexcept>
 
@@ -14,5 +15,30 @@ public:
 private:
     QString text_;
 };
+
+// A row this program read was changed or deleted by another workstation
+// before this one saved it; nothing was written.
+class ConflictError : public DbError {
+public:
+    enum Kind { Changed, Deleted };
+    explicit ConflictError(Kind kind)
+        : DbError(kind == Changed
+                      ? QStringLiteral("This record was changed on another workstation after you read it. "
+                                       "Your change was not saved, so as not to overwrite theirs.")
+                      : QStringLiteral("This record was deleted on another workstation after you read it. "
+                                       "Your change was not saved.")),
+          kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// What a text too long for its column is refused with.
+inline QString tooLongMessage(const QString& column, int size) {
+    return QStringLiteral("%1 is too long: it can hold at most %2 characters. Please shorten it and save again.")
+        .arg(column)
+        .arg(size);
+}
 
 }  // namespace db

@@ -34,16 +34,31 @@ public:
     // The engine's error in words a user can act on: which field is too long
     // and its limit, that another workstation holds a lock, and so on.
     virtual QString describe(const QSqlError& error) const;
+    // True when error means the connection to the database is gone.
+    virtual bool connectionLost(const QSqlError&) const { return false; }
     // Columns of a table in their defined order; empty if there is no such table.
     virtual QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const = 0;
     // The expression that names one row of a table for reading back, updating
     // and deleting it.
-    virtual QString rowKey(const QString& table) const = 0;
+    virtual QString rowKey(QSqlDatabase& db, const QString& table) const = 0;
+    // Statement text as this engine reads it. Statements are written once for
+    // every engine: names that are keywords in square brackets ([From]), and
+    // like matching without regard to the case of Latin letters.
+    virtual QString translate(const QString& sql) const { return sql; }
+    // True when an insert hands back its key through "returning <key>";
+    // otherwise the driver's last insert id is read.
+    virtual bool insertReturnsKey() const { return false; }
+    // A condition that holds when column still holds the value bound to the
+    // next placeholder, nulls counting as equal.
+    virtual QString sameValue(const QString& column, FieldKind kind) const = 0;
     // How date/time values are stored.
     virtual QString dateTimeFormat() const { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };
+
+std::unique_ptr<Dialect> makeSqliteDialect();
+std::unique_ptr<Dialect> makePgDialect();
 
 // What a change refused on a database opened for reading says.
 QString readOnlyMessage();

@@ -218,22 +218,23 @@ void Query::runOpen() {
     keys_.clear();
     rows_.clear();
     dropCache();
+    pinnedKey_ = -1;
     analyse();
     QSqlQuery q(conn_->database());
     q.setForwardOnly(true);
     if (simple_) {
-        const QString key = conn_->dialect().rowKey(table_);
+        const QString key = conn_->rowKey(table_);
         QString keySql = QStringLiteral("select ") + key + QStringLiteral(" from ") + table_ + rest_;
         // Reading only the keys lets the engine walk any index that covers
         // them, which would list the rows in that index's order. Without an
         // order of its own the statement keeps the table's natural order.
         if (!hasOrderBy(rest_)) keySql += QStringLiteral(" order by ") + key;
-        if (!q.prepare(keySql)) fail(conn_, q);
+        if (!q.prepare(conn_->sql(keySql))) fail(conn_, q);
         bindParams(q);
         if (!q.exec()) fail(conn_, q);
         while (q.next()) keys_.append(q.value(0).toLongLong());
     } else {
-        if (!q.prepare(sql_)) fail(conn_, q);
+        if (!q.prepare(conn_->sql(sql_))) fail(conn_, q);
         bindParams(q);
         if (!q.exec()) fail(conn_, q);
         if (!q.isSelect()) throw DbError(QStringLiteral("The statement returns no rows"));
@@ -294,9 +295,14 @@ void Query::execSql() {
     if (!conn_ || !conn_->connected()) throw DbError(QStringLiteral("Not connected to a database"));
     conn_->checkWritable();
     QSqlQuery q(conn_->database());
-    if (!q.prepare(sql_)) fail(conn_, q);
-    bindParams(q);
-    if (!q.exec()) fail(conn_, q);
+    if (paramNames().isEmpty()) {
+        // Run as it stands: some engines cannot prepare every kind of statement.
+        if (!q.exec(conn_->sql(sql_))) fail(conn_, q);
+    } else {
+        if (!q.prepare(conn_->sql(sql_))) fail(conn_, q);
+        bindParams(q);
+        if (!q.exec()) fail(conn_, q);
+    }
     rowsAffected_ = q.numRowsAffected();
     // Statements run this way may change any table's rows.
     dropCache();
@@ -322,11 +328,11 @@ const Query::Row& Query::rowAt(int row) const {
         const int to = std::min<int>(from + kChunkRows, int(keys_.size()));
         QStringList ids;
         for (int i = from; i < to; ++i) ids << QString::number(keys_[i]);
-        const QString key = conn_->dialect().rowKey(table_);
+        const QString key = conn_->rowKey(table_);
         QSqlQuery q(conn_->database());
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select %1, * from %2 where %1 in (%3)")
-                        .arg(key, table_, ids.join(QLatin1Char(',')))))
+        if (!q.exec(conn_->sql(QStringLiteral("select %1, %2 from %3 where %1 in (%4)")
+                                   .arg(key, columnList(), table_, ids.join(QLatin1Char(','))))))
             fail(conn_, q);
         QHash<qlonglong, Row> byKey;
         const int n = int(fields_.size());
@@ -422,6 +428,49 @@ QVariant Query::toEngine(const QVariant& v, const FieldDef& f) const {
         return v.toString().isNull() ? QStringLiteral("") : v.toString();
     }
     return v;
+}
+
+QVariant Query::compareValue(const QVariant& v, const FieldDef& f) const {
+    // A stored value the program cannot convert (a malformed date) is
+    // compared as it was read.
+    try {
+        return toEngine(v, f);
+    } catch (const DbError&) {
+        return v;
+    }
+}
+
+QString Query::columnList() const {
+    QStringList cols;
+    for (const FieldDef& f : fields_) cols << QLatin1Char('[') + f.name + QLatin1Char(']');
+    return cols.join(QLatin1Char(','));
+}
+
+void Query::refreshRow() {
+    checkActive();
+    if (state_ == State::Edit || state_ == State::Insert) cancel();
+    pinnedKey_ = -1;
+    if (!simple_ || cur_ < 0) return;
+    chunks_.remove(cur_ / kChunkRows);
+    chunkUse_.removeOne(cur_ / kChunkRows);
+    QSqlQuery there(conn_->database());
+    there.prepare(conn_->sql(QStringLiteral("select 1 from %1 where %2=?").arg(table_, conn_->rowKey(table_))));
+    there.addBindValue(keys_[cur_]);
+    if (!there.exec()) fail(conn_, there);
+    if (there.next()) {
+        emit rowChanged(cur_);
+        emit currentRowChanged(cur_);
+        return;
+    }
+    // Gone from the table: gone from the list, the next row taking its place.
+    const int at = cur_;
+    emit rowAboutToBeRemoved(at);
+    keys_.remove(at);
+    dropCache();
+    cur_ = std::min(at, int(keys_.size()) - 1);
+    eof_ = keys_.isEmpty();
+    emit rowRemoved(at);
+    emit currentRowChanged(cur_);
 }
 
 QString Query::textOf(const QVariant& v, FieldKind kind) {
@@ -564,7 +613,14 @@ QString Query::textAt(int row, int field) const {
 QVariant Query::currentValue(int field) const {
     if (state_ == State::Edit || state_ == State::Insert) return buffer_.value(field);
     if (cur_ < 0) return QVariant();  // an empty result reads as nulls
-    return rowAt(cur_).value(field);
+    const Row& row = rowAt(cur_);
+    // The current row as first read: what an editor shows, and what a
+    // later save is checked against.
+    if (simple_ && pinnedKey_ != keys_[cur_]) {
+        pinnedKey_ = keys_[cur_];
+        pinned_ = row;
+    }
+    return row.value(field);
 }
 
 void Query::setCurrentValue(int field, const QVariant& v) {
@@ -596,6 +652,10 @@ void Query::edit() {
     }
     buffer_ = rowAt(cur_);
     buffer_.resize(fields_.size());
+    // What the row held when this program read it: a save checks that
+    // nobody changed it meanwhile.
+    original_ = pinnedKey_ == keys_[cur_] ? pinned_ : buffer_;
+    original_.resize(fields_.size());
     modified_ = QVector<bool>(fields_.size(), false);
     state_ = State::Edit;
     emit editStateChanged();
@@ -620,9 +680,13 @@ void Query::post() {
         if (!modified_[i] || fields_[i].autoInc) continue;
         cols << QLatin1Char('[') + fields_[i].name + QLatin1Char(']');
         vals << toEngine(buffer_[i], fields_[i]);
+        // Refused here in words, the same way on every engine.
+        if (fields_[i].size > 0 && vals.last().toString().size() > fields_[i].size)
+            throw DbError(tooLongMessage(fields_[i].name, fields_[i].size));
     }
     QSqlQuery q(conn_->database());
-    const QString key = conn_->dialect().rowKey(table_);
+    const QString key = conn_->rowKey(table_);
+    const Dialect& dialect = conn_->dialect();
     if (state_ == State::Insert) {
         QString sql;
         if (cols.isEmpty()) {
@@ -633,10 +697,12 @@ void Query::post() {
             sql = QStringLiteral("insert into %1 (%2) values (%3)")
                       .arg(table_, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
-        if (!q.prepare(sql)) fail(conn_, q);
+        if (dialect.insertReturnsKey()) sql += QStringLiteral(" returning ") + key;
+        if (!q.prepare(conn_->sql(sql))) fail(conn_, q);
         for (const QVariant& v : vals) q.addBindValue(v);
         if (!q.exec()) fail(conn_, q);
-        const qlonglong id = q.lastInsertId().toLongLong();
+        const qlonglong id = dialect.insertReturnsKey() ? (q.next() ? q.value(0).toLongLong() : 0)
+                                                         : q.lastInsertId().toLongLong();
         const int at = int(keys_.size());
         emit rowAboutToBeInserted(at);
         keys_.append(id);
@@ -655,14 +721,32 @@ void Query::post() {
     if (!cols.isEmpty()) {
         QStringList sets;
         for (const QString& c : cols) sets << c + QStringLiteral("=?");
-        if (!q.prepare(QStringLiteral("update %1 set %2 where %3=?")
-                           .arg(table_, sets.join(QLatin1Char(',')), key)))
-            fail(conn_, q);
+        // The row is changed only if it still holds what this program read:
+        // another workstation's change is never silently overwritten.
+        QStringList same;
+        QVariantList was;
+        for (int i = 0; i < fields_.size(); ++i) {
+            if (fields_[i].autoInc) continue;
+            same << dialect.sameValue(QLatin1Char('[') + fields_[i].name + QLatin1Char(']'), fields_[i].kind);
+            was << compareValue(original_.value(i), fields_[i]);
+        }
+        QString sql = QStringLiteral("update %1 set %2 where %3=?").arg(table_, sets.join(QLatin1Char(',')), key);
+        if (!same.isEmpty()) sql += QStringLiteral(" and ") + same.join(QStringLiteral(" and "));
+        if (!q.prepare(conn_->sql(sql))) fail(conn_, q);
         for (const QVariant& v : vals) q.addBindValue(v);
         q.addBindValue(keys_[cur_]);
+        for (const QVariant& v : was) q.addBindValue(v);
         if (!q.exec()) fail(conn_, q);
+        if (q.numRowsAffected() == 0) {
+            QSqlQuery there(conn_->database());
+            there.prepare(conn_->sql(QStringLiteral("select 1 from %1 where %2=?").arg(table_, key)));
+            there.addBindValue(keys_[cur_]);
+            if (!there.exec()) fail(conn_, there);
+            throw ConflictError(there.next() ? ConflictError::Changed : ConflictError::Deleted);
+        }
         chunks_.remove(cur_ / kChunkRows);
         chunkUse_.removeOne(cur_ / kChunkRows);
+        pinnedKey_ = -1;
     }
     state_ = State::Browse;
     buffer_.clear();
@@ -700,8 +784,7 @@ void Query::remove() {
         throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
     conn_->checkWritable();
     QSqlQuery q(conn_->database());
-    if (!q.prepare(QStringLiteral("delete from %1 where %2=?")
-                       .arg(table_, conn_->dialect().rowKey(table_))))
+    if (!q.prepare(conn_->sql(QStringLiteral("delete from %1 where %2=?").arg(table_, conn_->rowKey(table_)))))
         fail(conn_, q);
     q.addBindValue(keys_[cur_]);
     if (!q.exec()) fail(conn_, q);
@@ -770,9 +853,9 @@ void Query::sortBy(const QString& column) {
         if (simple_) {
             QSqlQuery q(conn_->database());
             q.setForwardOnly(true);
-            const QString key = conn_->dialect().rowKey(table_);
-            if (!q.prepare(QStringLiteral("select %1, [%2] from %3%4")
-                               .arg(key, fields_[f].name, table_, rest_)))
+            const QString key = conn_->rowKey(table_);
+            if (!q.prepare(conn_->sql(QStringLiteral("select %1, [%2] from %3%4")
+                                          .arg(key, fields_[f].name, table_, rest_))))
                 fail(conn_, q);
             bindParams(q);
             if (!q.exec()) fail(conn_, q);

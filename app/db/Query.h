@@ -93,6 +93,9 @@ public:
     void post();
     void cancel();
     void remove();  // deletes the current row
+    // Reads the current row again from the table, dropping any pending
+    // change; a row that is gone from the table leaves the list.
+    void refreshRow();
     bool writable() const { return simple_; }
     QString tableName() const { return table_; }
 
@@ -141,6 +144,8 @@ private:
     void setCurrentValue(int field, const QVariant& v);
     QVariant fromEngine(const QVariant& raw, FieldKind kind) const;
     QVariant toEngine(const QVariant& v, const FieldDef& f) const;
+    QVariant compareValue(const QVariant& v, const FieldDef& f) const;
+    QString columnList() const;
     int checkedIndex(const QString& name) const;
     void checkActive() const;
     void moveTo(int row);
@@ -169,6 +174,9 @@ private:
 
     Row buffer_;
     QVector<bool> modified_;
+    Row original_;                   // the edited row as this program read it
+    mutable Row pinned_;             // the current row as first read
+    mutable qlonglong pinnedKey_ = -1;
 
     QPointer<toolkit::DataSource> master_;
     QPointer<toolkit::RecordSource> masterSet_;

@@ -257,14 +257,13 @@ private slots:
     void refusedRowIsNotWritten() {
         TFrm_AddUser w;
         w.ToolButton1Click();
-        QVERIFY(t->exec("create trigger refuse before insert on admin "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("admin", "insert", "refused by a rule"));
         type(w, "Ned", 1, "");
         QVERIFY(!toolkit::guarded([&] { w.btn_saveClick(); }));
         QCOMPARE(dlg->errors(), QStringList({"refused by a rule"}));
         QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1"}));
         // Nothing stays pending to be written by the next save.
-        QVERIFY(t->exec("drop trigger refuse"));
+        QVERIFY(t->allowWrites("admin", "insert"));
         type(w, "Fay", 1, "");
         w.btn_saveClick();
         QCOMPARE(users(), QStringList({"Admin||0", "Tom|Secret|1", "Fay||1"}));

@@ -181,8 +181,7 @@ private slots:
         toolkit::DataGrid* g = w.DBGrid2;
         QAbstractItemModelTester tester(g->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         // A rule of the database refuses every new country.
-        QVERIFY(t->exec("create trigger refuse before insert on country "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("country", "insert", "refused by a rule"));
         w.ToolButton1Click();
         QVERIFY(g->model()->setData(g->model()->index(7, 0), QString("Atlantis")));
         g->setCurrentIndex(g->model()->index(0, 0));
@@ -213,8 +212,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         toolkit::DataGrid* g = w.DBGrid2;
-        QVERIFY(t->exec("create trigger refuse before insert on country "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("country", "insert", "refused by a rule"));
         QTest::mouseClick(w.ToolButton1, Qt::LeftButton);
         QLineEdit* editor = nullptr;
         for (auto* e : g->viewport()->findChildren<QLineEdit*>())

@@ -71,6 +71,7 @@ class TestDataModule : public QObject {
 
 private slots:
     void opensDefaultDatabaseWithoutConfig() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
         QVERIFY(t.ok());
         ScriptedDialogs dlg;
@@ -86,6 +87,7 @@ private slots:
     }
 
     void dbConnNamesAnotherFile() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
         QVERIFY(t.ok());
         const QString other = t.dir() + "/other copy.db";
@@ -98,6 +100,7 @@ private slots:
     }
 
     void missingFileFailsAndClearsDBConn() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
         QVERIFY(t.ok());
         writeConfig(t, "[Config]\nDBConn=/no/such/file.db\nCategory=All\n");
@@ -111,6 +114,7 @@ private slots:
     }
 
     void fileThatIsNotADatabase() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
         QVERIFY(t.ok());
         const QString junk = t.dir() + "/junk.db";
@@ -125,6 +129,7 @@ private slots:
     }
 
     void databaseWithoutOurTables() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
         QVERIFY(t.ok());
         const QString foreign = t.dir() + "/foreign.db";
@@ -156,6 +161,7 @@ private slots:
         QTest::newRow("damaged") << damaged << "damaged";
     }
     void failureSaysWhy() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         QFETCH(QByteArray, content);
         QFETCH(QString, why);
         TestDb t;
@@ -188,6 +194,7 @@ private slots:
         QTest::newRow("read-only folder") << true;
     }
     void readOnlyDatabaseOpensForReading() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         QFETCH(bool, folder);
         TestDb t;
         QVERIFY(t.ok());
@@ -279,20 +286,26 @@ private slots:
         QVERIFY(d->Qry_Temp->active());
     }
 
-    void lockedFileReportsAndLosesNothing() {
+    // Another workstation holds a lock: the save is refused in words after
+    // a wait, the row stays pending, and goes through once the lock is gone.
+    void lockedDatabaseReportsAndLosesNothing() {
         TestDb t;
         QVERIFY(t.ok());
         ScriptedDialogs dlg;
         TFrm_Data* d = t.openData();
-        // A second program holds the write lock.
+        QVERIFY(t.exec("insert into custom (Company) values ('Held Ltd')"));
         db::Connection other;
         other.open(d->ConnString);
         other.beginTrans();
         db::Query hold(&other);
-        hold.setSql("insert into custom (Company) values ('held')");
+        // The embedded engine locks the whole file for a writer; a server
+        // locks the row being changed.
+        hold.setSql(TestDb::onServer() ? "update custom set Tel='1' where Company='Held Ltd'"
+                                       : "insert into custom (Company) values ('held')");
         hold.execSql();
         d->Qry_Cust->open();
-        d->Qry_Cust->append();
+        if (TestDb::onServer()) d->Qry_Cust->edit();
+        else d->Qry_Cust->append();
         d->Qry_Cust->setValue("Company", "mine");
         try {
             d->Qry_Cust->post();
@@ -302,11 +315,70 @@ private slots:
             QVERIFY2(e.text().contains("Another workstation is saving"), qPrintable(e.text()));
             QVERIFY(!e.text().contains("Unable to fetch row"));
         }
-        QCOMPARE(d->Qry_Cust->state(), db::Query::State::Insert);
+        QVERIFY(d->Qry_Cust->changing());
         other.rollbackTrans();
-        d->Qry_Cust->post();  // the same row goes through once the lock is gone
-        QCOMPARE(d->Qry_Cust->recordCount(), 1);
-        QCOMPARE(d->Qry_Cust->asString("Company"), QString("mine"));
+        d->Qry_Cust->post();  // the same change goes through once the lock is gone
+        QCOMPARE(t.scalar("select count(*) from custom where Company='mine'"), 1);
+    }
+
+    // A database server named in DBConn: reached, or refused with the cause;
+    // its address is kept for the next start either way.
+    void serverAddressKeptOnFailure_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("nobody listening") << "postgresql://tallix@127.0.0.1:1/tallix" << "cannot be reached";
+        QTest::newRow("no such database") << "<server>/no_such_database" << "no such database";
+        QTest::newRow("refused password") << "<stranger>/tallix_template" << "refused the user name or password";
+        QTest::newRow("not an address") << "postgresql://[::1/x" << "Not a database server address";
+    }
+    void serverAddressKeptOnFailure() {
+        QFETCH(QString, address);
+        QFETCH(QString, why);
+        if (!TestDb::onServer()) QSKIP("needs the test database server");
+        TestDb t;
+        QVERIFY(t.ok());
+        const QString server = qEnvironmentVariable("TALLIX_TEST_PG");
+        address.replace("<server>", server);
+        address.replace("<stranger>", QString(server).replace("tallix@", "stranger@"));
+        writeConfig(t, ("[Config]\nDBConn=" + address + "\n").toUtf8());
+        qputenv("PGPASSWORD", "wrong");
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        qunsetenv("PGPASSWORD");
+        QVERIFY(!d->DBConnected);
+        QVERIFY(d->terminateRequested());
+        QCOMPARE(dlg.requests.size(), 1);
+        QCOMPARE(dlg.requests[0].text, QString("连接数据库失败! "));
+        QVERIFY2(dlg.requests[0].detail.contains(why), qPrintable(dlg.requests[0].detail));
+        QCOMPARE(d->ConfigIni->readString("Config", "DBConn", ""), address);
+    }
+
+    // The server goes away while the program runs: a clear message, no
+    // crash, nothing half-written.
+    void serverGoneWhileRunning() {
+        if (!TestDb::onServer()) QSKIP("needs the test database server");
+        TestDb t;
+        QVERIFY(t.ok());
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        d->Qry_Cust->open();
+        db::Connection other;
+        other.open(t.connString());
+        db::Query kill(&other);
+        kill.setSql("select pg_terminate_backend(pid) from pg_stat_activity "
+                    "where datname = current_database() and pid <> pg_backend_pid()");
+        kill.open();
+        d->Qry_Cust->append();
+        d->Qry_Cust->setValue("Company", "Lost Ltd");
+        const bool ok = toolkit::guarded([&] { db::postOrCancel(d->Qry_Cust); });
+        QVERIFY(!ok);
+        QCOMPARE(dlg.errors().size(), 1);
+        QVERIFY2(dlg.errors()[0].contains("connection to the database server was lost"), qPrintable(dlg.errors()[0]));
+        QVERIFY(!d->Qry_Cust->changing());
+        db::Query check(&other);
+        check.setSql("select count(*) from custom where Company='Lost Ltd'");
+        check.open();
+        QCOMPARE(check.field(0).asInteger(), 0);
     }
 };
 

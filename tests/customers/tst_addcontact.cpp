@@ -280,10 +280,8 @@ private slots:
     }
 
     void failedPostLeavesNothingBehind() {
-        QVERIFY(t->exec("create trigger refuse_new before insert on contact "
-                        "begin select raise(abort, 'refused by a rule'); end"));
-        QVERIFY(t->exec("create trigger refuse_change before update on contact "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("contact", "insert", "refused by a rule"));
+        QVERIFY(t->refuseWrites("contact", "update", "refused by a rule"));
         auto d = open(1);
         d->Edit_Name->setText("Kim");
         d->Btn_OK->click();
@@ -295,7 +293,7 @@ private slots:
         QCOMPARE(d->Edit_Name->text(), QString("Kim"));
         d.reset();
 
-        QVERIFY(t->exec("drop trigger refuse_new"));
+        QVERIFY(t->allowWrites("contact", "insert"));
         addContact(1, "Lee", "Admin");
         main->Cust_CustContactExecute();
         dlg->clear();

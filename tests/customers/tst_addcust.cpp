@@ -317,8 +317,7 @@ private slots:
         addCustomer("Kept", "Admin");
         reopenCustomers();
         {
-            QVERIFY(t->exec("create trigger refuse before insert on custom when new.Company like 'x%' "
-                            "begin select raise(abort, 'refused by a rule'); end"));
+            QVERIFY(t->refuseWrites("custom", "insert", "refused by a rule", "new.Company like 'x%'"));
             auto d = open(1);
             d->Edit_Com->setText("xylophones");
             d->Btn_OK->click();

@@ -175,8 +175,7 @@ private slots:
     // The flags of one OK are stored together: a refused statement leaves
     // every flag as it was, says why, and the dialog stays open.
     void refusedStoreChangesNothing() {
-        QVERIFY(t->exec("create trigger refuse before update on T_FieldShow when new.Field='Url' "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("T_FieldShow", "update", "refused by a rule", "new.Field='Url'"));
         const QString before = shownFlags("Custom");
         TFrm_Field f;
         f.TableName = "Custom";

@@ -1,0 +1,281 @@
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include "app/db/DbError.h"
+#include "app/db/Dialect.h"
+
+// A PostgreSQL server, for offices where several workstations share the data.
+// The data source is a connection address:
+//   postgresql://user@host:5432/tallix?sslmode=prefer
+// Anything the address leaves out (password, host, even the database) comes
+// from the usual client settings: the password file, PG* environment
+// variables, a service named with ?service=.
+
+namespace db {
+
+namespace {
+
+// SQLSTATE classes and codes this program treats on their own.
+bool lostCode(const QString& code) {
+    return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
+           code == QLatin1String("57P02") || code == QLatin1String("57P03");
+}
+bool busyCode(const QString& code) {
+    return code == QLatin1String("40001") || code == QLatin1String("40P01") ||
+           code == QLatin1String("55P03") || code == QLatin1String("57014");
+}
+
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+// The server's message without its severity word and the statement excerpt
+// it appends: "ERROR:  value too long ...\nLINE 1: ..." reads "value too long ...".
+QString serverWords(const QSqlError& e) {
+    QString t = e.databaseText().trimmed();
+    if (t.isEmpty()) t = e.driverText().trimmed();
+    t = t.section(QLatin1Char('\n'), 0, 0).trimmed();
+    for (const char* word : {"ERROR:", "FATAL:", "PANIC:"})
+        if (t.startsWith(QLatin1String(word))) t = t.mid(int(qstrlen(word))).trimmed();
+    return t;
+}
+
+class PgDialect : public Dialect {
+public:
+    QString driver() const override { return QStringLiteral("QPSQL"); }
+
+    OpenResult open(QSqlDatabase& db, const QString& dataSource) const override {
+        const QUrl url(dataSource, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != QLatin1String("postgresql") &&
+                               url.scheme() != QLatin1String("postgres")))
+            throw DbError(QStringLiteral("Not a database server address: %1").arg(dataSource));
+        QStringList options;
+        const QUrlQuery query(url);
+        bool timeout = false;
+        for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+            // Only plain key=value settings; anything else could change what
+            // the driver's connection string means.
+            static const QRegularExpression plain(QStringLiteral("^[A-Za-z_]+$"));
+            if (!plain.match(key).hasMatch())
+                throw DbError(QStringLiteral("Unknown setting in the server address: %1").arg(key));
+            if (key == QLatin1String("host")) {
+                db.setHostName(value);
+                continue;
+            }
+            if (key == QLatin1String("connect_timeout")) timeout = true;
+            QString v = value;
+            v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+            options << key + QStringLiteral("='") + v + QLatin1Char('\'');
+        }
+        // A server that does not answer fails within seconds, as a missing
+        // file does, instead of leaving the program hanging at start.
+        if (!timeout) options << QStringLiteral("connect_timeout=5");
+        options << QStringLiteral("application_name=Tallix");
+        if (!url.host().isEmpty()) db.setHostName(url.host());
+        if (url.port() > 0) db.setPort(url.port());
+        const QString name = url.path().mid(1);
+        if (!name.isEmpty()) db.setDatabaseName(name);
+        if (!url.userName().isEmpty()) db.setUserName(url.userName());
+        if (!url.password().isEmpty()) db.setPassword(url.password());
+        db.setConnectOptions(options.join(QLatin1Char(';')));
+        if (!db.open()) throw DbError(whyNotConnected(db.lastError(), url));
+        QSqlQuery q(db);
+        // A row another workstation holds blocks a save for as long as the
+        // embedded engine waits for its file, then the save is refused.
+        q.exec(QStringLiteral("set lock_timeout = '5s'"));
+        q.finish();
+        if (!q.exec(QStringLiteral("select 1 from info"))) {
+            const QSqlError e = q.lastError();
+            q.finish();
+            db.close();
+            throw DbError(QStringLiteral("The server's database %1 is not a Tallix database (%2).")
+                              .arg(name, serverWords(e)));
+        }
+        return {};
+    }
+
+    QString describe(const QSqlError& error) const override {
+        const QString code = error.nativeErrorCode();
+        const QString text = serverWords(error);
+        if (connectionLost(error))
+            return QStringLiteral("The connection to the database server was lost (%1). What was being "
+                                  "saved was not stored; please try again when the server is back.")
+                .arg(text.isEmpty() ? error.text() : text);
+        if (busyCode(code))
+            return QStringLiteral("Another workstation is saving to the database at this moment. "
+                                  "Please try again in a moment; what you typed is kept.");
+        if (code == QLatin1String("25006")) return readOnlyMessage();
+        if (code == QLatin1String("23505"))
+            return QStringLiteral("This value is already stored in another row (%1).").arg(text);
+        return text.isEmpty() ? error.text() : text;
+    }
+
+    bool connectionLost(const QSqlError& error) const override {
+        if (lostCode(error.nativeErrorCode())) return true;
+        const QString t = error.text();
+        return t.contains(QLatin1String("server closed the connection")) ||
+               t.contains(QLatin1String("no connection to the server")) ||
+               t.contains(QLatin1String("terminating connection"));
+    }
+
+    QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const override {
+        QString name = table;
+        if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+            name = name.mid(1, name.size() - 2);
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        // The spelling of a name is kept as the column's comment: the server
+        // keeps names in lower case, the program and its users know them as
+        // "CustID" and "Company".
+        q.prepare(QStringLiteral(
+            "select c.column_name, c.data_type, c.character_maximum_length, c.domain_name, "
+            "c.column_default, col_description(to_regclass(quote_ident(c.table_name)), c.ordinal_position) "
+            "from information_schema.columns c "
+            "where c.table_schema = current_schema() and c.table_name = lower(?) "
+            "order by c.ordinal_position"));
+        q.addBindValue(name);
+        if (!q.exec()) throw DbError(describe(q.lastError()));
+        QVector<FieldDef> out;
+        while (q.next()) {
+            const QString column = q.value(0).toString();
+            // The row number of a table without a key of its own is not data.
+            if (column == QLatin1String("rid")) continue;
+            FieldDef f;
+            const QString spelled = q.value(5).toString();
+            f.name = spelled.compare(column, Qt::CaseInsensitive) == 0 ? spelled : column;
+            const QString type = q.value(1).toString();
+            if (q.value(3).toString() == QLatin1String("yesno") || type == QLatin1String("boolean"))
+                f.kind = FieldKind::Bool;
+            else if (type.contains(QLatin1String("int")))
+                f.kind = FieldKind::Integer;
+            else if (type.startsWith(QLatin1String("timestamp")) || type == QLatin1String("date"))
+                f.kind = FieldKind::DateTime;
+            else if (type == QLatin1String("double precision") || type == QLatin1String("real") ||
+                     type == QLatin1String("numeric"))
+                f.kind = FieldKind::Float;
+            else if (type == QLatin1String("text"))
+                f.kind = FieldKind::Memo;
+            else
+                f.kind = FieldKind::Text;
+            if (f.kind == FieldKind::Text) f.size = q.value(2).toInt();
+            f.autoInc = q.value(4).toString().startsWith(QLatin1String("nextval("));
+            out << f;
+        }
+        return out;
+    }
+
+    QString rowKey(QSqlDatabase& db, const QString& table) const override {
+        QString name = table;
+        if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+            name = name.mid(1, name.size() - 2);
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "select a.attname from pg_index i "
+            "join pg_attribute a on a.attrelid = i.indrelid and a.attnum = any(i.indkey) "
+            "where i.indrelid = to_regclass(quote_ident(lower(?))) and i.indisprimary"));
+        q.addBindValue(name);
+        if (!q.exec()) throw DbError(describe(q.lastError()));
+        if (!q.next())
+            throw DbError(QStringLiteral("The table %1 on the server has no key to find its rows by.").arg(name));
+        return QLatin1Char('"') + q.value(0).toString() + QLatin1Char('"');
+    }
+
+    QString translate(const QString& sql) const override {
+        // Outside quoted text: [Name] becomes "name" (the server keeps names
+        // in lower case), and like becomes ilike with no escape character,
+        // which is how the embedded engine matches.
+        QString out;
+        out.reserve(sql.size() + 16);
+        const int n = int(sql.size());
+        int i = 0;
+        bool likeLiteral = false;  // the next quoted text is a like pattern
+        while (i < n) {
+            const QChar c = sql[i];
+            if (c == QLatin1Char('\'')) {
+                int j = i + 1;
+                while (j < n) {
+                    if (sql[j] == QLatin1Char('\'')) {
+                        if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+                            j += 2;
+                            continue;
+                        }
+                        break;
+                    }
+                    ++j;
+                }
+                out += sql.mid(i, j + 1 - i);
+                i = j + 1;
+                if (likeLiteral) out += QStringLiteral(" escape ''");
+                likeLiteral = false;
+                continue;
+            }
+            if (c == QLatin1Char('"')) {
+                const int j = int(sql.indexOf(QLatin1Char('"'), i + 1));
+                const int end = j < 0 ? n : j + 1;
+                out += sql.mid(i, end - i);
+                i = end;
+                likeLiteral = false;
+                continue;
+            }
+            if (c == QLatin1Char('[')) {
+                const int j = int(sql.indexOf(QLatin1Char(']'), i + 1));
+                if (j > i) {
+                    out += QLatin1Char('"') + sql.mid(i + 1, j - i - 1).toLower() + QLatin1Char('"');
+                    i = j + 1;
+                    likeLiteral = false;
+                    continue;
+                }
+            }
+            if (isWordChar(c)) {
+                int j = i;
+                while (j < n && isWordChar(sql[j])) ++j;
+                const QString word = sql.mid(i, j - i);
+                const bool startsWord = i == 0 || !isWordChar(sql[i - 1]);
+                if (startsWord && word.compare(QLatin1String("like"), Qt::CaseInsensitive) == 0) {
+                    out += QStringLiteral("ilike");
+                    likeLiteral = true;
+                } else {
+                    out += word;
+                    likeLiteral = false;
+                }
+                i = j;
+                continue;
+            }
+            if (!c.isSpace()) likeLiteral = false;
+            out += c;
+            ++i;
+        }
+        return out;
+    }
+
+    bool insertReturnsKey() const override { return true; }
+
+    QString sameValue(const QString& column, FieldKind) const override {
+        return column + QStringLiteral(" IS NOT DISTINCT FROM ?");
+    }
+
+private:
+    static QString whyNotConnected(const QSqlError& e, const QUrl& url) {
+        const QString t = serverWords(e).isEmpty() ? e.text() : serverWords(e);
+        const QString where = url.host().isEmpty() ? QStringLiteral("the database server")
+                                                   : QStringLiteral("the database server at %1").arg(url.host());
+        if (t.contains(QLatin1String("password authentication failed")) ||
+            t.contains(QLatin1String("no password supplied")) ||
+            t.contains(QLatin1String("authentication failed")))
+            return QStringLiteral("%1 refused the user name or password (%2).").arg(where, t);
+        if (t.contains(QLatin1String("does not exist")) && t.contains(QLatin1String("database")))
+            return QStringLiteral("%1 has no such database (%2).").arg(where, t);
+        if (t.contains(QLatin1String("timeout")) || t.contains(QLatin1String("Connection refused")) ||
+            t.contains(QLatin1String("could not connect")) || t.contains(QLatin1String("could not translate")) ||
+            t.contains(QLatin1String("No route")))
+            return QStringLiteral("%1 cannot be reached (%2).").arg(where, t);
+        return QStringLiteral("%1 refused the connection (%2).").arg(where, t);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Dialect> makePgDialect() { return std::make_unique<PgDialect>(); }
+
+}  // namespace db
