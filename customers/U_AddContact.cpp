@@ -9,6 +9,7 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/EditLimits.h"
+#include "app/SaveRow.h"
 #include "app/db/SqlText.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
@@ -304,7 +305,7 @@ void TFrm_AddContact::Btn_OKClick() {
         if (!q->active() || q->currentRow() < 0) return;
         q->edit();
     }
-    db::postOrCancel(q, [&] {
+    const bool saved = saveOrOfferReload(q, [&] {
         auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
         set("Name", Edit_Name->text());
         if (!adding) set("Main", CB_Main->isChecked());
@@ -324,7 +325,9 @@ void TFrm_AddContact::Btn_OKClick() {
         if (DateTimePicker1->checked()) set("Birthday", DateTimePicker1->date());
         // The owner, so that its user may later edit and delete it.
         if (adding && Frm_Main) set("F_User", Frm_Main->UserName);
-    });
+    }, [this] { LoadContact(); });
+    // Changed elsewhere meanwhile: the user may read it again and go on.
+    if (!saved) return;
 
     if (adding) {
         ClearEdits();

@@ -8,6 +8,7 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/EditLimits.h"
+#include "app/SaveRow.h"
 #include "app/db/SqlText.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
@@ -322,7 +323,8 @@ void TFrm_AddCust::Btn_OKClick() {
     // Editing needs a current customer; without one the button is disabled.
     if (!q->active() || q->currentRow() < 0) return;
     q->edit();
-    db::postOrCancel(q, [&] { setColumns(q, false); });
+    // Changed elsewhere meanwhile: the user may read it again and go on.
+    if (!saveOrOfferReload(q, [&] { setColumns(q, false); }, [this] { LoadCustomer(); })) return;
     accept();
 }
 

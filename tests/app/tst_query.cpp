@@ -184,6 +184,66 @@ private slots:
         QCOMPARE(count("select count(*) from custom"), 0);
     }
 
+    // Two workstations: a row changed or deleted by the other after this one
+    // read it is never silently overwritten; read again, it saves.
+    void changesOfAnotherWorkstationAreNotOverwritten() {
+        const qlonglong id = addCustomer("Acme");
+        exec(QString("update custom set Tel=NULL, Date='2024-03-05' where CustID=%1").arg(id));
+        addCustomer("Beta");
+        db::Connection second;
+        second.open(tdb->connString());
+        Query other(&second);
+
+        Query q(conn.get());
+        q.setSql("select * from custom order by CustID");
+        q.open();
+        QCOMPARE(q.asString("Company"), QString("Acme"));  // read here
+        other.setSql(QString("update custom set Company='Acme (theirs)' where CustID=%1").arg(id));
+        other.execSql();
+        q.edit();
+        q.setValue("Company", "Acme (mine)");
+        try {
+            q.post();
+            QFAIL("another workstation's change was overwritten");
+        } catch (const db::ConflictError& e) {
+            QCOMPARE(e.kind(), db::ConflictError::Changed);
+            QVERIFY(e.text().contains("changed on another workstation"));
+        }
+        q.cancel();
+        QCOMPARE(count("select count(*) from custom where Company='Acme (theirs)'"), 1);
+        q.refreshRow();
+        QCOMPARE(q.asString("Company"), QString("Acme (theirs)"));
+        q.edit();
+        q.setValue("Company", "Acme (mine)");
+        q.post();  // read again: saved
+        QCOMPARE(count("select count(*) from custom where Company='Acme (mine)'"), 1);
+
+        // Nothing changed meanwhile: no false alarm, nulls and dates included.
+        q.edit();
+        q.setValue("Fax", "1");
+        q.post();
+        QCOMPARE(count("select count(*) from custom where Fax='1'"), 1);
+
+        // Deleted by the other: said so, and reading again takes it off the list.
+        q.next();
+        QCOMPARE(q.asString("Company"), QString("Beta"));
+        other.setSql("delete from custom where Company='Beta'");
+        other.execSql();
+        q.edit();
+        q.setValue("Tel", "2");
+        try {
+            q.post();
+            QFAIL("a deleted row was saved");
+        } catch (const db::ConflictError& e) {
+            QCOMPARE(e.kind(), db::ConflictError::Deleted);
+        }
+        q.cancel();
+        q.refreshRow();
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.asString("Company"), QString("Acme (mine)"));
+        QCOMPARE(count("select count(*) from custom"), 1);
+    }
+
     void navigationAndExactCount() {
         for (int i = 0; i < 150; ++i) addCustomer(QString("C%1").arg(i, 3, 10, QChar('0')));
         Query q(conn.get());

@@ -437,6 +437,35 @@ private slots:
             QCOMPARE(w, expected[i]);
         }
     }
+
+    // Another workstation changed the customer while it was open here: the
+    // save says so and offers to read it again; nothing of theirs is lost.
+    void changedElsewhereOffersReload() {
+        addCustomer("Kept", "Admin");
+        reopenCustomers();
+        auto d = open(0);
+        QCOMPARE(d->Edit_Com->text(), QString("Kept"));
+        db::Connection second;
+        second.open(t->connString());
+        db::Query other(&second);
+        other.setSql("update custom set Tel='555 0101' where Company='Kept'");
+        other.execSql();
+
+        QTest::keyClicks(d->Edit_City, "Springfield");
+        dlg->answers = {QMessageBox::Yes};
+        QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("changed on another workstation"));
+        QCOMPARE(dlg->last()->title, QString("Changed on another workstation"));
+        QCOMPARE(t->text("select * from custom where Company='Kept'", "City"), QString(""));
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->Edit_tel->text(), QString("555 0101"));  // read again
+        QTest::keyClicks(d->Edit_City, "Springfield");
+        QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(t->text("select * from custom where Company='Kept'", "City"), QString("Springfield"));
+        QCOMPARE(t->text("select * from custom where Company='Kept'", "Tel"), QString("555 0101"));
+    }
 };
 
 QTEST_MAIN(TestAddCust)
