@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "app/U_data.h"
+#include "app/U_OpenDb.h"
 #include "app/U_login.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DialogService.h"
@@ -489,11 +490,9 @@ void TFrm_Main::N26Click() { openDialog(QStringLiteral("TFrm_EnvelopSetup")); }
 void TFrm_Main::N13Click() { openDialog(QStringLiteral("TFrm_About"), QVariant(), false); }
 
 void TFrm_Main::N50Click() {
-    const QString file = OpenDialog2.execute();
-    // Takes effect at the next start; the open connection stays as it is.
-    Frm_Data->ConfigIni->writeString(
-        QStringLiteral("Config"), QStringLiteral("DBConn"),
-        file.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
+    // A database file or a database server, kept for the next start.
+    TFrm_OpenDb d(this);
+    toolkit::execModal(&d);
 }
 
 void TFrm_Main::N12Click() { toolkit::dialogs().openUrl(QUrl(QString::fromLatin1(kSupportMail))); }

@@ -9,12 +9,14 @@
 #include <QTest>
 
 #include "app/U_Main.h"
+#include "app/U_OpenDb.h"
 #include "app/U_login.h"
 #include "tests/support/AppFixture.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GroupBar.h"
 #include "toolkit/Modal.h"
 
+using testsupport::TestDb;
 using toolkit::ScriptedModal;
 
 // Stands in for a window of another folder; remembers how it was made.
@@ -276,20 +278,66 @@ private slots:
         QCOMPARE(main->statusText(0), QString(" UserName: Tom"));
     }
 
+    // "Open Database": a file chosen through the file dialog, or a server
+    // whose address answers; cancelled, DBConn is emptied. The running
+    // program keeps its database either way.
     void openDatabaseRecordsChoiceOnly() {
+        const QString before = t->data()->Connection->connString();
+        auto dbConn = [this] { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); };
         const QString other = t->dir() + "/other.db";
         dlg->fileAnswers << other;
-        main->N50Click();
+        {
+            toolkit::ScriptedModal script([](QDialog* d) {
+                auto* o = qobject_cast<TFrm_OpenDb*>(d);
+                QTest::mouseClick(o->RB_File, Qt::LeftButton, {}, QPoint(8, o->RB_File->height() / 2));
+                QTest::mouseClick(o->Btn_Browse, Qt::LeftButton);
+                QTest::mouseClick(o->Btn_OK, Qt::LeftButton);
+                return 1;
+            });
+            main->N50->trigger();
+        }
         QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::OpenFile);
         QVERIFY(dlg->last()->text.contains("*.db"));
-        QCOMPARE(t->data()->ConfigIni->readString("Config", "DBConn", "?"),
-                 QDir::toNativeSeparators(QFileInfo(other).absoluteFilePath()));
-        main->N50Click();  // cancelled
-        QCOMPARE(t->data()->ConfigIni->readString("Config", "DBConn", "?"), QString());
-        // The running program keeps its database.
-        QVERIFY(t->data()->Connection->connected());
-        QVERIFY(t->data()->Connection->connString().contains(t->dbPath()));
+        QCOMPARE(dbConn(), QDir::toNativeSeparators(QFileInfo(other).absoluteFilePath()));
         QCOMPARE(dlg->messages(), QStringList());
+
+        // A server that does not answer is refused with the cause and not kept.
+        {
+            toolkit::ScriptedModal script([](QDialog* d) {
+                auto* o = qobject_cast<TFrm_OpenDb*>(d);
+                [&] {
+                    QTest::keyClicks(o->Edit_Server, "postgresql://tallix@127.0.0.1:1/tallix");
+                    QVERIFY(o->RB_Server->isChecked());
+                    QTest::mouseClick(o->Btn_OK, Qt::LeftButton);
+                    QVERIFY(o->isVisible());
+                    QTest::mouseClick(o->Btn_Cancel, Qt::LeftButton);
+                }();
+                return 0;
+            });
+            main->N50Click();
+        }
+        QCOMPARE(dlg->messages(), QStringList({"The server cannot be used, so it was not chosen."}));
+        QVERIFY2(dlg->last()->detail.contains("cannot be reached"), qPrintable(dlg->last()->detail));
+        QCOMPARE(dbConn(), QString());  // cancelled
+        QVERIFY(t->data()->Connection->connected());
+        QCOMPARE(t->data()->Connection->connString(), before);
+
+        // A server that answers is kept (on the test server only).
+        if (!TestDb::onServer()) return;
+        const QString server = qEnvironmentVariable("TALLIX_TEST_PG") + "/tallix_template";
+        dlg->clear();
+        {
+            toolkit::ScriptedModal script([&](QDialog* d) {
+                auto* o = qobject_cast<TFrm_OpenDb*>(d);
+                QTest::keyClicks(o->Edit_Server, server);
+                QTest::mouseClick(o->Btn_Test, Qt::LeftButton);
+                QTest::mouseClick(o->Btn_OK, Qt::LeftButton);
+                return 1;
+            });
+            main->N50Click();
+        }
+        QCOMPARE(dlg->messages(), QStringList({"The server answered and holds a Tallix database."}));
+        QCOMPARE(dbConn(), server);
     }
 
     void shellRequestsIgnoreTheirResult() {
