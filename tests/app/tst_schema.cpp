@@ -1,5 +1,7 @@
 // The supplied database: the tables, sizes and seed rows the program relies on.
+#include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/db/DbError.h"
@@ -57,6 +59,33 @@ private slots:
                  QStringList({"SaleID", "SaleNo", "SaleDate", "CustID", "Company", "Total", "Note", "F_User"}));
         QCOMPARE(columns("T_SaleLine"), QStringList({"LineID", "SaleID", "Product", "Quantity", "Price", "Amount"}));
         QVERIFY(!columns("category").isEmpty());
+    }
+
+    // The server's tables have the same columns, kinds, sizes and keys as
+    // the supplied database file.
+    void sameTablesOnTheServer() {
+        if (!TestDb::onServer()) QSKIP("compares the server's tables with the file's: runs on the server");
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, dir.filePath("custom.db")));
+        db::Connection file;
+        file.open(db::Connection::connStringForFile(dir.filePath("custom.db")));
+        db::Query tables(&file);
+        tables.setSql("select name from sqlite_master where type='table' and name not like 'sqlite_%'");
+        tables.open();
+        QVERIFY(tables.recordCount() >= 19);
+        for (tables.first(); !tables.eof(); tables.next()) {
+            const QString name = tables.asString("name");
+            const auto& here = file.tableFields(name);
+            const auto& there = t->data()->Connection->tableFields(name);
+            QCOMPARE(there.size(), here.size());
+            for (int i = 0; i < here.size(); ++i) {
+                const QString what = name + "." + here[i].name;
+                QVERIFY2(there[i].name == here[i].name, qPrintable(what + " is " + there[i].name));
+                QVERIFY2(there[i].kind == here[i].kind, qPrintable(what));
+                QVERIFY2(there[i].size == here[i].size, qPrintable(what));
+                QVERIFY2(there[i].autoInc == here[i].autoInc, qPrintable(what));
+            }
+        }
     }
 
     void sizesAreEnforced_data() {
