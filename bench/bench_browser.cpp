@@ -1,6 +1,7 @@
 // The customer browser on 100,000 customers and 300,000 contacts: how long
 // the user waits for it to open, filter, search and sort, each step measured
-// until the grids have painted. Run by hand: build/bin/bench_browser
+// until the grids have painted. Run by hand:
+//   build/bin/bench_browser [--server postgresql://user@host:port]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -40,13 +41,19 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!bench::copySuppliedDb(dir)) return 1;
+    bench::Database where;
+    if (!bench::prepare(dir, argc, argv, where)) return 1;
+    struct Drop {
+        bench::Database& w;
+        ~Drop() { bench::dropServerDb(w); }
+    } drop{where};
     toolkit::ScriptedDialogs quiet;  // any failure is recorded, not shown
     registerCustomerWindows();
     TFrm_Main main;
     TFrm_Data d(dir.path());
     Frm_Data = &d;
     if (!d.DBConnected) return 1;
+    std::printf("engine: %s\n", bench::engineName(d));
     bench::fill(d);
     main.UserName = QStringLiteral("Admin");
     main.resize(1280, 800);

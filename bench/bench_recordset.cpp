@@ -1,5 +1,5 @@
 // Record-set timings on 100,000 customers and 300,000 contacts.
-// Run by hand: build/bin/bench_recordset
+// Run by hand: build/bin/bench_recordset [--server postgresql://user@host:port]
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -26,9 +26,15 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!bench::copySuppliedDb(dir)) return 1;
+    bench::Database where;
+    if (!bench::prepare(dir, argc, argv, where)) return 1;
+    struct Drop {
+        bench::Database& w;
+        ~Drop() { bench::dropServerDb(w); }
+    } drop{where};
     TFrm_Data d(dir.path());
     if (!d.DBConnected) return 1;
+    std::printf("engine: %s\n", bench::engineName(d));
 
     QElapsedTimer t;
     t.start();

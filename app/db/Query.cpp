@@ -830,23 +830,47 @@ void Query::masterMoved() {
 
 void Query::setParam(const QString& name, const QVariant& v) { params_.insert(name, v); }
 
+namespace {
+// A value reduced once to what the sort compares: nulls first, then numbers
+// or dates by value, everything else as text without regard to case.
+struct SortKey {
+    int rank = 0;  // 0 null, 1 number or date, 2 text
+    double number = 0;
+    QString text;
+    bool operator<(const SortKey& o) const {
+        if (rank != o.rank) return rank < o.rank;
+        if (rank == 1) return number < o.number;
+        return text < o.text;
+    }
+};
+
+SortKey sortKeyOf(const QVariant& v, FieldKind kind) {
+    SortKey k;
+    if (v.isNull()) return k;
+    if (kind == FieldKind::Integer || kind == FieldKind::Float || kind == FieldKind::Bool) {
+        bool ok = false;
+        k.number = v.toDouble(&ok);
+        if (ok) {
+            k.rank = 1;
+            return k;
+        }
+    }
+    if (kind == FieldKind::DateTime && v.typeId() == QMetaType::QDateTime) {
+        k.rank = 1;
+        k.number = double(v.toDateTime().toMSecsSinceEpoch());
+        return k;
+    }
+    k.rank = 2;
+    k.text = v.toString().toCaseFolded();
+    return k;
+}
+}  // namespace
+
 void Query::sortBy(const QString& column) {
     checkActive();
     const int f = checkedIndex(column);
     if (state_ == State::Edit || state_ == State::Insert) post();
     const FieldKind kind = fields_[f].kind;
-    auto less = [kind](const QVariant& a, const QVariant& b) {
-        if (a.isNull() || b.isNull()) return a.isNull() && !b.isNull();
-        if (kind == FieldKind::Integer || kind == FieldKind::Float || kind == FieldKind::Bool) {
-            bool oa = false, ob = false;
-            const double x = a.toDouble(&oa), y = b.toDouble(&ob);
-            if (oa && ob) return x < y;
-        }
-        if (kind == FieldKind::DateTime && a.typeId() == QMetaType::QDateTime &&
-            b.typeId() == QMetaType::QDateTime)
-            return a.toDateTime() < b.toDateTime();
-        return a.toString().compare(b.toString(), Qt::CaseInsensitive) < 0;
-    };
     const qlonglong curKey = simple_ && cur_ >= 0 ? keys_[cur_] : -1;
     emit aboutToReset();
     try {
@@ -859,20 +883,27 @@ void Query::sortBy(const QString& column) {
                 fail(conn_, q);
             bindParams(q);
             if (!q.exec()) fail(conn_, q);
-            QHash<qlonglong, QVariant> vals;
+            QHash<qlonglong, SortKey> vals;
             vals.reserve(keys_.size());
-            while (q.next()) vals.insert(q.value(0).toLongLong(), fromEngine(q.value(1), kind));
-            QVector<std::pair<QVariant, qlonglong>> items;
+            while (q.next()) vals.insert(q.value(0).toLongLong(), sortKeyOf(fromEngine(q.value(1), kind), kind));
+            QVector<std::pair<SortKey, qlonglong>> items;
             items.reserve(keys_.size());
             for (qlonglong k : keys_) items.append({vals.value(k), k});
             std::stable_sort(items.begin(), items.end(),
-                             [&](const auto& a, const auto& b) { return less(a.first, b.first); });
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
             for (int i = 0; i < items.size(); ++i) keys_[i] = items[i].second;
             dropCache();
             cur_ = keys_.isEmpty() ? -1 : std::max(0, int(keys_.indexOf(curKey)));
         } else {
-            std::stable_sort(rows_.begin(), rows_.end(),
-                             [&](const Row& a, const Row& b) { return less(a.value(f), b.value(f)); });
+            QVector<std::pair<SortKey, int>> items;
+            items.reserve(rows_.size());
+            for (int i = 0; i < rows_.size(); ++i) items.append({sortKeyOf(rows_[i].value(f), kind), i});
+            std::stable_sort(items.begin(), items.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            QVector<Row> sorted;
+            sorted.reserve(rows_.size());
+            for (const auto& item : items) sorted.append(rows_[item.second]);
+            rows_ = sorted;
             cur_ = rows_.isEmpty() ? -1 : 0;
         }
     } catch (...) {
