@@ -11,6 +11,7 @@
 #include "app/EditLimits.h"
 #include "app/SaveRow.h"
 #include "app/db/SqlText.h"
+#include "app/db/Transaction.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
 #include "toolkit/DialogService.h"
@@ -77,9 +78,12 @@ constexpr int kLabelW = 60;
 int rowY(int row) { return kRow0 + row * kRowStep; }
 
 // The first customer of that company name: its number as text, or empty text.
+// Inside a transaction the customer is held until it ends, so that another
+// workstation cannot delete it under a contact being saved for it.
 QString custIdOf(const QString& company) {
     db::Query* t = Frm_Data->Qry_Temp;
-    t->setSql(QStringLiteral("Select * from custom where company='") + db::esc(company) + QStringLiteral("'"));
+    t->setSql(QStringLiteral("Select CustID from custom where company='") + db::esc(company) +
+              QStringLiteral("' order by CustID for share"));
     t->open();
     return t->isEmpty() ? QString() : t->field(QStringLiteral("CustID")).asString();
 }
@@ -294,6 +298,9 @@ void TFrm_AddContact::Btn_OKClick() {
         Combo_Cust->setFocus();
         return;
     }
+    // The customer looked up is held until the contact is stored: a contact
+    // never lands on a customer another workstation deleted meanwhile.
+    db::TransactionGuard guard(*Frm_Data->Connection);
     const QString custId = custIdOf(Combo_Cust->currentText());
 
     db::Query* q = Frm_Data->Qry_Contact;
@@ -328,6 +335,7 @@ void TFrm_AddContact::Btn_OKClick() {
     }, [this] { LoadContact(); });
     // Changed elsewhere meanwhile: the user may read it again and go on.
     if (!saved) return;
+    guard.commit();
 
     if (adding) {
         ClearEdits();

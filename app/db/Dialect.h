@@ -42,8 +42,9 @@ public:
     // and deleting it.
     virtual QString rowKey(QSqlDatabase& db, const QString& table) const = 0;
     // Statement text as this engine reads it. Statements are written once for
-    // every engine: names that are keywords in square brackets ([From]), and
-    // like matching without regard to the case of Latin letters.
+    // every engine: names that are keywords in square brackets ([From]), like
+    // matching without regard to the case of Latin letters, and a select may
+    // end in "for share" to hold the rows it read until the transaction ends.
     virtual QString translate(const QString& sql) const { return sql; }
     // True when an insert hands back its key through "returning <key>";
     // otherwise the driver's last insert id is read.

@@ -350,6 +350,36 @@ private slots:
         QCOMPARE(d->Combo_Zw->lineEdit()->cursorPosition(), 0);
         QCOMPARE(d->Edit_Address->cursorPosition(), 0);  // the start of a long address shows
     }
+
+    // Another workstation deletes a customer while a contact is being added
+    // to it here: the contact never lands on the deleted customer.
+    void noContactOnADeletedCustomer() {
+        goToCustomer("Beta");  // CustID 2
+        auto d = open(1);
+        d->Edit_Name->setText("Bo");
+        db::Connection other;
+        other.open(t->connString());
+        other.beginTrans();
+        db::Query del(&other);
+        del.setSql("delete from contact where CustID='2'");
+        del.execSql();
+        del.setSql("delete from custom where CustID=2");
+        del.execSql();
+        // Saved while the delete is under way: refused after a wait, in words.
+        QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
+        QCOMPARE(dlg->errors().size(), 1);
+        QVERIFY2(dlg->errors()[0].contains("Another workstation is saving"), qPrintable(dlg->errors()[0]));
+        other.commitTrans();
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='2'"), 0);
+        QVERIFY(!Frm_Data->Connection->inTransaction());
+        // Saved again: the company no longer names a customer, so the
+        // contact is kept without one rather than on the deleted number.
+        dlg->clear();
+        QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='2'"), 0);
+        QCOMPARE(t->text("select * from contact where Name='Bo'", "CustID"), QString(""));
+    }
 };
 
 QTEST_MAIN(TestAddContact)
