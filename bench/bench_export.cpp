@@ -49,6 +49,7 @@ print("ok %.1f" % ((time.perf_counter() - t) * 1000))
 
 struct Step {
     double ms;
+    double cpu;
     double peak;
 };
 
@@ -57,7 +58,7 @@ Step measure(F&& fn) {
     bench::resetPeak();
     bench::Clock c;
     fn();
-    return {c.ms(), bench::peakMb()};
+    return {c.ms(), c.cpuMs(), bench::peakMb()};
 }
 
 }  // namespace
@@ -136,8 +137,8 @@ int main(int argc, char** argv) {
     const bool py = bench::runPython(QString::fromLatin1(kXlsxwriter), {dbPath, pyFile}, &pyMs, &pyOut);
 
     auto line = [](const char* what, const Step& s, const QString& file) {
-        std::printf("%-40s %8.0f ms %8.0f MB  %s (%.1f MB)\n", what, s.ms, s.peak, qPrintable(QFileInfo(file).fileName()),
-                    QFileInfo(file).size() / 1048576.0);
+        std::printf("%-40s %8.0f ms (cpu %5.0f ms) %6.0f MB  %s (%.1f MB)\n", what, s.ms, s.cpu, s.peak,
+                    qPrintable(QFileInfo(file).fileName()), QFileInfo(file).size() / 1048576.0);
     };
     line("customers, all records", all, QDir(out).filePath("customers-all.xlsx"));
     line("customers, current list (all 100,000)", current, QDir(out).filePath("export/customers-current.xlsx"));

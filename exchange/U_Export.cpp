@@ -79,10 +79,10 @@ QString exportPath(const QString& programDir, const QString& name, bool currentR
 TFrm_Export::TFrm_Export(QWidget* parent) : QDialog(parent) {
     Frm_Export = this;
     setObjectName(QStringLiteral("Frm_Export"));
-    toolkit::makeFixedDialog(this, 340, 236);
+    toolkit::makeFixedDialog(this, 340, 212);
 
     PageControl1 = new QTabWidget(this);
-    PageControl1->setGeometry(0, 0, 340, 236);
+    PageControl1->setGeometry(0, 0, 340, 212);
     PageControl1->setDocumentMode(true);
     PageControl1->setStyleSheet(QStringLiteral("QTabWidget::pane { border: none; }"));
 

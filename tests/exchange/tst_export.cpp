@@ -145,6 +145,7 @@ private slots:
         QList<int> positions;
         connect(w->ProgressBar1, &QProgressBar::valueChanged, this, [&](int v) { positions << v; });
         QTest::mouseClick(w->Btn_OK, Qt::LeftButton);
+        QVERIFY(w->isVisible());  // open for another export
         auto wb = read(w->lastFile());
         QVERIFY(wb);
         const sheet::Worksheet& s = wb->activeSheet();

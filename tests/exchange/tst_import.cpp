@@ -345,7 +345,7 @@ private slots:
     void exportedWorkbooksComeBackPaired() {
         const qlonglong id = customer("Round Trip Co");
         QVERIFY(t->exec(QStringLiteral("update custom set Tel='007', City='深圳', [Date]='2024-03-05', Introduce='line1\nline2' where CustID=%1").arg(id)));
-        QVERIFY(t->exec(QStringLiteral("insert into contact (CustID, Name, Main, Company, Birthday) values ('%1', 'Pat', 1, 'Round Trip Co', '1980-12-25 00:00:00')").arg(id)));
+        QVERIFY(t->exec(QStringLiteral("insert into contact (CustID, Name, Main, Company, Birthday) values ('%1', 'Pat', '1', 'Round Trip Co', '1980-12-25 00:00:00')").arg(id)));
         TFrm_Export e;
         e.show();
         e.RadioGroup1Item1->setChecked(true);

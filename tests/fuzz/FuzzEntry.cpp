@@ -57,6 +57,8 @@ long workbook(const uint8_t* data, size_t size) {
 
 long text(const uint8_t* data, size_t size) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    // Zip and compound files have readers (and an entry) of their own.
+    if (bytes.startsWith("PK") || bytes.startsWith("\xD0\xCF\x11\xE0")) return 0;
     sheet::detectTextEncoding(bytes);
     const QString sample = QString::fromUtf8(bytes.left(4096));
     sheet::detectSeparator(sample);

@@ -12,7 +12,7 @@ namespace fuzz {
 long workbook(const uint8_t* data, size_t size);
 
 // The input as a .csv/.txt file: encoding and separator detection, the
-// field parser, every cell read.
+// field parser, every cell read (zip and compound files are passed over).
 long text(const uint8_t* data, size_t size);
 
 }  // namespace fuzz
