@@ -22,10 +22,11 @@ QString stamp(const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd
 QList<DueReminder> dueReminders(db::Connection* c, const QString& user, const QDateTime& now) {
     if (!c || !c->connected() || user.isEmpty()) return {};
     db::Query q(c);
-    // Stored times are text of one fixed form, so text order is time order.
+    // The embedded engine keeps times as text of one fixed form, so text
+    // order is time order there too; no reminder time (NULL) is never due.
     q.setSql(QStringLiteral("select ScheduleID, Subject, Customer, StartTime, RemindAt from T_Schedule "
-                            "where author = :user and Reminded = 0 and RemindAt is not null and RemindAt <> '' "
-                            "and RemindAt <= :now order by RemindAt, ScheduleID"));
+                            "where author = :user and Reminded = 0 and RemindAt <= :now "
+                            "order by RemindAt, ScheduleID"));
     q.setParam(QStringLiteral("user"), user);
     q.setParam(QStringLiteral("now"), stamp(now));
     q.open();

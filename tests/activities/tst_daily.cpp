@@ -323,7 +323,7 @@ private slots:
 
     void refusedSaveLeavesNothingHalfDone() {
         QVERIFY(openList());
-        QVERIFY(t->exec("create trigger refuse before insert on T_Daily begin select raise(abort, 'disk full'); end"));
+        QVERIFY(t->refuseWrites("T_Daily", "insert", "disk full"));
         bool open = false;
         ScriptedModal modal([&](QDialog* d) {
             auto* e = static_cast<TFrm_AddDaily*>(d);

@@ -26,11 +26,10 @@ class TestOldDb : public QObject, testsupport::AppFixture {
         QVERIFY(t->exec("drop table T_Sale"));
         QVERIFY(t->exec("drop table T_SaleLine"));
         QVERIFY(t->exec("delete from T_FieldShow where TableName in ('Sale', 'SaleLine')"));
-        QVERIFY(t->exec("drop table T_Schedule"));
-        QVERIFY(t->exec("create table T_Schedule (ScheduleID INTEGER PRIMARY KEY AUTOINCREMENT, "
-                        "Subject VARCHAR(100), ActType VARCHAR(50), Customer VARCHAR(200), Contactor VARCHAR(50), "
-                        "StartTime DATETIME, EndTime DATETIME, Hours VARCHAR(10), Remind VARCHAR(20), Content MEMO, "
-                        "author VARCHAR(50))"));
+        // The columns that came with reminders go (their index first).
+        QVERIFY(t->exec("drop index idx_schedule_remind"));
+        for (const char* column : {"CustID", "RemindAt", "Reminded"})
+            QVERIFY(t->exec(QString("alter table T_Schedule drop column %1").arg(column)));
         QVERIFY(t->exec("insert into T_Schedule (Subject, Customer, author) values ('old one', 'Acme', 'Admin'), "
                         "('old two', 'Beta', 'Tom')"));
         QVERIFY(t->exec("insert into custom (Company) values ('Acme')"));

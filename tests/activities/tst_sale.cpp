@@ -316,8 +316,7 @@ private slots:
         addSale(1, 1, "Acme");
         addLine(1, "kept", 2, 5);
         QVERIFY(openWindow());
-        QVERIFY(t->exec("create trigger refuse before update of Total on T_Sale "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("T_Sale", "update", "refused by a rule"));
         bool open = false;
         ScriptedModal line([&](QDialog* d) {
             auto* e = static_cast<TFrm_AddSaleLine*>(d);

@@ -368,8 +368,7 @@ private slots:
     void refusedSaveKeepsTheEditorOpen() {
         addActivity("keep", "Acme", "as it was");
         QVERIFY(openList());
-        QVERIFY(t->exec("create trigger refuse before update on T_Schedule "
-                        "begin select raise(abort, 'refused by a rule'); end"));
+        QVERIFY(t->refuseWrites("T_Schedule", "update", "refused by a rule"));
         bool open = false;
         ScriptedModal edit([&](QDialog* d) {
             auto* e = static_cast<TFrm_AddSchedule*>(d);
