@@ -43,6 +43,8 @@ public:
         starts_.resize(size_t(n));
     }
     qint64 chars() const { return qint64(chars_.size()); }
+    // Room for more characters; untouched room costs address space only.
+    void reserve(qint64 chars) { chars_.reserve(size_t(chars_.size()) + size_t(chars)); }
     void shrink() {
         chars_.shrink_to_fit();
         starts_.shrink_to_fit();
@@ -133,6 +135,7 @@ public:
     // Room for about n cells, within the cell limit (growing a vector of a
     // million cells copies it many times over).
     void expect(qint64 n) { d_->cells.reserve(size_t(std::clamp<qint64>(n, 0, limits_.maxCells))); }
+    void expectText(qint64 chars) { d_->strings.reserve(std::clamp<qint64>(chars, 0, limits_.maxTextChars)); }
 
 private:
     bool place(int row, int col);

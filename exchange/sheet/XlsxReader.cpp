@@ -224,7 +224,8 @@ bool readItem(X& x, QString* out) {
             if (x.is("t")) {
                 QString t;
                 if (!x.readText(&t)) return false;
-                *out += t;
+                if (out->isEmpty()) *out = t;
+                else *out += t;
             } else if (x.is("rPh")) {
                 if (!x.skip()) return false;
             } else {
@@ -519,6 +520,10 @@ std::unique_ptr<Workbook> XlsxReader::read(const QString& workbookPart) {
     if (cx_.meter)
         cx_.meter->setTotal(std::max<qint64>(0, zip_.claimedSize(sheetPart)) +
                             (sharedPart.isEmpty() ? 0 : std::max<qint64>(0, zip_.claimedSize(sharedPart))));
+    // Room for the text once, rather than growing a pool of many megabytes
+    // step by step: about a character per three bytes of XML at most.
+    b_.expectText((std::max<qint64>(0, zip_.claimedSize(sheetPart)) +
+                   (sharedPart.isEmpty() ? 0 : std::max<qint64>(0, zip_.claimedSize(sharedPart)))) / 3);
     if (!stylesPart.isEmpty() && !readStyles(stylesPart)) return nullptr;
     if (!sharedPart.isEmpty() && !readSharedStrings(sharedPart)) return nullptr;
     b_.setName(sheets_[active].name);
@@ -556,7 +561,9 @@ QString resolvePartPath(const QString& fromPart, const QString& target) {
 }
 
 QString decodeXmlEscapes(const QString& s) {
-    if (!s.contains(QLatin1String("_x"))) return s;
+    // Most texts have no underscore at all; looking for one character is quick.
+    const qsizetype first = s.indexOf(QLatin1Char('_'));
+    if (first < 0 || s.indexOf(QLatin1String("_x"), first) < 0) return s;
     QString out;
     out.reserve(s.size());
     const int n = int(s.size());

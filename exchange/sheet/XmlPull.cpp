@@ -29,16 +29,6 @@ void appendUtf8(QByteArray& out, uint cp) {
     }
 }
 
-bool localIs(const char* name, qsizetype len, const char* local) {
-    const void* colon = memchr(name, ':', size_t(len));
-    if (colon) {
-        const qsizetype skip = static_cast<const char*>(colon) - name + 1;
-        name += skip;
-        len -= skip;
-    }
-    const size_t l = strlen(local);
-    return size_t(len) == l && memcmp(name, local, l) == 0;
-}
 }  // namespace
 
 FastXml::FastXml(QIODevice* dev) : dev_(dev) { buf_.resize(kChunk); }
@@ -254,57 +244,124 @@ XmlTok FastXml::markup() {
         if (stack_.empty() || qsizetype(stack_.back().size()) != len || memcmp(stack_.back().data(), n, size_t(len)) != 0)
             return fail(QStringLiteral("an end tag does not match its start tag"));
         name_.assign(n, size_t(len));
+        local_ = name_.rfind(':') == std::string::npos ? 0 : name_.rfind(':') + 1;
         stack_.pop_back();
         pos_ += e + 1;
         return XmlTok::End;
     }
     // A start tag: name, then attributes with quoted values (which may hold '>').
     if (stack_.empty() && seenRoot_) return fail(QStringLiteral("a second root element"));
+    // Most tags hold no '>' inside their values: with the whole tag in the
+    // buffer up to the first '>', it is read without asking for more bytes
+    // at every character. A value holding '>' takes the careful way below.
     qsizetype i = 1;
-    auto at = [&](qsizetype rel) -> int {
-        while (pos_ + rel >= end_)
-            if (!fill()) return -1;
-        return static_cast<unsigned char>(buf_[size_t(pos_ + rel)]);
-    };
-    while (at(i) >= 0 && !isNameEnd(char(at(i)))) ++i;
-    if (at(i) < 0 || i == 1) return fail(QStringLiteral("a tag without a name"));
-    const qsizetype nameEnd = i;
-    attrs_.clear();
+    qsizetype nameEnd = 0;
     bool selfClosing = false;
-    for (;;) {
-        while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
-        const int c = at(i);
-        if (c < 0) return fail(QStringLiteral("a tag does not close"));
-        if (c == '>') {
-            ++i;
-            break;
+    attrs_.clear();
+    bool fast = false;
+    {
+        const qsizetype gt = find('>', 1);
+        if (gt < 0) return fail(QStringLiteral("a tag does not close"));
+        const char* b = buf_.data() + pos_;
+        qsizetype k = 1;
+        while (k < gt && !isNameEnd(b[k])) ++k;
+        nameEnd = k;
+        fast = k > 1;
+        while (fast) {
+            while (k < gt && isSpace(b[k])) ++k;
+            if (k == gt) {
+                i = gt + 1;
+                break;
+            }
+            if (b[k] == '/') {
+                if (k + 1 != gt) fast = false;
+                selfClosing = true;
+                i = gt + 1;
+                break;
+            }
+            const qsizetype an = k;
+            while (k < gt && !isNameEnd(b[k])) ++k;
+            const qsizetype anLen = k - an;
+            while (k < gt && isSpace(b[k])) ++k;
+            if (anLen == 0 || k >= gt || b[k] != '=') {
+                fast = false;
+                break;
+            }
+            ++k;
+            while (k < gt && isSpace(b[k])) ++k;
+            if (k >= gt || (b[k] != '"' && b[k] != '\'')) {
+                fast = false;
+                break;
+            }
+            const void* close = memchr(b + k + 1, b[k], size_t(gt - k - 1));
+            if (!close) {
+                fast = false;  // the value runs past this '>'
+                break;
+            }
+            const qsizetype c = static_cast<const char*>(close) - b;
+            attrs_.push_back({an, anLen, k + 1, c - k - 1});
+            k = c + 1;
+            if (attrs_.size() > 256) return fail(QStringLiteral("a tag with too many attributes"));
         }
-        if (c == '/') {
-            if (at(i + 1) != '>') return fail(QStringLiteral("a malformed tag"));
-            selfClosing = true;
-            i += 2;
-            break;
+        if (!fast) {
+            attrs_.clear();
+            selfClosing = false;
+            i = 1;
         }
-        const qsizetype an = i;
+    }
+    if (!fast) {
+        auto at = [&](qsizetype rel) -> int {
+            while (pos_ + rel >= end_)
+                if (!fill()) return -1;
+            return static_cast<unsigned char>(buf_[size_t(pos_ + rel)]);
+        };
         while (at(i) >= 0 && !isNameEnd(char(at(i)))) ++i;
-        const qsizetype anLen = i - an;
-        while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
-        if (anLen == 0 || at(i) != '=') return fail(QStringLiteral("an attribute without a value"));
-        ++i;
-        while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
-        const int q = at(i);
-        if (q != '"' && q != '\'') return fail(QStringLiteral("an attribute value without quotes"));
-        const qsizetype close = find(char(q), i + 1);
-        if (close < 0) return fail(QStringLiteral("an attribute value does not end"));
-        attrs_.push_back({an, anLen, i + 1, close - i - 1});
-        i = close + 1;
-        if (attrs_.size() > 256) return fail(QStringLiteral("a tag with too many attributes"));
+        if (at(i) < 0 || i == 1) return fail(QStringLiteral("a tag without a name"));
+        nameEnd = i;
+        for (;;) {
+            while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
+            const int c = at(i);
+            if (c < 0) return fail(QStringLiteral("a tag does not close"));
+            if (c == '>') {
+                ++i;
+                break;
+            }
+            if (c == '/') {
+                if (at(i + 1) != '>') return fail(QStringLiteral("a malformed tag"));
+                selfClosing = true;
+                i += 2;
+                break;
+            }
+            const qsizetype an = i;
+            while (at(i) >= 0 && !isNameEnd(char(at(i)))) ++i;
+            const qsizetype anLen = i - an;
+            while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
+            if (anLen == 0 || at(i) != '=') return fail(QStringLiteral("an attribute without a value"));
+            ++i;
+            while (at(i) >= 0 && isSpace(char(at(i)))) ++i;
+            const int q = at(i);
+            if (q != '"' && q != '\'') return fail(QStringLiteral("an attribute value without quotes"));
+            const qsizetype close = find(char(q), i + 1);
+            if (close < 0) return fail(QStringLiteral("an attribute value does not end"));
+            attrs_.push_back({an, anLen, i + 1, close - i - 1});
+            i = close + 1;
+            if (attrs_.size() > 256) return fail(QStringLiteral("a tag with too many attributes"));
+        }
     }
     // No more reading for this tag: positions relative to pos_ become absolute.
     name_.assign(buf_.data() + pos_ + 1, size_t(nameEnd - 1));
+    local_ = name_.rfind(':') == std::string::npos ? 0 : name_.rfind(':') + 1;
     for (Attr& a : attrs_) {
         a.name += pos_;
         a.value += pos_;
+        // Keep only the local part of the attribute's name.
+        const char* an = buf_.data() + a.name;
+        for (qsizetype k = a.nameLen - 1; k >= 0; --k)
+            if (an[k] == ':') {
+                a.name += k + 1;
+                a.nameLen -= k + 1;
+                break;
+            }
     }
     pos_ += i;
     if (!selfClosing) {
@@ -316,7 +373,10 @@ XmlTok FastXml::markup() {
     return XmlTok::Start;
 }
 
-bool FastXml::is(const char* local) const { return localIs(name_.data(), qsizetype(name_.size()), local); }
+bool FastXml::is(const char* local) const {
+    const char* n = name_.c_str() + local_;
+    return n[0] == local[0] && strcmp(n, local) == 0;
+}
 
 QByteArray FastXml::name() const {
     const size_t colon = name_.rfind(':');
@@ -324,8 +384,9 @@ QByteArray FastXml::name() const {
 }
 
 bool FastXml::rawAttribute(const char* local, QByteArrayView* value) const {
+    const size_t l = strlen(local);
     for (const Attr& a : attrs_) {
-        if (localIs(buf_.data() + a.name, a.nameLen, local)) {
+        if (size_t(a.nameLen) == l && memcmp(buf_.data() + a.name, local, l) == 0) {
             *value = QByteArrayView(buf_.data() + a.value, a.valueLen);
             return true;
         }
@@ -355,7 +416,11 @@ bool FastXml::readText(QString* out) {
         case XmlTok::End:
             if (--depth == 0) return true;
             break;
-        case XmlTok::Text: *out += text_; break;
+        case XmlTok::Text:
+            // Mostly one piece of text: share it rather than copy it.
+            if (out->isEmpty()) *out = text_;
+            else *out += text_;
+            break;
         default: return false;
         }
     }

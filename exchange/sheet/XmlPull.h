@@ -60,7 +60,8 @@ private:
     // Names are short: std::string keeps them without a heap allocation.
     std::vector<std::string> stack_;
     std::string name_;
-    // attribute name and value ranges into buf_ for the current start tag
+    size_t local_ = 0;  // where the local part of name_ starts (after a prefix)
+    // attribute local name and value ranges into buf_ for the current start tag
     struct Attr {
         qsizetype name, nameLen, value, valueLen;
     };
