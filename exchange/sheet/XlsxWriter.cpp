@@ -196,8 +196,9 @@ bool XlsxWriter::setCell(int row, int column, const QString& text) {
         ++truncated_;
     }
     const QByteArray u = escapeUnderscores(t).toUtf8();
-    return check(lxw().worksheet_write_string(d_->ws, lxw_row_t(row - 1), lxw_col_t(column - 1), u.constData(), nullptr),
-                 QStringLiteral("Writing row %1").arg(row));
+    const int err = lxw().worksheet_write_string(d_->ws, lxw_row_t(row - 1), lxw_col_t(column - 1), u.constData(), nullptr);
+    // The message is made only when there is one to give.
+    return err == LXW_NO_ERROR || check(err, QStringLiteral("Writing row %1").arg(row));
 }
 
 bool XlsxWriter::writeRow(int row, const QStringList& cells) {
