@@ -182,16 +182,6 @@ void ImportRun::problem(ImportOutcome* o, int row, const QString& header, const 
     if (o->problems.size() < kShownProblems) o->problems << ImportProblem{row, header, value, reason};
 }
 
-QString ImportRun::cellText(int col, int row) const { return sheet_.text(row, col); }
-
-QString ImportRun::joined(const QString& header, int row) const {
-    const QStringList pieces = header.split(QLatin1Char('+'));
-    if (pieces.size() >= 5) return QString();
-    QString out;
-    for (const QString& p : pieces) out += cellText(headers_.value(p), row);
-    return out;
-}
-
 int ImportRun::targetOf(const QString& column, bool create) {
     for (int i = 0; i < targets_.size(); ++i)
         if (targets_[i].name.compare(column, Qt::CaseInsensitive) == 0) return i;

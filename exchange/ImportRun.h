@@ -57,10 +57,6 @@ public:
     // writing roll back and go on to the caller.
     ImportOutcome run(const std::function<bool(qint64, qint64)>& progress = {});
 
-    // The text of a joined header for a row: the shown texts of 2 to 4
-    // pieces run together, empty text for 5 pieces or more.
-    QString joined(const QString& header, int row) const;
-
     // The report of a failed check, for the message box.
     static QString report(const ImportOutcome& o);
     static constexpr int kShownProblems = 20;
@@ -92,7 +88,6 @@ private:
     };
 
     bool customers() const { return customerImport_; }
-    QString cellText(int col, int row) const;
     int targetOf(const QString& column, bool create);
     // Works out and checks the values of a row; false (with problems noted) when it cannot be imported.
     bool rowValues(int row, RowValues* out, ImportOutcome* o) const;
