@@ -81,7 +81,7 @@ private slots:
             {"N29", "User Management", true}, {"N31", "Change Password", true}, {"N32", "Submit", true},
             {"N28", "Other Management", true}, {"N43", "Category Management", true},
             {"N7", "Compony Information", true}, {"N9", "Field Show", true}, {"N8", "-", false},
-            {"N39", "Import Data", false}, {"N40", "Export Data", false}, {"N50", "Open Database", true},
+            {"N39", "Import Data", true}, {"N40", "Export Data", true}, {"N50", "Open Database", true},
             {"N51", "Database Backup", false}, {"N26", "Envelop Format Setup", true}, {"N2", "&Exit", true},
             {"N14", "Add Customer", true}, {"N15", "Edit Customer", true}, {"N16", "Del customer", true},
             {"N34", "Add Contactor", true}, {"N35", "Edit Contactor", true}, {"N36", "Del Contactor", true},
@@ -220,13 +220,21 @@ private slots:
                          &TFrm_Main::AddScheduleExecute, &TFrm_Main::EditScheduleExecute,
                          &TFrm_Main::PreviewCustEnvExecute, &TFrm_Main::PrintCustEnvExecute,
                          &TFrm_Main::ExportEmailExecute, &TFrm_Main::N28Click, &TFrm_Main::N7Click,
-                         &TFrm_Main::EMail1Click, &TFrm_Main::N13Click, &TFrm_Main::sss1Click,
-                         &TFrm_Main::Excel2Click, &TFrm_Main::sss2Click, &TFrm_Main::Excel1Click})
+                         &TFrm_Main::EMail1Click, &TFrm_Main::N13Click, &TFrm_Main::sss2Click,
+                         &TFrm_Main::Excel1Click})
             (main.get()->*cmd)();
         QCOMPARE(StandIn::made, before);
         QVERIFY(modal.shown.isEmpty());
         QVERIFY(dlg->requests.isEmpty());
         QVERIFY(main->MdiArea->subWindowList().isEmpty());
+        // The imports first ask for the workbook; cancelled, nothing more happens.
+        main->sss1Click();
+        main->Excel2Click();
+        QCOMPARE(dlg->requests.size(), 2);
+        QCOMPARE(dlg->requests[0].kind, toolkit::DialogRequest::OpenFile);
+        QCOMPARE(dlg->requests[0].title, QString("Excel file import to database"));
+        QCOMPARE(dlg->requests[1].title, QString("From Excel file import to database"));
+        QVERIFY(modal.shown.isEmpty());
     }
 
     void userManagementOnlyForSuperUsers() {
