@@ -46,10 +46,18 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
     }
     const int n = source->recordCount();
     QStringList cells;
+    // Rows are read a block at a time, only the exported fields.
+    constexpr int kBlock = 2048;
+    QList<int> present;
+    for (int f : fields)
+        if (f >= 0) present << f;
+    QVector<QVector<QVariant>> block;
     for (int i = 0; i < n; ++i) {
+        if (i % kBlock == 0) block = source->blockValues(present, i, kBlock);
+        const QVector<QVariant>& row = block[i % kBlock];
         cells.clear();
-        for (int k = 0; k < fields.size(); ++k)
-            cells << (fields[k] < 0 ? QString() : exportText(source->valueAt(i, fields[k]), kinds[k]));
+        for (int k = 0, p = 0; k < fields.size(); ++k)
+            cells << (fields[k] < 0 ? QString() : exportText(row.value(p++), kinds[k]));
         if (!w.writeRow(i + 2, cells)) {
             r.error = w.error();
             return r;

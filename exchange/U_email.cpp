@@ -31,8 +31,12 @@ EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path
     const int field = source->fieldIndex(QStringLiteral("Email"));
     const int n = source->recordCount();
     QByteArray buf;
+    // The addresses are read a block at a time, one column only.
+    constexpr int kBlock = 4096;
+    QVector<QVariant> block;
     for (int i = 0; i < n; ++i) {
-        const QString address = field < 0 ? QString() : source->valueAt(i, field).toString().trimmed();
+        if (field >= 0 && i % kBlock == 0) block = source->columnValues(field, i, kBlock);
+        const QString address = field < 0 ? QString() : block.value(i % kBlock).toString().trimmed();
         if (!address.isEmpty()) {
             buf += address.toUtf8();
             buf += "\r\n";

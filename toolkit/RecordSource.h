@@ -20,6 +20,23 @@ public:
     virtual QString textAt(int row, int field) const = 0;
     // Most characters the field can store; 0 when it has no limit.
     virtual int fieldSize(int /*field*/) const { return 0; }
+    // Some fields of count rows from row from on, a row at a time: for
+    // walking a long list without reading more than is needed.
+    virtual QVector<QVector<QVariant>> blockValues(const QList<int>& fields, int from, int count) const {
+        QVector<QVector<QVariant>> out;
+        for (int i = from; i < from + count && i < recordCount(); ++i) {
+            QVector<QVariant> row;
+            for (int f : fields) row << valueAt(i, f);
+            out << row;
+        }
+        return out;
+    }
+    // One field of count rows from row from on.
+    QVector<QVariant> columnValues(int field, int from, int count) const {
+        QVector<QVariant> out;
+        for (const auto& row : blockValues({field}, from, count)) out << row.value(0);
+        return out;
+    }
     virtual int currentRow() const = 0;       // -1 when empty or closed
     virtual void setCurrentRow(int row) = 0;  // moves the cursor
 

@@ -1,6 +1,7 @@
 #include "app/db/Query.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -15,6 +16,9 @@ namespace {
 
 constexpr int kChunkRows = 64;
 constexpr int kMaxChunks = 64;
+// A reader walking the rows in order (an export, a report) gets this many
+// chunks per statement.
+constexpr int kReadAhead = 16;
 
 const QVector<QVariant>& emptyRow() {
     static const QVector<QVariant> row;
@@ -316,42 +320,110 @@ int Query::recordCount() const {
 void Query::dropCache() const {
     chunks_.clear();
     chunkUse_.clear();
+    lastRead_ = -2;
+    hitChunk_ = -1;
 }
 
 const Query::Row& Query::rowAt(int row) const {
     if (row < 0 || row >= recordCount()) return emptyRow();
     if (!simple_) return rows_[row];
     const int chunk = row / kChunkRows;
+    // Reading along one row, or row after row, stays in the chunk of the
+    // last read: no look-up, and it is the most recently used already.
+    if (chunk == hitChunk_) return hitRows_[row - chunk * kChunkRows];
     auto it = chunks_.find(chunk);
     if (it == chunks_.end()) {
+        // Random access reads one chunk; the next chunk after the last one
+        // read starts a run of several.
+        const int chunks = chunk == lastRead_ + 1 ? kReadAhead : 1;
         const int from = chunk * kChunkRows;
-        const int to = std::min<int>(from + kChunkRows, int(keys_.size()));
-        QStringList ids;
-        for (int i = from; i < to; ++i) ids << QString::number(keys_[i]);
-        const QString key = conn_->rowKey(table_);
-        QSqlQuery q(conn_->database());
-        q.setForwardOnly(true);
-        if (!q.exec(conn_->sql(QStringLiteral("select %1, %2 from %3 where %1 in (%4)")
-                                   .arg(key, columnList(), table_, ids.join(QLatin1Char(','))))))
-            fail(conn_, q);
-        QHash<qlonglong, Row> byKey;
+        const int to = std::min<int>(from + chunks * kChunkRows, int(keys_.size()));
+        lastRead_ = (to - 1) / kChunkRows;
         const int n = int(fields_.size());
-        while (q.next()) {
+        QHash<qlonglong, Row> byKey;
+        byKey.reserve(to - from);
+        readKeys(from, to, columnList(), [&](const QSqlQuery& q, qlonglong k) {
             Row r(n);
             for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
-            byKey.insert(q.value(0).toLongLong(), r);
+            byKey.insert(k, r);
+        });
+        for (int c = from / kChunkRows; c * kChunkRows < to; ++c) {
+            QVector<Row> rows;
+            const int end = std::min<int>((c + 1) * kChunkRows, to);
+            rows.reserve(end - c * kChunkRows);
+            for (int i = c * kChunkRows; i < end; ++i) rows << byKey.value(keys_[i], Row(n));
+            if (chunks_.contains(c)) continue;
+            while (chunks_.size() >= kMaxChunks && !chunkUse_.isEmpty()) chunks_.remove(chunkUse_.takeFirst());
+            chunks_.insert(c, rows);
+            hitChunk_ = -1;
+            if (c != chunk) chunkUse_.append(c);
         }
-        QVector<Row> rows;
-        rows.reserve(to - from);
-        for (int i = from; i < to; ++i) rows << byKey.value(keys_[i], Row(n));
-        if (chunks_.size() >= kMaxChunks && !chunkUse_.isEmpty())
-            chunks_.remove(chunkUse_.takeFirst());
-        it = chunks_.insert(chunk, rows);
+        it = chunks_.find(chunk);
     } else {
         chunkUse_.removeOne(chunk);
     }
     chunkUse_.append(chunk);
-    return (*it)[row - chunk * kChunkRows];
+    hitChunk_ = chunk;
+    hitRows_ = *it;
+    return hitRows_[row - chunk * kChunkRows];
+}
+
+void Query::readKeys(int from, int to, const QString& columns,
+                     const std::function<void(const QSqlQuery&, qlonglong)>& take) const {
+    const QString key = conn_->rowKey(table_);
+    // Keys that rise through the block (a table in its natural order) are
+    // read as one range, dropping the few rows of the range the list does
+    // not hold; others by naming each key.
+    bool rising = true;
+    for (int i = from + 1; i < to && rising; ++i) rising = keys_[i] > keys_[i - 1];
+    const qlonglong low = keys_[from], high = keys_[to - 1];
+    const bool range = rising && high - low < 2LL * (to - from);
+    QString where;
+    if (range) {
+        where = QStringLiteral("%1 between %2 and %3").arg(key).arg(low).arg(high);
+    } else {
+        QStringList ids;
+        ids.reserve(to - from);
+        for (int i = from; i < to; ++i) ids << QString::number(keys_[i]);
+        where = QStringLiteral("%1 in (%2)").arg(key, ids.join(QLatin1Char(',')));
+    }
+    QSet<qlonglong> wanted;
+    if (range && high - low + 1 != to - from) {
+        wanted.reserve(to - from);
+        for (int i = from; i < to; ++i) wanted.insert(keys_[i]);
+    }
+    QSqlQuery q(conn_->database());
+    q.setForwardOnly(true);
+    if (!q.exec(conn_->sql(QStringLiteral("select %1, %2 from %3 where %4").arg(key, columns, table_, where))))
+        fail(conn_, q);
+    while (q.next()) {
+        const qlonglong k = q.value(0).toLongLong();
+        if (!wanted.isEmpty() && !wanted.contains(k)) continue;
+        take(q, k);
+    }
+}
+
+QVector<QVector<QVariant>> Query::blockValues(const QList<int>& fields, int from, int count) const {
+    QVector<QVector<QVariant>> out;
+    const int to = std::min(from + count, recordCount());
+    if (from < 0 || from >= to) return out;
+    for (int f : fields)
+        if (f < 0 || f >= fields_.size()) return RecordSource::blockValues(fields, from, count);
+    // A pending row, or a statement read whole: what is in memory already.
+    if (!simple_ || state_ != State::Browse || fields.isEmpty())
+        return RecordSource::blockValues(fields, from, count);
+    QStringList columns;
+    for (int f : fields) columns << QLatin1Char('[') + fields_[f].name + QLatin1Char(']');
+    QHash<qlonglong, QVector<QVariant>> byKey;
+    byKey.reserve(to - from);
+    readKeys(from, to, columns.join(QLatin1Char(',')), [&](const QSqlQuery& q, qlonglong k) {
+        QVector<QVariant> row(fields.size());
+        for (int i = 0; i < fields.size(); ++i) row[i] = fromEngine(q.value(i + 1), fields_[fields[i]].kind);
+        byKey.insert(k, row);
+    });
+    out.reserve(to - from);
+    for (int i = from; i < to; ++i) out << byKey.value(keys_[i], QVector<QVariant>(fields.size()));
+    return out;
 }
 
 QVariant Query::fromEngine(const QVariant& raw, FieldKind kind) const {
@@ -453,6 +525,7 @@ void Query::refreshRow() {
     if (!simple_ || cur_ < 0) return;
     chunks_.remove(cur_ / kChunkRows);
     chunkUse_.removeOne(cur_ / kChunkRows);
+    hitChunk_ = -1;
     QSqlQuery there(conn_->database());
     there.prepare(conn_->sql(QStringLiteral("select 1 from %1 where %2=?").arg(table_, conn_->rowKey(table_))));
     there.addBindValue(keys_[cur_]);
@@ -707,6 +780,7 @@ void Query::post() {
         emit rowAboutToBeInserted(at);
         keys_.append(id);
         chunks_.remove(at / kChunkRows);
+        hitChunk_ = -1;
         chunkUse_.removeOne(at / kChunkRows);
         state_ = State::Browse;
         buffer_.clear();
@@ -745,6 +819,7 @@ void Query::post() {
             throw ConflictError(there.next() ? ConflictError::Changed : ConflictError::Deleted);
         }
         chunks_.remove(cur_ / kChunkRows);
+        hitChunk_ = -1;
         chunkUse_.removeOne(cur_ / kChunkRows);
         pinnedKey_ = -1;
     }

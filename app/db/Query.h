@@ -119,6 +119,7 @@ public:
     QVariant valueAt(int row, int field) const override;
     QString textAt(int row, int field) const override;
     int fieldSize(int field) const override { return fields_.value(field).size; }
+    QVector<QVector<QVariant>> blockValues(const QList<int>& fields, int from, int count) const override;
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
     bool inserting() const override { return state_ == State::Insert; }
@@ -139,6 +140,10 @@ private:
     QList<QString> paramNames() const;
     void runOpen();
     const Row& rowAt(int row) const;
+    // Reads the rows from..to-1 of a plain table select, handing each
+    // engine row (key first, then columns) and its key to take.
+    void readKeys(int from, int to, const QString& columns,
+                  const std::function<void(const QSqlQuery&, qlonglong)>& take) const;
     void dropCache() const;
     QVariant currentValue(int field) const;
     void setCurrentValue(int field, const QVariant& v);
@@ -167,6 +172,9 @@ private:
     QVector<Row> rows_;         // other results: every row
     mutable QHash<int, QVector<Row>> chunks_;
     mutable QList<int> chunkUse_;
+    mutable int lastRead_ = -2;  // the last chunk read, for reading ahead
+    mutable int hitChunk_ = -1;  // the chunk of the last row read, and its rows
+    mutable QVector<Row> hitRows_;
 
     int cur_ = -1;
     bool eof_ = true;
