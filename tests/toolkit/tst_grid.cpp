@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/db/Query.h"
@@ -132,6 +133,30 @@ private slots:
         QCOMPARE(d->Qry_Cust->asString("Company"), QString("Co 006"));
         QCOMPARE(custGrid.currentIndex().row(), 4);
         QCOMPARE(custGrid.selectionModel()->selectedRows().first().data().toString(), QString("Co 006"));
+    }
+
+    // An editable grid: a double-click on a cell of another row opens that
+    // cell's editor at once, as it does on the current row.
+    void doubleClickEditsAnyRow() {
+        TFrm_Data* d = t->data();
+        d->Qry_Other->setSql("select * from country");
+        d->Qry_Other->open();
+        toolkit::DataGrid grid;
+        grid.setDataSource(d->DS_Other);
+        grid.addColumn("name", 150);
+        grid.setEditable(true);
+        grid.resize(300, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        const QPoint at = grid.visualRect(grid.model()->index(3, 0)).center();
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+        QLineEdit* editor = nullptr;
+        for (auto* e : grid.viewport()->findChildren<QLineEdit*>())
+            if (e->isVisible()) editor = e;
+        QVERIFY2(editor, "no cell editor opened");
+        QCOMPARE(editor->text(), QString("Japan"));
+        QCOMPARE(grid.currentIndex().row(), 3);
     }
 };
 
