@@ -1,6 +1,10 @@
 #include "activities/ActivityCommon.h"
 
 #include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 
 #include "app/U_Main.h"
@@ -8,6 +12,7 @@
 #include "app/db/SqlText.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/Guard.h"
+#include "toolkit/Icons.h"
 
 namespace activities {
 
@@ -15,6 +20,35 @@ QFont windowFont() {
     QFont f(QStringLiteral("宋体"));
     f.setPointSize(9);
     return f;
+}
+
+SearchBar makeSearchBar(QWidget* parent, const QString& caption, const QString& buttonName) {
+    SearchBar s;
+    auto* bar = new QFrame(parent);
+    bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    bar->setObjectName(QStringLiteral("CoolBar1"));
+    auto* band = new QHBoxLayout(bar);
+    band->setContentsMargins(4, 2, 4, 2);
+    s.bar = bar;
+    s.panel = new QWidget(bar);
+    s.panel->setObjectName(QStringLiteral("Panel1"));
+    auto* panel = new QHBoxLayout(s.panel);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(6);
+    s.label = new QLabel(caption, s.panel);
+    s.key = new QLineEdit(s.panel);
+    s.key->setObjectName(QStringLiteral("Edit_Key"));
+    s.key->setFixedWidth(329);
+    s.label->setBuddy(s.key);
+    s.button = new QPushButton(toolkit::drawnIcon(QStringLiteral("search")), QStringLiteral("搜索"), s.panel);
+    s.button->setObjectName(buttonName);
+    s.button->setAutoDefault(false);
+    panel->addWidget(s.label);
+    panel->addWidget(s.key);
+    panel->addWidget(s.button);
+    band->addWidget(s.panel);
+    band->addStretch(1);
+    return s;
 }
 
 QString userName() { return Frm_Main ? Frm_Main->UserName : QString(); }

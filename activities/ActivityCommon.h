@@ -9,6 +9,8 @@
 #include "toolkit/WaitCursor.h"
 
 class QAction;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class TFrm_Main;
 namespace db {
@@ -51,6 +53,17 @@ private:
     QPushButton* button_;
     toolkit::WaitCursor wait_;
 };
+
+// The one-band bar at the top of a list window: a caption, a key box 329
+// pixels wide and a search button, on a panel.
+struct SearchBar {
+    QWidget* bar;
+    QWidget* panel;
+    QLabel* label;
+    QLineEdit* key;
+    QPushButton* button;
+};
+SearchBar makeSearchBar(QWidget* parent, const QString& caption, const QString& buttonName);
 
 // A like pattern that finds text anywhere: "%" + text + "%", quoted for SQL.
 QString containsPattern(const QString& text);

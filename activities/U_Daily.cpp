@@ -1,6 +1,5 @@
 #include "activities/U_Daily.h"
 
-#include <QHBoxLayout>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -33,30 +32,13 @@ TFrm_Daily::TFrm_Daily(QWidget* parent) : QWidget(parent) {
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     // A one-band bar: the key, its box and the search button on a panel.
-    auto* bar = new QFrame(this);
-    bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    CoolBar1 = bar;
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    auto* band = new QHBoxLayout(CoolBar1);
-    band->setContentsMargins(4, 2, 4, 2);
-    Panel1 = new QWidget(CoolBar1);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto* panel = new QHBoxLayout(Panel1);
-    panel->setContentsMargins(0, 0, 0, 0);
-    panel->setSpacing(6);
-    Label1 = new QLabel(QStringLiteral("请输入关键字"), Panel1);
-    Edit_Key = new QLineEdit(Panel1);
-    Edit_Key->setObjectName(QStringLiteral("Edit_Key"));
-    Edit_Key->setFixedWidth(329);
-    Label1->setBuddy(Edit_Key);
-    Btn_Search = new QPushButton(toolkit::drawnIcon(QStringLiteral("search")), QStringLiteral("搜索"), Panel1);
-    Btn_Search->setObjectName(QStringLiteral("Btn_Search"));
-    Btn_Search->setAutoDefault(false);
-    panel->addWidget(Label1);
-    panel->addWidget(Edit_Key);
-    panel->addWidget(Btn_Search);
-    band->addWidget(Panel1);
-    band->addStretch(1);
+    const activities::SearchBar search =
+        activities::makeSearchBar(this, QStringLiteral("请输入关键字"), QStringLiteral("Btn_Search"));
+    CoolBar1 = search.bar;
+    Panel1 = search.panel;
+    Label1 = search.label;
+    Edit_Key = search.key;
+    Btn_Search = search.button;
     root->addWidget(CoolBar1);
 
     DBGrid1 = new toolkit::DataGrid(this);

@@ -1,6 +1,5 @@
 #include "activities/U_Schedule.h"
 
-#include <QHBoxLayout>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -28,30 +27,14 @@ TFrm_Schedule::TFrm_Schedule(QWidget* parent) : QWidget(parent) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
-    auto* bar = new QFrame(this);
-    bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    CoolBar1 = bar;
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    auto* band = new QHBoxLayout(CoolBar1);
-    band->setContentsMargins(4, 2, 4, 2);
-    Panel1 = new QWidget(CoolBar1);
-    auto* panel = new QHBoxLayout(Panel1);
-    panel->setContentsMargins(0, 0, 0, 0);
-    panel->setSpacing(6);
-    Label1 = new QLabel(QStringLiteral("请输入关键字:"), Panel1);
-    Edit_Key = new QLineEdit(Panel1);
-    Edit_Key->setObjectName(QStringLiteral("Edit_Key"));
-    Edit_Key->setFixedWidth(329);
+    const activities::SearchBar search =
+        activities::makeSearchBar(this, QStringLiteral("请输入关键字:"), QStringLiteral("Btn_S_Cust"));
+    CoolBar1 = search.bar;
+    Panel1 = search.panel;
+    Label1 = search.label;
+    Edit_Key = search.key;
+    Btn_S_Cust = search.button;
     Edit_Key->setToolTip(QStringLiteral("按活动主题、活动描述或相关客户查找"));
-    Label1->setBuddy(Edit_Key);
-    Btn_S_Cust = new QPushButton(toolkit::drawnIcon(QStringLiteral("search")), QStringLiteral("搜索"), Panel1);
-    Btn_S_Cust->setObjectName(QStringLiteral("Btn_S_Cust"));
-    Btn_S_Cust->setAutoDefault(false);
-    panel->addWidget(Label1);
-    panel->addWidget(Edit_Key);
-    panel->addWidget(Btn_S_Cust);
-    band->addWidget(Panel1);
-    band->addStretch(1);
     root->addWidget(CoolBar1);
 
     DBGrid1 = new toolkit::DataGrid(this);
