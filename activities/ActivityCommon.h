@@ -40,19 +40,7 @@ void attachPopup(toolkit::DataGrid* grid, QMenu* menu);
 // One column per field of the grid's record set, titled with the field's name.
 void defaultColumns(toolkit::DataGrid* grid, db::Query* query);
 
-// A search button is disabled, under the wait cursor, while its search runs;
-// it comes back even when the engine refuses the statement.
-class SearchBusy {
-public:
-    explicit SearchBusy(QPushButton* button) : button_(button) { button_->setEnabled(false); }
-    ~SearchBusy() { button_->setEnabled(true); }
-    SearchBusy(const SearchBusy&) = delete;
-    SearchBusy& operator=(const SearchBusy&) = delete;
-
-private:
-    QPushButton* button_;
-    toolkit::WaitCursor wait_;
-};
+using SearchBusy = toolkit::SearchBusy<QPushButton>;
 
 // The one-band bar at the top of a list window: a caption, a key box 329
 // pixels wide and a search button, on a panel.

@@ -44,19 +44,7 @@ QAction* separator(QMenu* menu, const QString& name) {
     return a;
 }
 
-// A search button is disabled, under the wait cursor, while its search runs;
-// it comes back even when the engine refuses the statement.
-class SearchBusy {
-public:
-    explicit SearchBusy(QPushButton* button) : button_(button) { button_->setEnabled(false); }
-    ~SearchBusy() { button_->setEnabled(true); }
-    SearchBusy(const SearchBusy&) = delete;
-    SearchBusy& operator=(const SearchBusy&) = delete;
-
-private:
-    QPushButton* button_;
-    toolkit::WaitCursor wait_;
-};
+using SearchBusy = toolkit::SearchBusy<QPushButton>;
 
 // Runs a command of the main window, if there is one.
 void mainCommand(void (TFrm_Main::*cmd)()) {

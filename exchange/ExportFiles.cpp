@@ -1,9 +1,12 @@
 #include "exchange/ExportFiles.h"
 
+#include <QUrl>
+
 #include <QDir>
 #include <QFileInfo>
 
 #include "toolkit/DialogService.h"
+#include "toolkit/RecordSource.h"
 
 QString badFileNameReason(const QString& name) {
     if (name == QLatin1String(".") || name == QLatin1String(".."))
@@ -41,4 +44,21 @@ void reportWriteFailure(const QString& path, const QString& reason, const QStrin
     toolkit::dialogs().message(
         QStringLiteral("Cannot write %1\n\n%2").arg(QDir::toNativeSeparators(path), reason), title,
         toolkit::Icon::Warning);
+}
+
+bool finishExport(bool cancelled, bool written, const QString& error, const QString& path, const QString& title,
+                  toolkit::RecordSource* shared, int count) {
+    if (cancelled) {
+        toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), title,
+                                   toolkit::Icon::Information);
+        return false;
+    }
+    if (!written) {
+        reportWriteFailure(path, error, title);
+        return false;
+    }
+    // The list on screen ends on the last row exported, as after walking it.
+    if (shared && count > 0) shared->setCurrentRow(count - 1);
+    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+    return true;
 }

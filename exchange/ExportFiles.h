@@ -14,3 +14,14 @@ bool mayWrite(const QString& path, const QString& title);
 
 // "Cannot write <path>: <reason>" as a warning box.
 void reportWriteFailure(const QString& path, const QString& reason, const QString& title);
+
+namespace toolkit {
+class RecordSource;
+}
+
+// How an export ended, said to the user: cancelled (nothing written), failed
+// (why), or written, when the list walked (if it was the shared one) ends on
+// its last row and the file opens with the desktop's program for it.
+// Returns true when the file was written.
+bool finishExport(bool cancelled, bool written, const QString& error, const QString& path,
+                  const QString& title, toolkit::RecordSource* shared, int count);

@@ -218,17 +218,5 @@ void TFrm_Export::exportTable(bool customers) {
         bar->setValue(std::min(1, count));
         r = writeExport(source, layout, path, [&](int n) { return progress.step(n); });
     }
-    if (r.cancelled) {
-        toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), kCaption,
-                                   toolkit::Icon::Information);
-        return;
-    }
-    if (!r.written) {
-        reportWriteFailure(path, r.error, kCaption);
-        return;
-    }
-    lastFile_ = path;
-    // The list on screen ends on the last row exported, as after walking it.
-    if (shared && count > 0) shared->setCurrentRow(count - 1);
-    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+    if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
 }

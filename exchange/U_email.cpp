@@ -162,18 +162,7 @@ void TFrm_Email::Btn_startClick() {
     }
     setCount(current ? r.lines : r.rows);
     ProgressBar1->setValue(0);
-    if (r.cancelled) {
-        toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), kCaption,
-                                   toolkit::Icon::Information);
-        return;
-    }
-    if (!r.written) {
-        reportWriteFailure(path, r.error, kCaption);
-        return;
-    }
-    lastFile_ = path;
-    if (shared && count > 0) shared->setCurrentRow(count - 1);
-    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+    if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
 }
 
 void TFrm_Email::btn_exitClick() { close(); }
