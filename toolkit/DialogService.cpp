@@ -8,6 +8,8 @@
 #include <QGridLayout>
 #include <QSpacerItem>
 
+#include "toolkit/Forms.h"
+
 namespace toolkit {
 
 namespace {
@@ -50,11 +52,14 @@ QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& title,
     hideSplashScreens();
     QMessageBox box(icon, title, text, buttons, QApplication::activeWindow());
     if (!detail.isEmpty()) box.setDetailedText(detail);
+    // A box without a title of its own shows the application's name there.
+    const QString shown = title.isEmpty() ? QApplication::applicationName() : title;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addItem(new QSpacerItem(messageBoxWidthFor(title), 0, QSizePolicy::Minimum,
+        grid->addItem(new QSpacerItem(messageBoxWidthFor(shown), 0, QSizePolicy::Minimum,
                                       QSizePolicy::Minimum),
                       grid->rowCount(), 0, 1, grid->columnCount());
     }
+    keepUp(&box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

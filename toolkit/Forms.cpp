@@ -41,6 +41,13 @@ public:
 };
 }  // namespace
 
+void keepUp(QWidget* w) {
+    static const char* const kKept = "tallixKeptUp";
+    if (w->property(kKept).toBool()) return;
+    w->setProperty(kKept, true);
+    w->installEventFilter(new StayUp(w));
+}
+
 void makeFixedDialog(QDialog* d, int w, int h) {
     // Without CustomizeWindowHint the window system adds its default buttons
     // whatever hints are given.
@@ -48,7 +55,7 @@ void makeFixedDialog(QDialog* d, int w, int h) {
                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                       Qt::MSWindowsFixedSizeDialogHint);
     d->setFixedSize(w, h);
-    d->installEventFilter(new StayUp(d));
+    keepUp(d);
 }
 
 void centreOnScreen(QWidget* w) {

@@ -23,6 +23,11 @@ namespace toolkit {
 // program), and its client area fixed at w x h pixels.
 void makeFixedDialog(QDialog* d, int w, int h);
 
+// A modal window that a window manager minimises (with the program's main
+// window) comes straight back: otherwise the whole program would vanish
+// while it waits for the hidden window.
+void keepUp(QWidget* w);
+
 // Moves a window to the middle of the primary screen's free area.
 void centreOnScreen(QWidget* w);
 

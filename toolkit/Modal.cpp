@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include "toolkit/Forms.h"
+
 namespace toolkit {
 
 namespace {
@@ -15,6 +17,7 @@ ScriptedModal::ScriptedModal(ModalScript script) : script_(std::move(script)), p
 ScriptedModal::~ScriptedModal() { current = previous_; }
 
 int execModal(QDialog* d) {
+    keepUp(d);
     if (!current) return d->exec();
     ScriptedModal* s = current;
     s->shown << QString::fromLatin1(d->metaObject()->className());

@@ -28,14 +28,15 @@ private slots:
     void boxesFitTheirTitles() {
         toolkit::RealDialogs realBoxes;
         toolkit::Dialogs& real = realBoxes;
-        for (const QString title : {"Warning", "Tallix V1.70", "客户管理系统", "A rather long title for a box"}) {
+        QApplication::setApplicationName("Tallix V1.70");
+        for (const QString title : {"Warning", "Tallix V1.70", "客户管理系统", "A rather long title for a box", ""}) {
             int width = 0;
             whenBoxIsUp([&](QMessageBox* box) { width = box->width(); });
             real.message("Ok.", title, toolkit::Icon::Information, QMessageBox::Ok);
-            QVERIFY2(width >= toolkit::messageBoxWidthFor(title), qPrintable(title));
+            // An empty title shows the application's name.
+            QVERIFY2(width >= toolkit::messageBoxWidthFor(title.isEmpty() ? "Tallix V1.70" : title), qPrintable(title));
         }
         int width = 0;
-        QApplication::setApplicationName("Tallix V1.70");
         whenBoxIsUp([&](QMessageBox* box) { width = box->width(); });
         real.error("x");
         QVERIFY(width >= toolkit::messageBoxWidthFor("Tallix V1.70"));
@@ -56,6 +57,20 @@ private slots:
                      "The database file does not exist: /x.db");
         QVERIFY(!splashUp);
         QCOMPARE(detail, QString("The database file does not exist: /x.db"));
+    }
+
+    // A message box minimised by the window manager comes back at once.
+    void messageBoxesStayUp() {
+        toolkit::RealDialogs realBoxes;
+        toolkit::Dialogs& real = realBoxes;
+        bool cameBack = false;
+        whenBoxIsUp([&](QMessageBox* box) {
+            box->setWindowState(Qt::WindowMinimized);
+            QTRY_VERIFY(!box->isMinimized());
+            cameBack = box->isVisible();
+        });
+        real.message("Still here?", "Question", toolkit::Icon::Question, QMessageBox::Ok);
+        QVERIFY(cameBack);
     }
 
     void fixedDialogsCannotBeMinimised() {
