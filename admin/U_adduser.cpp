@@ -110,7 +110,9 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
     toolkit::onClick(Button2, this, &TFrm_AddUser::Button2Click);
     // The fields always show the highlighted user: clicks, keys, and the
     // highlight moving on when a user is deleted or the list refilled.
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+    // What is highlighted (selected) is what the fields show: the tree's
+    // current item alone moves without a highlight when it gets the focus.
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
 
     Qry_admin = new db::Query(Frm_Data->Connection, this);
@@ -159,7 +161,7 @@ void TFrm_AddUser::LoadUsers(const QString& select) {
     }
     // The user saved in edit mode stays highlighted with the fields as typed;
     // with nothing highlighted the fields are emptied.
-    if (!TreeView1->currentItem()) {
+    if (!highlighted()) {
         TreeView1->clearSelection();
         TreeView1Click();
     }
@@ -179,8 +181,27 @@ void TFrm_AddUser::setEditing(bool on) {
         w->setEnabled(on);
 }
 
+QTreeWidgetItem* TFrm_AddUser::highlighted() const {
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+bool TFrm_AddUser::lastSuperUser() {
+    // Nobody could manage users any more, and with no user left nobody
+    // could log in at all.
+    Qry_repeat->close();
+    Qry_repeat->setSql(QStringLiteral("select * from admin where permit=0"));
+    Qry_repeat->open();
+    return Qry_repeat->recordCount() <= 1 && Qry_add->field(QStringLiteral("permit")).asInteger() == 0;
+}
+
+QString TFrm_AddUser::lastSuperUserText() {
+    return QStringLiteral("This is the last super user. Someone must be able to manage the users, so it "
+                          "cannot be deleted or made a common user; make another user a super user first.");
+}
+
 void TFrm_AddUser::TreeView1Click() {
-    QTreeWidgetItem* node = TreeView1->currentItem();
+    QTreeWidgetItem* node = highlighted();
     if (!node) {
         // Nothing highlighted: nothing shown, and nothing to save or delete.
         Qry_add->close();
@@ -248,6 +269,10 @@ void TFrm_AddUser::btn_saveClick() {
         return;
     }
     if (!haveSelectedUser()) return;
+    if (permit != 0 && lastSuperUser()) {
+        toolkit::dialogs().message(lastSuperUserText(), QStringLiteral("info"), toolkit::Icon::Information);
+        return;
+    }
     Qry_add->edit();
     Qry_add->setValue(QStringLiteral("username"), name);
     Qry_add->setValue(QStringLiteral("permit"), permit);
@@ -264,18 +289,17 @@ void TFrm_AddUser::ToolButton4Click() {
         return;
     }
     if (!haveSelectedUser()) return;
+    if (lastSuperUser()) {
+        toolkit::dialogs().message(lastSuperUserText(), QStringLiteral("info"), toolkit::Icon::Information);
+        return;
+    }
     if (!toolkit::dialogs().confirm(QStringLiteral("Are sure delete the record?"), QStringLiteral("info"),
                                     toolkit::Icon::Information))
         return;
     Qry_add->remove();
     // The node of the deleted user goes; the highlight moves to a neighbour
     // and the fields follow it.
-    QTreeWidgetItem* node = TreeView1->currentItem();
-    if (!node) {
-        const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
-        if (!selected.isEmpty()) node = selected.first();
-    }
-    delete node;
+    delete highlighted();
     TreeView1Click();
 }
 

@@ -32,6 +32,7 @@ public:
     // Shown instead of an engine error when Save (edit mode) or Delete has no
     // user from the list to act on.
     static QString noUserText();
+    static QString lastSuperUserText();
 
     // True after "Add ": Save inserts; false: Save updates the selected user.
     bool AddMode = false;
@@ -56,6 +57,10 @@ public:
 private:
     // Refills the tree; the user stored under the name select stays highlighted.
     void LoadUsers(const QString& select = QString());
+    // The user whose row the fields show: the highlighted one, if any.
+    QTreeWidgetItem* highlighted() const;
+    // True when the chosen user is the only super user left.
+    bool lastSuperUser();
     void ClearFields();
     void setEditing(bool on);
     // False (after telling the user) when no user from the list is loaded.

@@ -216,22 +216,49 @@ private slots:
         QVERIFY(w.TreeView1->currentItem());
         QCOMPARE(w.TreeView1->currentItem()->text(0), QString("Admin"));
         QCOMPARE(w.Edit_username->text(), QString("Admin"));
+        QVERIFY(w.TreeView1->currentItem()->isSelected());
+
+        // The last super user can be neither deleted nor made a common user:
+        // nobody could manage users, or log in, any more.
         dlg->clear();
-        dlg->answers = {QMessageBox::No};
         w.ToolButton4Click();
-        QCOMPARE(dlg->messages(), QStringList({"Are sure delete the record?"}));
-        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::lastSuperUserText()}));
+        w.ToolButton2Click();
+        w.ComboBox1->setCurrentIndex(1);
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages().last(), TFrm_AddUser::lastSuperUserText());
         QCOMPARE(users(), QStringList({"Admin||0"}));
 
-        // The last user deleted: nothing highlighted, nothing shown.
-        w.ToolButton4Click();  // Yes
-        QVERIFY(!w.TreeView1->currentItem());
-        QCOMPARE(w.Edit_username->text(), QString());
+        // With a second super user, the first may go.
+        QVERIFY(t->exec("insert into admin (username, password, permit) values ('Eve', '', 0)"));
+        w.ToolButton6Click();
+        select(w, "Admin");
         dlg->clear();
-        w.ToolButton2Click();
-        w.btn_saveClick();
-        QCOMPARE(dlg->messages(), QStringList({TFrm_AddUser::noUserText()}));
-        QVERIFY(users().isEmpty());
+        w.ToolButton4Click();  // Yes
+        QCOMPARE(users(), QStringList({"Eve||0"}));
+        QCOMPARE(w.Edit_username->text(), QString("Eve"));
+    }
+
+    // As a user does it: a new user typed in after focusing the tree shows
+    // nobody else's name or rights.
+    void addingShowsNobodyElse() {
+        TFrm_AddUser w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.ToolButton1, Qt::LeftButton);
+        w.TreeView1->setFocus();
+        QCoreApplication::processEvents();
+        QCOMPARE(w.Edit_username->text(), QString());
+        QCOMPARE(w.ComboBox1->currentIndex(), -1);
+        QTest::keyClicks(w.Edit_username, "Newbie");
+        dlg->answers = {QMessageBox::Yes};
+        QTest::mouseClick(w.btn_save, Qt::LeftButton);
+        QVERIFY(users().contains("Newbie||-1"));
+        QCoreApplication::processEvents();
+        // Ready for the next one: nothing of Admin's crept in.
+        QCOMPARE(w.Edit_username->text(), QString());
+        QCOMPARE(w.ComboBox1->currentIndex(), -1);
+        QVERIFY(w.TreeView1->selectedItems().isEmpty());
     }
 
     void noUserSelectedWritesNothing() {
