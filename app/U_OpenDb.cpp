@@ -9,6 +9,7 @@
 #include "app/U_data.h"
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
+#include "app/db/Query.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -103,10 +104,18 @@ QString TFrm_OpenDb::tryServer(const QString& address) {
     if (!db::Connection::isServerAddress(address))
         return QStringLiteral("A server's address starts with postgresql://, for example "
                               "postgresql://user@host:5432/tallix");
+    return tryDatabase(db::Connection::connStringFor(address));
+}
+
+QString TFrm_OpenDb::tryDatabase(const QString& connString) {
     toolkit::WaitCursor wait;
     db::Connection probe;
     try {
-        probe.open(db::Connection::connStringFor(address));
+        probe.open(connString);
+        // Ours, with the rows the program starts from.
+        db::Query info(&probe);
+        info.setSql(QStringLiteral("select count(*) from info"));
+        info.open();
     } catch (const db::DbError& e) {
         return e.text();
     }
@@ -137,6 +146,13 @@ void TFrm_OpenDb::Btn_OKClick() {
     } else {
         const QString file = Edit_File->text().trimmed();
         value = file.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+        // A file the next start could not open is not kept either.
+        const QString why = value.isEmpty() ? QString() : tryDatabase(db::Connection::connStringForFile(value));
+        if (!why.isEmpty()) {
+            toolkit::dialogs().message(QStringLiteral("This file is not a Tallix database, so it was not chosen."),
+                                       kTitle, toolkit::Icon::Warning, QMessageBox::Ok, why);
+            return;
+        }
     }
     // Takes effect at the next start; the open connection stays as it is.
     Frm_Data->ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), value);

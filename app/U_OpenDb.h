@@ -41,6 +41,7 @@ private:
     // Empty text when the server answered and holds a Tallix database;
     // otherwise why not.
     static QString tryServer(const QString& address);
+    static QString tryDatabase(const QString& connString);
     void updateEnabled();
     bool shown_ = false;
 };

@@ -293,6 +293,30 @@ private slots:
         const QString before = t->data()->Connection->connString();
         auto dbConn = [this] { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); };
         const QString other = t->dir() + "/other.db";
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, other));
+        QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
+        // A file that is no Tallix database is refused, with the cause.
+        const QString notes = t->dir() + "/notes.csv";
+        {
+            QFile f(notes);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("a,b\n1,2\n");
+        }
+        dlg->fileAnswers << notes;
+        {
+            toolkit::ScriptedModal script([](QDialog* d) {
+                auto* o = qobject_cast<TFrm_OpenDb*>(d);
+                QTest::mouseClick(o->RB_File, Qt::LeftButton, {}, QPoint(8, o->RB_File->height() / 2));
+                QTest::mouseClick(o->Btn_Browse, Qt::LeftButton);
+                QTest::mouseClick(o->Btn_OK, Qt::LeftButton);
+                [&] { QVERIFY(o->isVisible()); }();  // still open: choose again or cancel
+                return 0;
+            });
+            main->N50->trigger();
+        }
+        QCOMPARE(dlg->messages(), QStringList({"This file is not a Tallix database, so it was not chosen."}));
+        QVERIFY2(dlg->last()->detail.contains("not a database"), qPrintable(dlg->last()->detail));
+        dlg->clear();
         dlg->fileAnswers << other;
         {
             toolkit::ScriptedModal script([](QDialog* d) {
