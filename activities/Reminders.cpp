@@ -129,6 +129,9 @@ void ReminderWatch::check(const QDateTime& now) {
     if (due.isEmpty()) return;
     try {
         markReminded(c, ids);
+        // The list holds these rows as they were before: read them again,
+        // or a save of one would look like a change made elsewhere.
+        if (Frm_Data->Qry_Schedule->active()) Frm_Data->Qry_Schedule->refreshCache();
     } catch (const db::DbError&) {
         // Read-only or locked: shown once in this session all the same.
     }

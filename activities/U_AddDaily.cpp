@@ -6,6 +6,7 @@
 #include "activities/U_Daily.h"
 #include "app/EditLimits.h"
 #include "app/U_Main.h"
+#include "app/SaveRow.h"
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -147,14 +148,15 @@ void TFrm_AddDaily::Btn_OKClick() {
         if (!q->active() || q->currentRow() < 0) return;
         q->edit();
     }
-    db::postOrCancel(q, [&] {
+    // Changed elsewhere meanwhile: the user may read it again and go on.
+    const bool saved = saveOrOfferReload(q, [&] {
         q->setValue(QStringLiteral("Subject"), Edit_Subject->text());
         q->setValue(QStringLiteral("content"), Memo1->toPlainText());
         q->setValue(QStringLiteral("Adddate"), DateTimePicker1->date());
         // Whoever saves an entry becomes its author.
         q->setValue(QStringLiteral("author"), activities::userName());
-    });
-    if (!AddMode) accept();
+    }, [this] { ShowEntry(); });
+    if (saved && !AddMode) accept();
 }
 
 void TFrm_AddDaily::Btn_ExitClick() { reject(); }

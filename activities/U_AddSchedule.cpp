@@ -8,6 +8,7 @@
 #include "activities/ScheduleTimes.h"
 #include "app/EditLimits.h"
 #include "app/U_Main.h"
+#include "app/SaveRow.h"
 #include "app/U_data.h"
 #include "app/db/Query.h"
 #include "toolkit/DialogService.h"
@@ -317,7 +318,8 @@ void TFrm_AddSchedule::Btn_OKClick() {
         remindChanged = q->field(QStringLiteral("RemindAt")).asDateTime() != remindAt;
         q->edit();
     }
-    db::postOrCancel(q, [&] {
+    // Changed elsewhere meanwhile: the user may read it again and go on.
+    const bool saved = saveOrOfferReload(q, [&] {
         auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
         set("Subject", ComboBox1->currentText());
         set("ActType", ComboBox2->currentText());
@@ -335,8 +337,8 @@ void TFrm_AddSchedule::Btn_OKClick() {
         set("Content", Memo1->toPlainText());
         // The activity belongs to the user who made it.
         if (AddMode) set("author", userName());
-    });
-    accept();
+    }, [this] { ShowEntry(); });
+    if (saved) accept();
 }
 
 void TFrm_AddSchedule::Btn_ExitClick() { reject(); }

@@ -518,6 +518,15 @@ QString Query::columnList() const {
     return cols.join(QLatin1Char(','));
 }
 
+void Query::refreshCache() {
+    if (!active() || state_ != State::Browse) return;
+    // Grids showing the list read what they show again.
+    emit aboutToReset();
+    dropCache();
+    pinnedKey_ = -1;
+    emit resetDone();
+}
+
 void Query::refreshRow() {
     checkActive();
     if (state_ == State::Edit || state_ == State::Insert) cancel();

@@ -96,6 +96,9 @@ public:
     // Reads the current row again from the table, dropping any pending
     // change; a row that is gone from the table leaves the list.
     void refreshRow();
+    // Forgets the rows read so far, so that what this program changed by a
+    // statement of its own is read again (the list's rows stay as they are).
+    void refreshCache();
     bool writable() const { return simple_; }
     QString tableName() const { return table_; }
 

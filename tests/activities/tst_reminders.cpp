@@ -159,6 +159,31 @@ private slots:
         QCOMPARE(modal.shown.size(), 2);
     }
 
+    // The list was read before the reminder came; the activity opened from
+    // the notice and saved is this program's own change, not another's.
+    void savingARemindedActivityIsNoConflict() {
+        db::Query* q = t->data()->Qry_Schedule;
+        q->setSql("select * from T_Schedule");
+        q->open();
+        QCOMPARE(q->asString("Subject"), QString("due"));  // read while not reminded yet
+        ReminderWatch w;
+        w.check(at(10, 0));
+        QVERIFY(reminded("due"));
+        ScriptedModal modal([&](QDialog* d) {
+            auto* e = qobject_cast<TFrm_AddSchedule*>(d);
+            if (!e) return 0;
+            e->Memo1->setPlainText("Bring the samples");
+            QTest::mouseClick(e->Btn_OK, Qt::LeftButton);
+            return 0;
+        });
+        TFrm_Remind* n = w.notice();
+        n->List->setCurrentItem(n->List->topLevelItem(0));
+        QTest::mouseClick(n->Btn_Open, Qt::LeftButton);
+        QVERIFY(dlg->messages().isEmpty());
+        QVERIFY(dlg->errors().isEmpty());
+        QCOMPARE(t->text("select * from T_Schedule where Subject='due'", "Content"), QString("Bring the samples"));
+    }
+
     void aMovedReminderComesAgain() {
         ReminderWatch w;
         w.check(at(10, 0));
