@@ -350,6 +350,12 @@ void TFrm_Tree::renameCategory() {
     setNodeText(node, code, name);
 }
 
+QString TFrm_Tree::categoryInUseText(qlonglong customers) {
+    return QStringLiteral("%1 customer(s) are filed under this category. File them under another category "
+                          "first; deleted, it would leave them under a category that no longer exists.")
+        .arg(customers);
+}
+
 void TFrm_Tree::tb_delClick() {
     Changed = true;
     QTreeWidgetItem* node = selectedNode();
@@ -361,6 +367,15 @@ void TFrm_Tree::tb_delClick() {
     }
     // The root stands for all categories; it is no row of its own.
     if (!node->parent()) return;
+    // Customers filed under it would keep a code that names nothing.
+    Qry_del->setSql(QStringLiteral("select count(*) from custom where Category=") + db::quoted(NodeCode(node)));
+    Qry_del->open();
+    const qlonglong filed = Qry_del->field(0).asInteger();
+    Qry_del->close();
+    if (filed > 0) {
+        toolkit::dialogs().message(categoryInUseText(filed), QStringLiteral("Confirm"), toolkit::Icon::Information);
+        return;
+    }
     if (toolkit::dialogs().message(QStringLiteral("Are you sure delete this directory?"), QStringLiteral("Confirm"),
                                    toolkit::Icon::Question, QMessageBox::Ok | QMessageBox::Cancel)
         != QMessageBox::Ok)

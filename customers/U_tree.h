@@ -33,6 +33,8 @@ public:
 
     void FormCreate();
     void FormClose();
+    // What a delete of a category that customers are filed under says.
+    static QString categoryInUseText(qlonglong customers);
 
     void TreeView1Click();
     void TreeView1DblClick();

@@ -187,6 +187,25 @@ private slots:
         QCOMPARE(w.Edit_code->text(), NodeCode(now));
     }
 
+    // A category customers are filed under is not deleted: they would keep
+    // a code that names nothing.
+    void deleteRefusesACategoryInUse() {
+        for (const char* c : {"01", "02"})
+            QVERIFY(t->exec(QString("insert into category (code, name) values ('%1', 'n%1')").arg(c)));
+        QVERIFY(t->exec("insert into custom (Company, Category) values ('A', '02'), ('B', '02'), ('C', '0201')"));
+        TFrm_Tree w;
+        click(w, "02-n02");
+        w.tb_delClick();
+        QCOMPARE(dlg->messages(), QStringList({TFrm_Tree::categoryInUseText(2)}));
+        QCOMPARE(stored(), QStringList({"01=n01", "02=n02"}));
+        QVERIFY(node(w.TreeView1, "02-n02"));
+        QVERIFY(t->exec("update custom set Category='01' where Category='02'"));
+        dlg->clear();
+        w.tb_delClick();  // OK
+        QCOMPARE(dlg->messages(), QStringList({"Are you sure delete this directory?"}));
+        QCOMPARE(stored(), QStringList({"01=n01"}));
+    }
+
     void deleteTakesTheSelectedNodesRow() {
         for (const char* c : {"01", "0101", "02"})
             QVERIFY(t->exec(QString("insert into category (code, name) values ('%1', 'n%1')").arg(c)));
