@@ -17,6 +17,14 @@ QString currentText(db::Query* q, const QString& field) {
     return q->asString(field);
 }
 
+// The group bar's views show the browser: brought to the front when another
+// window (the daily log, the sales) covers it.
+void bringBrowserForward(TFrm_Main* main) {
+    if (!main->browser()) return;
+    if (QWidget* w = dynamic_cast<QWidget*>(main->browser()))
+        main->ShowChildForm(QString::fromLatin1(w->metaObject()->className()));
+}
+
 void openAllCustomers() {
     db::Query* q = Frm_Data->Qry_Cust;
     q->close();
@@ -30,12 +38,14 @@ void TFrm_Main::Cust_CustContactExecute() {
     Frm_Data->LinkContactDetail();
     openAllCustomers();
     if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustContact);
+    bringBrowserForward(this);
 }
 
 void TFrm_Main::Cust_CustExecute() {
     Frm_Data->LinkContactDetail();
     openAllCustomers();
     if (BrowserView* b = browser()) b->ShowLayout(BrowserView::Layout::CustOnly);
+    bringBrowserForward(this);
 }
 
 void TFrm_Main::Cust_ContactExecute() {
@@ -45,6 +55,7 @@ void TFrm_Main::Cust_ContactExecute() {
     c->close();
     c->setSql(QStringLiteral("Select * from Contact order by ContactID"));
     c->open();
+    bringBrowserForward(this);
 }
 
 void TFrm_Main::MyCustExecute() {
@@ -52,6 +63,7 @@ void TFrm_Main::MyCustExecute() {
     q->close();
     q->setSql(QStringLiteral("select * from custom where F_User=") + db::quoted(UserName));
     q->open();
+    bringBrowserForward(this);
 }
 
 void TFrm_Main::DelCustExecute() {

@@ -291,8 +291,12 @@ void TFrm_Custom::ShowCounts() {
 
 void RefreshContacts() {
     db::Query* c = Frm_Data->Qry_Contact;
+    // The contact that was current stays current: the one just saved.
+    const qlonglong key = c->currentKey();
     c->close();
     c->open();
+    const int row = c->rowOfKey(key);
+    if (row > 0) c->setCurrentRow(row);
 }
 
 void TFrm_Custom::DBGrid1DblClick() { mainCommand(&TFrm_Main::EditCustExecute); }

@@ -99,6 +99,10 @@ public:
     // Forgets the rows read so far, so that what this program changed by a
     // statement of its own is read again (the list's rows stay as they are).
     void refreshCache();
+    // The row key of the current row of a plain table select (-1 when none),
+    // and the row holding a key (-1 when the list does not hold it).
+    qlonglong currentKey() const { return simple_ && cur_ >= 0 && cur_ < keys_.size() ? keys_[cur_] : -1; }
+    int rowOfKey(qlonglong key) const { return simple_ ? int(keys_.indexOf(key)) : -1; }
     bool writable() const { return simple_; }
     QString tableName() const { return table_; }
 

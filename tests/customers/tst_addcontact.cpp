@@ -259,6 +259,16 @@ private slots:
         e->DBNavigator1->button(Navigator::First)->click();
         QCOMPARE(e->Edit_Name->text(), QString("Hal"));
         QVERIFY(!e->DateTimePicker1->checked());
+
+        // A saved edit leaves the contact it saved current, not the first one.
+        e.reset();
+        Frm_Data->Qry_Contact->setCurrentRow(1);
+        auto f = open(0);
+        QCOMPARE(f->Edit_Name->text(), QString("Ida"));
+        f->Edit_Tel->setText("123");
+        f->Btn_OK->click();
+        QCOMPARE(Frm_Data->Qry_Contact->asString("Name"), QString("Ida"));
+        QCOMPARE(Frm_Data->Qry_Contact->currentRow(), 1);
     }
 
     void commonUserCannotSaveOthersContact() {

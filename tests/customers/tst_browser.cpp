@@ -316,6 +316,23 @@ private slots:
         QCOMPARE(c->selectionModel()->selectedRows(0).first().data().toString(), QString("Amy"));
     }
 
+    // A group bar view brings the browser forward when another window
+    // covers it.
+    void viewsBringTheBrowserForward() {
+        auto* other = new QWidget;
+        QMdiSubWindow* sub = main->MdiArea->addSubWindow(other);
+        sub->show();
+        main->MdiArea->setActiveSubWindow(sub);
+        QCOMPARE(main->MdiArea->activeSubWindow(), sub);
+        for (auto view : {&TFrm_Main::Cust_CustExecute, &TFrm_Main::MyCustExecute, &TFrm_Main::Cust_ContactExecute,
+                          &TFrm_Main::Cust_CustContactExecute}) {
+            main->MdiArea->setActiveSubWindow(sub);
+            (main.get()->*view)();
+            QVERIFY(main->MdiArea->activeSubWindow());
+            QCOMPARE(main->MdiArea->activeSubWindow()->widget(), static_cast<QWidget*>(Frm_Custom));
+        }
+    }
+
     // Every change of the lists shows in the counts, whoever made it.
     void countsFollowEveryChangeOfTheLists() {
         Frm_Custom->Edit_Key->setText("c");
