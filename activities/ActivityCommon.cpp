@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -87,6 +88,9 @@ void defaultColumns(toolkit::DataGrid* grid, db::Query* query) {
         default: break;
         }
         grid->addColumn(f.name, width);
+        // Never narrower than its title.
+        const int title = grid->horizontalHeader()->sectionSizeHint(grid->columnCountShown() - 1);
+        if (title > width) grid->setColumnWidth(grid->columnCountShown() - 1, title);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QMdiSubWindow>
+#include <QHeaderView>
 #include <QTest>
 
 #include "activities/U_AddSchedule.h"
@@ -95,6 +96,8 @@ private slots:
         QCOMPARE(titles, q()->fieldNames());
         QCOMPARE(titles.first(), QString("ScheduleID"));
         QVERIFY(titles.contains("Reminded"));
+        for (int c = 0; c < g->columnCountShown(); ++c)  // every title fits its column
+            QVERIFY2(g->horizontalHeader()->sectionSizeHint(c) <= g->columnWidth(c), qPrintable(titles[c]));
         // Deleting from it asks nothing and reports no engine error.
         choose(popupAt(g, -1), Frm_Schedule->N3);
         QVERIFY(dlg->requests.isEmpty());
