@@ -55,10 +55,16 @@ public:
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (result.readOnlyReason.isEmpty()) {
             openAndProbe(db, uri + QStringLiteral("?mode=rw"));
-            // Several programs may share the file: WAL lets readers and one
-            // writer work side by side. A file we cannot switch keeps its mode.
+            // Several programs share the file through the rollback journal,
+            // whose locks last only as long as a transaction. A write-ahead
+            // log keeps its locks open all the time, and any other opening
+            // and closing of the file inside this program (a file dialog
+            // looking at the folder does it) drops them unseen: another
+            // program then takes itself for the last user and deletes the
+            // log with this program's changes in it. A file that another
+            // program holds open keeps its mode until it is the only user.
             QSqlQuery q(db);
-            q.exec(QStringLiteral("pragma journal_mode=WAL"));
+            q.exec(QStringLiteral("pragma journal_mode=DELETE"));
             q.finish();
             q.exec(QStringLiteral("pragma foreign_keys=OFF"));
             return result;

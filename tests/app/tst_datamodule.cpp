@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTest>
 #include <unistd.h>
 
@@ -319,6 +320,34 @@ private slots:
         other.rollbackTrans();
         d->Qry_Cust->post();  // the same change goes through once the lock is gone
         QCOMPARE(t.scalar("select count(*) from custom where Company='mine'"), 1);
+    }
+
+    // Something else in the program opens and closes the database file (a
+    // file dialog looking at its folder does): another program reading the
+    // file afterwards must still see every change made here.
+    void anotherProgramSeesEveryChange() {
+        if (TestDb::onServer()) QSKIP("a database file's sharing: the embedded engine only");
+        if (QStandardPaths::findExecutable("sqlite3").isEmpty()) QFAIL("sqlite3 is not installed");
+        TestDb t;
+        QVERIFY(t.ok());
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        auto seenElsewhere = [&] {
+            QProcess p;
+            p.start("sqlite3", {t.dbPath(), "select count(*) from custom"});
+            p.waitForFinished(10000);
+            return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt();
+        };
+        QVERIFY(t.exec("insert into custom (Company) values ('One')"));
+        for (const QString& suffix : {"", "-wal", "-shm", "-journal"}) {
+            QFile peek(t.dbPath() + suffix);
+            if (peek.open(QIODevice::ReadOnly)) peek.read(64);
+        }
+        QCOMPARE(seenElsewhere(), 1);
+        QVERIFY(t.exec("insert into custom (Company) values ('Two')"));
+        QCOMPARE(seenElsewhere(), 2);
+        d->Qry_Cust->open();
+        QCOMPARE(d->Qry_Cust->recordCount(), 2);
     }
 
     // A database server named in DBConn: reached, or refused with the cause;
