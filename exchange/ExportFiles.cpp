@@ -57,8 +57,15 @@ bool finishExport(bool cancelled, bool written, const QString& error, const QStr
         reportWriteFailure(path, error, title);
         return false;
     }
-    // The list on screen ends on the last row exported, as after walking it.
-    if (shared && count > 0) shared->setCurrentRow(count - 1);
-    toolkit::dialogs().openUrl(QUrl::fromLocalFile(path));
+    // The list on screen stays on the row the user had: moving it to the
+    // last row would also move the contacts that follow the customer, and
+    // a following export of the current contacts would take the wrong ones.
+    Q_UNUSED(shared);
+    Q_UNUSED(count);
+    // Where the desktop has no program for the file, the user still learns
+    // where it is.
+    if (!toolkit::dialogs().openUrl(QUrl::fromLocalFile(path)))
+        toolkit::dialogs().message(QStringLiteral("The file was saved as %1.").arg(QDir::toNativeSeparators(path)),
+                                   title, toolkit::Icon::Information);
     return true;
 }

@@ -20,8 +20,8 @@ class RecordSource;
 }
 
 // How an export ended, said to the user: cancelled (nothing written), failed
-// (why), or written, when the list walked (if it was the shared one) ends on
-// its last row and the file opens with the desktop's program for it.
+// (why), or written, when the file opens with the desktop's program for it.
+// The list walked (shared, count rows) is left on the row the user had.
 // Returns true when the file was written.
 bool finishExport(bool cancelled, bool written, const QString& error, const QString& path,
                   const QString& title, toolkit::RecordSource* shared, int count);

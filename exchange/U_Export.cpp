@@ -218,5 +218,7 @@ void TFrm_Export::exportTable(bool customers) {
         bar->setValue(std::min(1, count));
         r = writeExport(source, layout, path, [&](int n) { return progress.step(n); });
     }
+    // Finished: the bar says so, whatever steps it showed on the way.
+    if (r.written) bar->setValue(bar->maximum());
     if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
 }

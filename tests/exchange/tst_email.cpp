@@ -67,10 +67,18 @@ private slots:
         QCOMPARE(contents(path), QByteArray("first@example.com\r\nsecond@example.com\r\n"));
         QCOMPARE(w.windowTitle(), QString("Export Customer Email( 2 )"));
         QCOMPARE(w.ProgressBar1->value(), 0);
-        // The shared list ends on its last row; the file is opened afterwards.
-        QCOMPARE(Frm_Data->Qry_Cust->currentRow(), 3);
+        // The shared list stays where it was; the file is opened afterwards.
+        QCOMPARE(Frm_Data->Qry_Cust->currentRow(), 0);
         QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::OpenUrl);
         QCOMPARE(QUrl(dlg->last()->text).toLocalFile(), path);
+        // No program on the desktop for it: the user is told where it is.
+        dlg->urlResult = false;
+        dlg->clear();
+        QTest::mouseClick(w.Btn_start, Qt::LeftButton);
+        // (after the question whether to replace the file written before)
+        QCOMPARE(dlg->messages().size(), 2);
+        QCOMPARE(dlg->messages().last(), "The file was saved as " + QDir::toNativeSeparators(path) + ".");
+        dlg->urlResult = true;
 
         // The whole table counts rows read, not lines written.
         QTest::mouseClick(w.RadioGroup1Item1, Qt::LeftButton);

@@ -153,10 +153,10 @@ private slots:
         QCOMPARE(s.text(2, 1), QString("Alpha"));
         QCOMPARE(s.text(3, 1), QString("Gamma"));
         QCOMPARE(s.text(4, 1), QString("Epsilon"));
-        // The list ends on the third customer, reached in one move, not one move a row.
-        QCOMPARE(cust->currentRow(), 2);
-        QCOMPARE(cust->asString("Company"), QString("Epsilon"));
-        QCOMPARE(moves, 1);
+        // The list stays on the customer the user had; walking it moved nothing.
+        QCOMPARE(cust->currentRow(), 0);
+        QCOMPARE(cust->asString("Company"), QString("Alpha"));
+        QCOMPARE(moves, 0);
         QCOMPARE(w->ProgressBar1->maximum(), 3);
         QVERIFY(positions.contains(1));
     }
@@ -229,6 +229,18 @@ private slots:
         QVERIFY(wb);
         QCOMPARE(wb->activeSheet().rowCount(), 2);
         QCOMPARE(wb->activeSheet().text(2, 2), QString("of B"));
+
+        // A customer export of the current list first changes nothing of it:
+        // the current contacts are still those of the same customer.
+        auto c = window(true);
+        c->Edit_Name->setText("first");
+        c->Btn_OKClick();
+        QCOMPARE(Frm_Data->Qry_Cust->currentRow(), 1);
+        w->Edit_Contact->setText("second");
+        w->BitBtn1Click();
+        auto again = read(QDir(exportDir()).filePath("second.xlsx"));
+        QVERIFY(again);
+        QCOMPARE(again->activeSheet().text(2, 2), QString("of B"));
     }
 
     void replaceOrKeep() {
