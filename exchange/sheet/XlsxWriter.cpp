@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <sys/stat.h>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
@@ -224,6 +225,11 @@ bool XlsxWriter::commit() {
         QFile::remove(d_->temp);
         return false;
     }
+    // The temporary file was made for this user only; the workbook gets the
+    // permissions any new file of the user gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(d_->temp).constData(), 0666 & ~mask);
     // rename() replaces the target in one step: readers see the old file or
     // the new one, never a part of either.
     std::error_code ec;

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <quazip.h>
 #include <quazipfile.h>
 
@@ -125,6 +126,11 @@ private slots:
         QVERIFY(wb);
         QCOMPARE(wb->activeSheet().text(1, 1), QString("New"));
         QVERIFY(!w.commit());  // once only
+        // Readable by others as any new file of the user is, not only by its owner.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (!(mask & 0044))
+            QVERIFY(QFileInfo(path).permissions().testFlag(QFileDevice::ReadOther));
     }
 
     void failuresSayWhere() {
