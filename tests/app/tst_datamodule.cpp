@@ -187,6 +187,28 @@ private slots:
         }
     }
 
+    // Another program holds the file locked for the whole time it takes to
+    // open it: the failure says so.
+    void lockedFileSaysWhy() {
+        if (TestDb::onServer()) QSKIP("a database file's locking: the embedded engine only");
+        TestDb t;
+        QVERIFY(t.ok());
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "holder");
+            other.setDatabaseName(t.dbPath());
+            QVERIFY(other.open());
+            QSqlQuery(other).exec("pragma journal_mode=DELETE");  // a file used before may hold a log
+            QVERIFY(QSqlQuery(other).exec("begin exclusive"));
+            ScriptedDialogs dlg;
+            expectConnectionFailure(t, dlg);
+            if (QTest::currentTestFailed()) return;
+            QVERIFY2(dlg.requests[0].detail.contains("locked by another program"), qPrintable(dlg.requests[0].detail));
+            QSqlQuery(other).exec("rollback");
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("holder");
+    }
+
     // A database the user may read but not write opens for reading, says so
     // once, and refuses changes in words.
     void readOnlyDatabaseOpensForReading_data() {
