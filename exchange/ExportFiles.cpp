@@ -69,3 +69,18 @@ bool finishExport(bool cancelled, bool written, const QString& error, const QStr
                                    title, toolkit::Icon::Information);
     return true;
 }
+
+QString checkedFileName(const QString& typed, const QString& title) {
+    const QString name = typed.trimmed();
+    if (name.isEmpty()) {
+        toolkit::dialogs().message(QStringLiteral("Filename not null!"), QStringLiteral("Warning"),
+                                   toolkit::Icon::Information);
+        return QString();
+    }
+    const QString bad = badFileNameReason(name);
+    if (!bad.isEmpty()) {
+        toolkit::dialogs().message(bad, title, toolkit::Icon::Warning);
+        return QString();
+    }
+    return name;
+}

@@ -6,6 +6,10 @@
 // separator, a control character, "." or ".."); empty when it can.
 QString badFileNameReason(const QString& name);
 
+// The file name as typed, trimmed; empty text, after telling the user why,
+// when it is blank ("Filename not null!") or cannot name a file.
+QString checkedFileName(const QString& typed, const QString& title);
+
 // Makes the folder when it is missing; false with *why set when it cannot.
 bool ensureFolder(const QString& folder, QString* why);
 

@@ -171,17 +171,8 @@ void TFrm_Export::exportTable(bool customers) {
     QLineEdit* edit = customers ? Edit_Name : Edit_Contact;
     QProgressBar* bar = customers ? ProgressBar1 : ProgressBar2;
     const bool current = (customers ? RadioGroup1Item0 : RadioGroup2Item0)->isChecked();
-    const QString name = edit->text().trimmed();
-    if (name.isEmpty()) {
-        toolkit::dialogs().message(QStringLiteral("Filename not null!"), QStringLiteral("Warning"),
-                                   toolkit::Icon::Information);
-        return;
-    }
-    const QString bad = badFileNameReason(name);
-    if (!bad.isEmpty()) {
-        toolkit::dialogs().message(bad, kCaption, toolkit::Icon::Warning);
-        return;
-    }
+    const QString name = checkedFileName(edit->text(), kCaption);
+    if (name.isEmpty()) return;
 
     // The source: the shared list as it stands, or the whole table on a connection of its own.
     const QList<ExportColumn>& layout = customers ? customerLayout() : contactLayout();

@@ -116,17 +116,8 @@ void TFrm_Email::setCount(int n) {
 }
 
 void TFrm_Email::Btn_startClick() {
-    const QString name = Edit1->text().trimmed();
-    if (name.isEmpty()) {
-        toolkit::dialogs().message(QStringLiteral("Filename not null!"), QStringLiteral("Warning"),
-                                   toolkit::Icon::Information);
-        return;
-    }
-    const QString bad = badFileNameReason(name);
-    if (!bad.isEmpty()) {
-        toolkit::dialogs().message(bad, kCaption, toolkit::Icon::Warning);
-        return;
-    }
+    const QString name = checkedFileName(Edit1->text(), kCaption);
+    if (name.isEmpty()) return;
     const bool current = RadioGroup1Item0->isChecked();
     db::Query* shared = nullptr;
     toolkit::RecordSource* source = nullptr;

@@ -97,6 +97,9 @@ private:
     bool readStyles(const QString& part);
     bool readSharedStrings(const QString& part);
     bool readSheet(const QString& part);
+    // Reads one part with parse, which takes either XML reader.
+    template <class Parse>
+    bool readPart(const QString& part, const Parse& parse);
     bool fail(Failure f, const QString& why) {
         cx_.fail(f, why);
         return false;
@@ -411,7 +414,10 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
     }
 }
 
-bool XlsxReader::readSharedStrings(const QString& part) {
+template <class Parse>
+bool XlsxReader::readPart(const QString& part, const Parse& parse) {
+    // Our own fast reader first; a part it cannot follow is read again,
+    // from the start, by QXmlStreamReader.
     const SheetBuilder::Mark m = b_.mark();
     for (int pass = cx_.generalXmlOnly ? 1 : 0; pass < 2; ++pass) {
         QString why;
@@ -421,47 +427,11 @@ bool XlsxReader::readSharedStrings(const QString& part) {
         QString err;
         if (pass == 0) {
             FastXml x(dev);
-            r = parseSharedStrings(x, b_, cx_.limits);
+            r = parse(x);
             err = x.errorString();
         } else {
             QtXml x(dev);
-            r = parseSharedStrings(x, b_, cx_.limits);
-            err = x.errorString();
-        }
-        if (r == PartResult::Retry) {
-            b_.rollback(m);
-            continue;
-        }
-        if (r == PartResult::Failed) {
-            const bool res = streamFailed(part, err);
-            zip_.closeStream();
-            return res;
-        }
-        zip_.closeStream();
-        sharedCount_ = quint32(b_.strings().count());
-        return b_.checkTextBudget();
-    }
-    return fail(Failure::Damaged, QStringLiteral("The part %1 of the workbook cannot be read.").arg(part));
-}
-
-bool XlsxReader::readSheet(const QString& part) {
-    // A cell takes at least some 30 bytes of sheet XML ("<c r="A1"><v>1</v></c>").
-    b_.expect(zip_.claimedSize(part) / 30);
-    const SheetBuilder::Mark m = b_.mark();
-    const SheetState st{&xfFormat_, sharedCount_, date1904_, &cx_.limits};
-    for (int pass = cx_.generalXmlOnly ? 1 : 0; pass < 2; ++pass) {
-        QString why;
-        QIODevice* dev = zip_.stream(part, cx_.limits.maxPartBytes, cx_.meter, &why);
-        if (!dev) return fail(zip_.encrypted(part) ? Failure::Encrypted : Failure::TooLarge, why);
-        PartResult r;
-        QString err;
-        if (pass == 0) {
-            FastXml x(dev);
-            r = parseSheet(x, b_, st);
-            err = x.errorString();
-        } else {
-            QtXml x(dev);
-            r = parseSheet(x, b_, st);
+            r = parse(x);
             err = x.errorString();
         }
         if (r == PartResult::Retry) {
@@ -477,6 +447,19 @@ bool XlsxReader::readSheet(const QString& part) {
         return true;
     }
     return fail(Failure::Damaged, QStringLiteral("The part %1 of the workbook cannot be read.").arg(part));
+}
+
+bool XlsxReader::readSharedStrings(const QString& part) {
+    if (!readPart(part, [this](auto& x) { return parseSharedStrings(x, b_, cx_.limits); })) return false;
+    sharedCount_ = quint32(b_.strings().count());
+    return b_.checkTextBudget();
+}
+
+bool XlsxReader::readSheet(const QString& part) {
+    // A cell takes at least some 30 bytes of sheet XML ("<c r="A1"><v>1</v></c>").
+    b_.expect(zip_.claimedSize(part) / 30);
+    const SheetState st{&xfFormat_, sharedCount_, date1904_, &cx_.limits};
+    return readPart(part, [this, &st](auto& x) { return parseSheet(x, b_, st); });
 }
 
 std::unique_ptr<Workbook> XlsxReader::read(const QString& workbookPart) {
