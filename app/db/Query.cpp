@@ -414,15 +414,25 @@ QVector<QVector<QVariant>> Query::blockValues(const QList<int>& fields, int from
         return RecordSource::blockValues(fields, from, count);
     QStringList columns;
     for (int f : fields) columns << QLatin1Char('[') + fields_[f].name + QLatin1Char(']');
-    QHash<qlonglong, QVector<QVariant>> byKey;
-    byKey.reserve(to - from);
+    // Each row read goes straight to its place: found by arithmetic when the
+    // block's keys run without gaps (a table in its natural order), else
+    // through a map of the keys.
+    bool contiguous = keys_[to - 1] - keys_[from] == to - from - 1;
+    for (int i = from + 1; i < to && contiguous; ++i) contiguous = keys_[i] == keys_[i - 1] + 1;
+    QHash<qlonglong, int> place;
+    if (!contiguous) {
+        place.reserve(to - from);
+        for (int i = from; i < to; ++i) place.insert(keys_[i], i - from);
+    }
+    out.fill(QVector<QVariant>(fields.size()), to - from);
+    QList<FieldKind> kinds;
+    for (int f : fields) kinds << fields_[f].kind;
     readKeys(from, to, columns.join(QLatin1Char(',')), [&](const QSqlQuery& q, qlonglong k) {
-        QVector<QVariant> row(fields.size());
-        for (int i = 0; i < fields.size(); ++i) row[i] = fromEngine(q.value(i + 1), fields_[fields[i]].kind);
-        byKey.insert(k, row);
+        const qlonglong at = contiguous ? k - keys_[from] : place.value(k, -1);
+        if (at < 0 || at >= to - from) return;
+        QVector<QVariant>& row = out[at];
+        for (int i = 0; i < kinds.size(); ++i) row[i] = fromEngine(q.value(i + 1), kinds[i]);
     });
-    out.reserve(to - from);
-    for (int i = from; i < to; ++i) out << byKey.value(keys_[i], QVector<QVariant>(fields.size()));
     return out;
 }
 
@@ -451,7 +461,7 @@ QVariant Query::fromEngine(const QVariant& raw, FieldKind kind) const {
         return dt.isValid() ? QVariant(dt) : raw;
     }
     case FieldKind::Text:
-    case FieldKind::Memo: return raw.toString();
+    case FieldKind::Memo: return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
     }
     return raw;
 }

@@ -5,9 +5,14 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <sys/stat.h>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <xlsxwriter.h>
 
 namespace sheet {
@@ -70,15 +75,6 @@ const Lxw& lxw() {
 
 }  // namespace
 
-struct XlsxWriter::Impl {
-    lxw_workbook* wb = nullptr;
-    lxw_worksheet* ws = nullptr;
-    lxw_format* bold = nullptr;
-    QString temp;
-    QByteArray sheetName;
-    bool closed = false;
-};
-
 namespace {
 // In a workbook "_x0041_" stands for the character U+0041, so a text that
 // holds such a sequence itself has its underscore written as "_x005F_".
@@ -100,6 +96,100 @@ QString escapeUnderscores(const QString& t) {
     return out;
 }
 }  // namespace
+
+// Rows are handed to a thread of their own, which encodes them and passes
+// them to libxlsxwriter while the caller reads the next ones from the
+// database: on two cores an export then takes about as long as the slower of
+// the two, not their sum.
+struct XlsxWriter::Impl {
+    lxw_workbook* wb = nullptr;
+    lxw_worksheet* ws = nullptr;
+    lxw_format* bold = nullptr;
+    QString temp;
+    QByteArray sheetName;
+    bool closed = false;
+
+    struct Row {
+        int row;
+        int column;  // of the first cell
+        QStringList cells;
+    };
+    static constexpr size_t kBatchRows = 512;
+    static constexpr size_t kMaxBatches = 8;  // bounds what waits in memory
+    std::vector<Row> batch;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::vector<Row>> queue;
+    bool finishing = false;
+    int failedErr = LXW_NO_ERROR;  // the worker's first failure
+    int failedRow = 0;
+    std::thread worker;
+
+    void startWorker() {
+        if (worker.joinable()) return;
+        worker = std::thread([this] { work(); });
+    }
+
+    void work() {
+        for (;;) {
+            std::vector<Row> rows;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [this] { return !queue.empty() || finishing; });
+                if (queue.empty()) return;
+                rows = std::move(queue.front());
+                queue.pop_front();
+                changed.notify_all();
+                if (failedErr != LXW_NO_ERROR) continue;  // drain, write nothing more
+            }
+            int err = LXW_NO_ERROR;
+            for (auto r = rows.cbegin(); r != rows.cend() && err == LXW_NO_ERROR; ++r) {
+                for (int c = 0; c < r->cells.size() && err == LXW_NO_ERROR; ++c) {
+                    if (r->cells[c].isEmpty()) continue;
+                    const QByteArray u = escapeUnderscores(r->cells[c]).toUtf8();
+                    err = lxw().worksheet_write_string(ws, lxw_row_t(r->row - 1), lxw_col_t(r->column - 1 + c),
+                                                       u.constData(), nullptr);
+                    if (err != LXW_NO_ERROR) {
+                        std::lock_guard lock(mutex);
+                        failedErr = err;
+                        failedRow = r->row;
+                    }
+                }
+            }
+        }
+    }
+
+    // Hands the gathered rows over, waiting while the worker is far behind.
+    void flush(bool all) {
+        if (batch.empty() || (!all && batch.size() < kBatchRows)) return;
+        startWorker();
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return queue.size() < kMaxBatches; });
+        queue.push_back(std::move(batch));
+        batch.clear();
+        batch.reserve(kBatchRows);
+        changed.notify_all();
+    }
+
+    // Waits until every handed-over row is in the workbook.
+    void finish() {
+        flush(true);
+        if (!worker.joinable()) return;
+        {
+            std::lock_guard lock(mutex);
+            finishing = true;
+        }
+        changed.notify_all();
+        worker.join();
+    }
+
+    int failure(int* row) {
+        std::lock_guard lock(mutex);
+        *row = failedRow;
+        return failedErr;
+    }
+};
+
 
 double XlsxWriter::widthFor(const QString& title) {
     double w = 0;
@@ -139,6 +229,13 @@ XlsxWriter::XlsxWriter(const QString& path, const Options& options) : d_(std::ma
     }
     d_->temp = tmp.fileName();
     tmp.close();
+    // Qt may make the file unnamed first and then fail to give it its name,
+    // as with a name too long for the folder.
+    if (d_->temp.isEmpty()) {
+        error_ = QStringLiteral("No file of that name can be written in the folder %1: the name is too long.")
+                     .arg(QDir::toNativeSeparators(dir.absolutePath()));
+        return;
+    }
     lxw_workbook_options opt{};
     opt.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
     opt.use_zip64 = LXW_TRUE;
@@ -182,29 +279,29 @@ bool XlsxWriter::setTitles(const QStringList& titles) {
     return true;
 }
 
-bool XlsxWriter::setCell(int row, int column, const QString& text) {
+bool XlsxWriter::setCell(int row, int column, const QString& text) { return writeCells(row, column, {text}); }
+
+bool XlsxWriter::writeRow(int row, const QStringList& cells) { return writeCells(row, 1, cells); }
+
+bool XlsxWriter::writeCells(int row, int column, const QStringList& cells) {
     if (!ok() || !d_->ws) return false;
-    if (text.isEmpty()) return true;
-    if (row < 1 || row > 1048576 || column < 1 || column > 16384) {
-        error_ = QStringLiteral("Cell %1, %2 lies outside a sheet.").arg(row).arg(column);
+    int failedRow = 0;
+    if (const int err = d_->failure(&failedRow); err != LXW_NO_ERROR)
+        return check(err, QStringLiteral("Writing row %1").arg(failedRow));
+    if (row < 1 || row > 1048576 || column < 1 || column - 1 + cells.size() > 16384) {
+        error_ = QStringLiteral("Cell %1, %2 lies outside a sheet.").arg(row).arg(column - 1 + cells.size());
         return false;
     }
-    QString t = text;
-    if (t.size() > kMaxCellChars) {
+    QStringList kept = cells;
+    for (QString& t : kept) {
+        if (t.size() <= kMaxCellChars) continue;
         int cut = kMaxCellChars;
         if (t[cut - 1].isHighSurrogate()) --cut;  // never half a character
         t.truncate(cut);
         ++truncated_;
     }
-    const QByteArray u = escapeUnderscores(t).toUtf8();
-    const int err = lxw().worksheet_write_string(d_->ws, lxw_row_t(row - 1), lxw_col_t(column - 1), u.constData(), nullptr);
-    // The message is made only when there is one to give.
-    return err == LXW_NO_ERROR || check(err, QStringLiteral("Writing row %1").arg(row));
-}
-
-bool XlsxWriter::writeRow(int row, const QStringList& cells) {
-    for (int c = 0; c < cells.size(); ++c)
-        if (!setCell(row, c + 1, cells[c])) return false;
+    d_->batch.push_back({row, column, std::move(kept)});
+    d_->flush(false);
     return true;
 }
 
@@ -213,6 +310,10 @@ bool XlsxWriter::commit() {
         if (error_.isEmpty()) error_ = QStringLiteral("The workbook was already written or dropped.");
         return false;
     }
+    d_->finish();
+    int failedRow = 0;
+    if (const int err = d_->failure(&failedRow); err != LXW_NO_ERROR)
+        check(err, QStringLiteral("Writing row %1").arg(failedRow));
     if (!ok()) {
         discard();
         return false;
@@ -246,6 +347,14 @@ bool XlsxWriter::commit() {
 
 void XlsxWriter::discard() {
     if (!d_) return;
+    if (d_->worker.joinable()) {
+        {
+            std::lock_guard lock(d_->mutex);
+            d_->queue.clear();  // nothing waiting is wanted any more
+            d_->batch.clear();
+        }
+        d_->finish();
+    }
     if (d_->wb && !d_->closed) {
         d_->closed = true;
         lxw().lxw_workbook_free(d_->wb);  // frees without writing anything out

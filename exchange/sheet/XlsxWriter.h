@@ -6,6 +6,8 @@
 // written in increasing order. The file is built under a temporary name in
 // the target folder and renamed over the target only by commit(): whatever
 // happens before, no half-written file ever carries the target's name.
+// A failure while writing a row may be reported by a later writeRow() or by
+// commit(), since rows are written out behind the caller.
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -54,6 +56,7 @@ public:
     static double widthFor(const QString& title);
 
 private:
+    bool writeCells(int row, int column, const QStringList& cells);
     bool check(int err, const QString& what);
     struct Impl;
     std::unique_ptr<Impl> d_;

@@ -265,11 +265,26 @@ private slots:
                 for (const QVariant& v : q.columnValues(f, i, block)) out << v.toString();
             return out;
         };
+        const int tel = q.fieldIndex("Tel");
+        auto byRows = [&](int block) {
+            QStringList out;
+            for (int i = 0; i < q.recordCount(); i += block)
+                for (const QVector<QVariant>& row : q.blockValues({f, tel}, i, block)) {
+                    if (row.size() != 2) return QStringList{"a row of the wrong width"};
+                    if (row[1].toString() != QString::number(1000 - row[0].toString().mid(1).toInt()))
+                        return QStringList{"a row of mixed customers"};
+                    out << row[0].toString();
+                }
+            return out;
+        };
         QCOMPARE(byColumn(4096), expected());
         QCOMPARE(byColumn(7), expected());
+        QCOMPARE(byRows(4096), expected());
+        QCOMPARE(byRows(3), expected());  // blocks both with and without the gaps
         QCOMPARE(expected().value(5), QString("C006"));  // the gap is skipped
         q.sortBy("Tel");  // descending numbers as text: no longer in key order
         QCOMPARE(byColumn(50), expected());
+        QCOMPARE(byRows(50), expected());
         QCOMPARE(expected().mid(0, 2), QStringList({"C000", "C199"}));  // "1000" < "801" as text
         QVERIFY(q.columnValues(f, 190, 50).size() == 8);
         QVERIFY(!q.columnValues(-1, 0, 5).value(0).isValid());  // no such field: nothing

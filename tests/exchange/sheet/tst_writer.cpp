@@ -74,6 +74,50 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
     }
 
+    // Rows are written out behind the caller: many rows arrive whole and in
+    // order, a dropped writer leaves nothing, and a row the library refuses
+    // fails the workbook even though the refusal comes later.
+    void manyRowsBehindTheCaller() {
+        const QString path = dir.filePath("many.xlsx");
+        const int n = 20000;
+        auto cells = [](int r) {
+            return QStringList{QStringLiteral("公司%1").arg(r), QString(), QStringLiteral("%1_x0041_").arg(r)};
+        };
+        {
+            XlsxWriter w(path);
+            QVERIFY(w.setTitles({"A", "B", "C"}));
+            for (int r = 2; r <= n + 1; ++r) QVERIFY(w.writeRow(r, cells(r)));
+            QVERIFY2(w.commit(), qPrintable(w.error()));
+        }
+        QString error;
+        auto wb = sheet::Workbook::open(path, &error);
+        QVERIFY2(wb, qPrintable(error));
+        const sheet::Worksheet& s = wb->activeSheet();
+        QCOMPARE(s.rowCount(), n + 1);
+        for (int r : {2, 513, 514, 4097, n + 1})
+            for (int c = 0; c < 3; ++c) QCOMPARE(s.text(r, c + 1), cells(r)[c]);
+
+        const QString dropped = dir.filePath("dropped.xlsx");
+        {
+            XlsxWriter w(dropped);
+            QVERIFY(w.setTitles({"A"}));
+            for (int r = 2; r < 10000; ++r) QVERIFY(w.writeRow(r, {QString::number(r)}));
+        }
+        QVERIFY(!QFile::exists(dropped));
+        QCOMPARE(QDir(dir.path()).entryList({"*dropped*"}, QDir::Files | QDir::Hidden), QStringList());
+
+        const QString refused = dir.filePath("refused.xlsx");
+        XlsxWriter w(refused);
+        QVERIFY(w.setTitles({"A"}));
+        for (int r = 2; r < 3000; ++r) QVERIFY(w.writeRow(r, {QString::number(r)}));
+        w.writeRow(5, {"back"});  // streamed rows cannot go back
+        for (int r = 3000; r < 6000 && w.ok(); ++r) w.writeRow(r, {QString::number(r)});
+        QVERIFY(!w.commit());
+        QVERIFY2(w.error().contains("row 5"), qPrintable(w.error()));
+        QVERIFY(!QFile::exists(refused));
+        QCOMPARE(QDir(dir.path()).entryList({"*refused*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void titleRowBoldFrozenAndWide() {
         const QString path = dir.filePath("titles.xlsx");
         XlsxWriter w(path);
