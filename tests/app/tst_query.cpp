@@ -403,6 +403,30 @@ private slots:
         QCOMPARE(r.field("Main").asString(), QString("True"));
     }
 
+    // Dates stored as text by other programs read back in each form they
+    // come in; an impossible date reads as none.
+    void storedDateForms() {
+        QList<QPair<QString, QDateTime>> forms = {
+            {"1980-02-29", QDateTime(QDate(1980, 2, 29), QTime(0, 0))},
+            {" 1999-12-31 23:59:59 ", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59))},
+            {"2024-05-17T10:20:30", QDateTime(QDate(2024, 5, 17), QTime(10, 20, 30))},
+            {"2024-05-17 10:20", QDateTime(QDate(2024, 5, 17), QTime(10, 20))},
+        };
+        // The server keeps whole seconds.
+        if (!testsupport::TestDb::onServer())
+            forms.append({"2024-05-17 10:20:30.125", QDateTime(QDate(2024, 5, 17), QTime(10, 20, 30, 125))});
+        for (const auto& f : forms) exec("insert into contact (Name, Birthday) values ('P', " + db::quoted(f.first) + ")");
+        if (!testsupport::TestDb::onServer()) exec("insert into contact (Name, Birthday) values ('P', '2023-02-29 10:00:00')");
+        Query q(conn.get());
+        q.setSql("select * from contact order by ContactId");
+        q.open();
+        for (const auto& f : forms) {
+            QCOMPARE(q.field("Birthday").asDateTime(), f.second);
+            q.next();
+        }
+        if (!testsupport::TestDb::onServer()) QVERIFY(!q.field("Birthday").asDateTime().isValid());
+    }
+
     void quotesStoredVerbatim() {
         const QString name = "O'Brien \"and\" Sons; drop table custom --";
         addCustomer(name);
