@@ -181,6 +181,7 @@ struct XlsxWriter::Impl {
         }
         changed.notify_all();
         worker.join();
+        finishing = false;  // a later row starts a new worker
     }
 
     int failure(int* row) {
@@ -189,7 +190,6 @@ struct XlsxWriter::Impl {
         return failedErr;
     }
 };
-
 
 double XlsxWriter::widthFor(const QString& title) {
     double w = 0;
@@ -263,8 +263,18 @@ bool XlsxWriter::check(int err, const QString& what) {
     return false;
 }
 
-bool XlsxWriter::setTitles(const QStringList& titles) {
+bool XlsxWriter::writable() {
     if (!ok() || !d_->ws) return false;
+    if (d_->closed || !d_->wb) {
+        error_ = QStringLiteral("The workbook was already written or dropped.");
+        return false;
+    }
+    return true;
+}
+
+bool XlsxWriter::setTitles(const QStringList& titles) {
+    if (!writable()) return false;
+    d_->finish();  // the sheet is the writer thread's while it has rows
     for (int c = 0; c < titles.size(); ++c)
         if (!check(lxw().worksheet_set_column(d_->ws, lxw_col_t(c), lxw_col_t(c), widthFor(titles[c]), nullptr),
                    QStringLiteral("Setting a column width")))
@@ -284,7 +294,7 @@ bool XlsxWriter::setCell(int row, int column, const QString& text) { return writ
 bool XlsxWriter::writeRow(int row, const QStringList& cells) { return writeCells(row, 1, cells); }
 
 bool XlsxWriter::writeCells(int row, int column, const QStringList& cells) {
-    if (!ok() || !d_->ws) return false;
+    if (!writable()) return false;
     int failedRow = 0;
     if (const int err = d_->failure(&failedRow); err != LXW_NO_ERROR)
         return check(err, QStringLiteral("Writing row %1").arg(failedRow));

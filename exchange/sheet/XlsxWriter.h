@@ -56,6 +56,7 @@ public:
     static double widthFor(const QString& title);
 
 private:
+    bool writable();
     bool writeCells(int row, int column, const QStringList& cells);
     bool check(int err, const QString& what);
     struct Impl;

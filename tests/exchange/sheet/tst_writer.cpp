@@ -97,6 +97,24 @@ private slots:
         for (int r : {2, 513, 514, 4097, n + 1})
             for (int c = 0; c < 3; ++c) QCOMPARE(s.text(r, c + 1), cells(r)[c]);
 
+        // Titles set after some rows (possible when rows are kept in memory):
+        // the rows before and after all arrive.
+        const QString late = dir.filePath("late.xlsx");
+        {
+            XlsxWriter::Options inMemory;
+            inMemory.constantMemory = false;
+            XlsxWriter w(late, inMemory);
+            for (int r = 2; r < 1100; ++r) QVERIFY(w.writeRow(r, {QString::number(r)}));
+            QVERIFY(w.setTitles({"A"}));
+            for (int r = 1100; r <= 2000; ++r) QVERIFY(w.writeRow(r, {QString::number(r)}));
+            QVERIFY2(w.commit(), qPrintable(w.error()));
+        }
+        auto lateWb = sheet::Workbook::open(late, &error);
+        QVERIFY2(lateWb, qPrintable(error));
+        QCOMPARE(lateWb->activeSheet().rowCount(), 2000);
+        QCOMPARE(lateWb->activeSheet().text(1, 1), QString("A"));
+        QCOMPARE(lateWb->activeSheet().text(2000, 1), QString("2000"));
+
         const QString dropped = dir.filePath("dropped.xlsx");
         {
             XlsxWriter w(dropped);
@@ -170,6 +188,8 @@ private slots:
         QVERIFY(wb);
         QCOMPARE(wb->activeSheet().text(1, 1), QString("New"));
         QVERIFY(!w.commit());  // once only
+        QVERIFY(!w.writeRow(2, {"late"}));  // nor written into afterwards
+        QVERIFY(!w.setTitles({"late"}));
         // Readable by others as any new file of the user is, not only by its owner.
         const mode_t mask = ::umask(0);
         ::umask(mask);
