@@ -35,6 +35,10 @@ bool ensureFolder(const QString& folder, QString* why) {
 
 bool mayWrite(const QString& path, const QString& title) {
     if (!QFileInfo::exists(path)) return true;
+    if (QFileInfo(path).isDir()) {
+        reportWriteFailure(path, QStringLiteral("A folder of that name is there: choose another name."), title);
+        return false;
+    }
     return toolkit::dialogs().confirm(
         QStringLiteral("The file %1 exists already.\nReplace it?").arg(QDir::toNativeSeparators(path)), title,
         toolkit::Icon::Question);

@@ -73,6 +73,7 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
     }
     r.written = true;
     r.rows = n;
+    r.cutCells = w.truncatedCells();
     return r;
 }
 
@@ -210,6 +211,16 @@ void TFrm_Export::exportTable(bool customers) {
         r = writeExport(source, layout, path, [&](int n) { return progress.step(n); });
     }
     // Finished: the bar says so, whatever steps it showed on the way.
-    if (r.written) bar->setValue(bar->maximum());
+    bar->setValue(r.written ? bar->maximum() : 0);
+    // A cell holds at most 32,767 characters: a longer text is cut, and the
+    // user must know before relying on the file.
+    if (r.written && r.cutCells > 0)
+        toolkit::dialogs().message(
+            QStringLiteral("%1 text(s) were longer than a spreadsheet cell can hold and were cut to %2 characters in "
+                           "%3.")
+                .arg(r.cutCells)
+                .arg(sheet::XlsxWriter::kMaxCellChars)
+                .arg(QDir::toNativeSeparators(path)),
+            kCaption, toolkit::Icon::Warning);
     if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
 }

@@ -18,6 +18,7 @@ struct ExportResult {
     bool written = false;
     bool cancelled = false;
     int rows = 0;  // data rows written
+    int cutCells = 0;  // texts cut to what a cell holds
     QString path;
     QString error;  // why nothing was written, for the user
 };

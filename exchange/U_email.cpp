@@ -20,6 +20,13 @@ namespace {
 const QString kCaption = QStringLiteral("Export Customer Email");
 }
 
+namespace {
+bool isLineBreak(QChar c) {
+    const char16_t u = c.unicode();
+    return u == u'\n' || u == u'\r' || u == u'\v' || u == u'\f' || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+}  // namespace
+
 EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path,
                               const std::function<bool(int, int)>& progress) {
     EmailExportResult r;
@@ -36,8 +43,14 @@ EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path
     QVector<QVariant> block;
     for (int i = 0; i < n; ++i) {
         if (field >= 0 && i % kBlock == 0) block = source->columnValues(field, i, kBlock);
-        const QString address = field < 0 ? QString() : block.value(i % kBlock).toString().trimmed();
-        if (!address.isEmpty()) {
+        // One address a line: a field holding line breaks gives a line for
+        // each of its parts, so the file keeps one kind of line end.
+        const QString text = field < 0 ? QString() : block.value(i % kBlock).toString();
+        for (qsizetype start = 0, at = 0; at <= text.size(); ++at) {
+            if (at < text.size() && !isLineBreak(text[at])) continue;
+            const QStringView address = QStringView(text).mid(start, at - start).trimmed();
+            start = at + 1;
+            if (address.isEmpty()) continue;
             buf += address.toUtf8();
             buf += "\r\n";
             ++r.lines;

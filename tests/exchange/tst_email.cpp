@@ -112,13 +112,16 @@ private slots:
         customer("same@example.com");
         customer("müller@bücher.de");
         customer("a@x.com; b@y.com");
+        customer("line@one.com\n line@two.com\r\n\r\n");  // typed over lines: one line each
         openList();
         TFrm_Email w;
         w.show();
         w.Edit1->setText("dups");
         w.Btn_startClick();
         QCOMPARE(contents(QDir(exportDir()).filePath("dups.txt")),
-                 QString("same@example.com\r\nsame@example.com\r\nmüller@bücher.de\r\na@x.com; b@y.com\r\n").toUtf8());
+                 QString("same@example.com\r\nsame@example.com\r\nmüller@bücher.de\r\na@x.com; b@y.com\r\n"
+                         "line@one.com\r\nline@two.com\r\n")
+                     .toUtf8());
     }
 
     void emptySource() {

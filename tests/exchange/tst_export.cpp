@@ -308,10 +308,53 @@ private slots:
         QVERIFY(dlg->last()->text.contains(QString(300, 'n')));
         QCOMPARE(QDir(t->dir()).entryList({"*nnnn*"}, QDir::Files | QDir::Hidden), QStringList());
 
+        // A folder where the file would go: said at once, no offer to replace it.
+        QVERIFY(QDir(t->dir()).mkdir("isdir.xlsx"));
+        dlg->clear();
+        w->Edit_Name->setText("isdir");
+        w->Btn_OKClick();
+        QCOMPARE(dlg->requests.size(), 1);
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Warning);
+        QVERIFY2(dlg->last()->text.contains("folder of that name"), qPrintable(dlg->last()->text));
+        QVERIFY(QFileInfo(QDir(t->dir()).filePath("isdir.xlsx")).isDir());
+        QCOMPARE(w->ProgressBar1->value(), 0);
+
         // An empty name is refused before anything is made.
         w->Edit_Name->setText("   ");
         w->Btn_OKClick();
         QCOMPARE(dlg->last()->text, QString("Filename not null!"));
+    }
+
+    // A text longer than a cell holds is cut, and the user is told so.
+    void longTextsCutAndSaid() {
+        customer({{"Company", "Long"}, {"Introduce", QString(40000, QChar(u'长'))}});
+        customer({{"Company", "Short"}, {"Introduce", "short"}});
+        auto w = window(true);
+        w->RadioGroup1Item1->setChecked(true);
+        w->Edit_Name->setText("long");
+        dlg->clear();
+        w->Btn_OKClick();
+        const QString path = QDir(t->dir()).filePath("long.xlsx");
+        QCOMPARE(w->lastFile(), path);
+        const toolkit::DialogRequest* said = nullptr;
+        for (const auto& r : dlg->requests)
+            if (r.kind == toolkit::DialogRequest::Message && r.icon == toolkit::Icon::Warning) said = &r;
+        QVERIFY(said);
+        QVERIFY2(said->text.startsWith("1 text(s)") && said->text.contains("32767"), qPrintable(said->text));
+        auto wb = read(path);
+        QVERIFY(wb);
+        QCOMPARE(wb->activeSheet().text(2, 15), QString(32767, QChar(u'长')));
+        QCOMPARE(wb->activeSheet().text(3, 15), QString("short"));
+
+        // Nothing cut, nothing said.
+        customer({{"Company", "Other"}});
+        dlg->clear();
+        w->Edit_Name->setText("short");
+        Frm_Data->Qry_Cust->setSql("select * from custom where Company<>'Long'");
+        Frm_Data->Qry_Cust->open();
+        w->RadioGroup1Item0->setChecked(true);
+        w->Btn_OKClick();
+        for (const auto& r : dlg->requests) QVERIFY(r.icon != toolkit::Icon::Warning);
     }
 
     void closedListWritesNothing() {
