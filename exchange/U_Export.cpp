@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QUrl>
@@ -216,11 +217,12 @@ void TFrm_Export::exportTable(bool customers) {
     // user must know before relying on the file.
     if (r.written && r.cutCells > 0)
         toolkit::dialogs().message(
-            QStringLiteral("%1 text(s) were longer than a spreadsheet cell can hold and were cut to %2 characters in "
-                           "%3.")
-                .arg(r.cutCells)
-                .arg(sheet::XlsxWriter::kMaxCellChars)
-                .arg(QDir::toNativeSeparators(path)),
+            (r.cutCells == 1 ? QStringLiteral("1 text was longer than a spreadsheet cell can hold and was cut")
+                             : QStringLiteral("%1 texts were longer than a spreadsheet cell can hold and were cut")
+                                   .arg(r.cutCells)) +
+                QStringLiteral(" to %1 characters in %2.")
+                    .arg(QLocale(QLocale::English).toString(sheet::XlsxWriter::kMaxCellChars),
+                         QDir::toNativeSeparators(path)),
             kCaption, toolkit::Icon::Warning);
     if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
 }
