@@ -6,7 +6,6 @@
 #include <QFileInfo>
 
 #include "toolkit/DialogService.h"
-#include "toolkit/RecordSource.h"
 
 QString badFileNameReason(const QString& name) {
     if (name == QLatin1String(".") || name == QLatin1String(".."))
@@ -50,8 +49,7 @@ void reportWriteFailure(const QString& path, const QString& reason, const QStrin
         toolkit::Icon::Warning);
 }
 
-bool finishExport(bool cancelled, bool written, const QString& error, const QString& path, const QString& title,
-                  toolkit::RecordSource* shared, int count) {
+bool finishExport(bool cancelled, bool written, const QString& error, const QString& path, const QString& title) {
     if (cancelled) {
         toolkit::dialogs().message(QStringLiteral("The export was cancelled; no file was written."), title,
                                    toolkit::Icon::Information);
@@ -61,11 +59,6 @@ bool finishExport(bool cancelled, bool written, const QString& error, const QStr
         reportWriteFailure(path, error, title);
         return false;
     }
-    // The list on screen stays on the row the user had: moving it to the
-    // last row would also move the contacts that follow the customer, and
-    // a following export of the current contacts would take the wrong ones.
-    Q_UNUSED(shared);
-    Q_UNUSED(count);
     // Where the desktop has no program for the file, the user still learns
     // where it is.
     if (!toolkit::dialogs().openUrl(QUrl::fromLocalFile(path)))

@@ -19,13 +19,10 @@ bool mayWrite(const QString& path, const QString& title);
 // "Cannot write <path>: <reason>" as a warning box.
 void reportWriteFailure(const QString& path, const QString& reason, const QString& title);
 
-namespace toolkit {
-class RecordSource;
-}
-
 // How an export ended, said to the user: cancelled (nothing written), failed
 // (why), or written, when the file opens with the desktop's program for it.
-// The list walked (shared, count rows) is left on the row the user had.
+// The list walked is left on the row the user had: moving it to the last
+// row would also move the contacts that follow the customer.
 // Returns true when the file was written.
 bool finishExport(bool cancelled, bool written, const QString& error, const QString& path,
-                  const QString& title, toolkit::RecordSource* shared, int count);
+                  const QString& title);

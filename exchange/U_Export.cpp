@@ -180,10 +180,9 @@ void TFrm_Export::exportTable(bool customers) {
     const QList<ExportColumn>& layout = customers ? customerLayout() : contactLayout();
     std::unique_ptr<db::Connection> own;
     std::unique_ptr<TableReader> all;
-    db::Query* shared = nullptr;
     toolkit::RecordSource* source = nullptr;
     if (current) {
-        shared = customers ? Frm_Data->Qry_Cust : Frm_Data->Qry_Contact;
+        db::Query* shared = customers ? Frm_Data->Qry_Cust : Frm_Data->Qry_Contact;
         if (!shared->active()) return;
         source = shared;
     } else {
@@ -224,5 +223,5 @@ void TFrm_Export::exportTable(bool customers) {
                     .arg(QLocale(QLocale::English).toString(sheet::XlsxWriter::kMaxCellChars),
                          QDir::toNativeSeparators(path)),
             kCaption, toolkit::Icon::Warning);
-    if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
+    if (finishExport(r.cancelled, r.written, r.error, path, kCaption)) lastFile_ = path;
 }

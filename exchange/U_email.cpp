@@ -132,13 +132,11 @@ void TFrm_Email::Btn_startClick() {
     const QString name = checkedFileName(Edit1->text(), kCaption);
     if (name.isEmpty()) return;
     const bool current = RadioGroup1Item0->isChecked();
-    db::Query* shared = nullptr;
     toolkit::RecordSource* source = nullptr;
     std::unique_ptr<TableReader> all;
     if (current) {
-        shared = Frm_Data->Qry_Cust;
-        if (!shared->active()) return;
-        source = shared;
+        if (!Frm_Data->Qry_Cust->active()) return;
+        source = Frm_Data->Qry_Cust;
     } else {
         all = std::make_unique<TableReader>(Frm_Data->Connection, QStringLiteral("custom"), QStringLiteral("CustID"),
                                             QStringList{QStringLiteral("Email")});
@@ -166,7 +164,7 @@ void TFrm_Email::Btn_startClick() {
     }
     setCount(current ? r.lines : r.rows);
     ProgressBar1->setValue(0);
-    if (finishExport(r.cancelled, r.written, r.error, path, kCaption, shared, count)) lastFile_ = path;
+    if (finishExport(r.cancelled, r.written, r.error, path, kCaption)) lastFile_ = path;
 }
 
 void TFrm_Email::btn_exitClick() { close(); }
