@@ -459,7 +459,7 @@ void TFrm_Main::AddScheduleExecute() { openDialog(QStringLiteral("TFrm_AddSchedu
 void TFrm_Main::EditScheduleExecute() { openDialog(QStringLiteral("TFrm_AddSchedule"), 0, false); }
 
 void TFrm_Main::HelpExecute() {
-    toolkit::dialogs().openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("Help.chm"))));
+    toolkit::dialogs().openUrl(QUrl::fromLocalFile(Frm_Data->places().helpFile()));
 }
 
 // ---- menu items handled here ------------------------------------------------
@@ -508,14 +508,14 @@ void TFrm_Main::N2Click() {
 void TFrm_Main::sss1Click() {
     OpenDialog1.title = QStringLiteral("Excel file import to database");
     const QString file = toolkit::dialogs().openFile(OpenDialog1.title, OpenDialog1.filter,
-                                                     QCoreApplication::applicationDirPath());
+                                                     Frm_Data->places().documentsDir());
     if (file.isEmpty()) return;
     openDialog(QStringLiteral("TFrm_Import"), QStringList{QStringLiteral("custom"), file}, false);
 }
 void TFrm_Main::Excel2Click() {
     OpenDialog1.title = QStringLiteral("From Excel file import to database");
     const QString file = toolkit::dialogs().openFile(OpenDialog1.title, OpenDialog1.filter,
-                                                     QCoreApplication::applicationDirPath());
+                                                     Frm_Data->places().documentsDir());
     if (file.isEmpty()) return;
     openDialog(QStringLiteral("TFrm_Import"), QStringList{QStringLiteral("contact"), file}, false);
 }

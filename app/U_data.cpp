@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include "app/db/DbError.h"
 #include "toolkit/DialogService.h"
@@ -10,9 +11,10 @@
 TFrm_Data* Frm_Data = nullptr;
 
 TFrm_Data::TFrm_Data(const QString& programDir, QObject* parent)
-    : QObject(parent),
-      programDir_(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir),
-      Connection(new db::Connection(this)) {
+    : TFrm_Data(Places::forProgram(programDir), parent) {}
+
+TFrm_Data::TFrm_Data(const Places& places, QObject* parent)
+    : QObject(parent), Connection(new db::Connection(this)), places_(places) {
     Qry_Cust = makeQuery(QStringLiteral("select * from custom"));
     DS_Cust = new toolkit::DataSource(Qry_Cust, this);
     Qry_Contact = makeQuery(QStringLiteral("select * from contact"));
@@ -54,14 +56,24 @@ db::Query* TFrm_Data::makeQuery(const QString& sql) {
 }
 
 QString TFrm_Data::defaultDatabase() const {
-    return QDir(programDir_).filePath(QStringLiteral("custom.db"));
+    return places_.defaultDatabase();
 }
 
 void TFrm_Data::FormCreate() {
-    ConfigIni = std::make_unique<IniFile>(QDir(programDir_).filePath(QStringLiteral("config.ini")));
+    // An installed program keeps config.ini in the user's folder, made here
+    // so that the first write finds it.
+    if (!places_.besideProgram()) QDir().mkpath(QFileInfo(places_.configFile()).absolutePath());
+    ConfigIni = std::make_unique<IniFile>(places_.configFile());
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
     ConnString = dbConn.isEmpty() ? db::Connection::connStringForFile(defaultDatabase())
                                   : db::Connection::connStringFor(dbConn);
+    if (dbConn.isEmpty()) {
+        QString why;
+        if (!places_.provideDefaultDatabase(&why)) {
+            connectionFailed(why);
+            return;
+        }
+    }
     try {
         Connection->open(ConnString);
     } catch (const db::DbError& e) {
@@ -69,6 +81,10 @@ void TFrm_Data::FormCreate() {
         return;
     }
     DBConnected = true;
+    if (!db::Connection::isServerAddress(dbConn)) {
+        databaseFile_ = QFileInfo(dbConn.isEmpty() ? defaultDatabase() : dbConn).absoluteFilePath();
+        presence_ = std::make_unique<db::PresenceMark>(databaseFile_);
+    }
     try {
         Qry_Custom->close();
         Qry_Custom->setSql(QStringLiteral("select * from info"));
@@ -78,6 +94,8 @@ void TFrm_Data::FormCreate() {
         // Connected, but the file is not ours (no info table): unusable.
         Connection->close();
         DBConnected = false;
+        presence_.reset();
+        databaseFile_.clear();
         connectionFailed(QStringLiteral("The file is a database, but not a Tallix database (%1).").arg(e.text()));
         return;
     }

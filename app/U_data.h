@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/IniFile.h"
+#include "app/Places.h"
+#include "app/db/Backup.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "toolkit/RecordSource.h"
@@ -14,9 +16,10 @@ class QComboBox;
 class TFrm_Data : public QObject {
     Q_OBJECT
 public:
-    // programDir is where config.ini and the default database live; empty
-    // means the program's own directory.
+    // programDir is the program's folder (empty: the folder of the running
+    // program); places says where config.ini and the default database live.
     explicit TFrm_Data(const QString& programDir = QString(), QObject* parent = nullptr);
+    explicit TFrm_Data(const Places& places, QObject* parent = nullptr);
     ~TFrm_Data() override;
 
     void FormCreate();
@@ -25,8 +28,13 @@ public:
     // Reopens Qry_Contact as the detail of DS_Cust: the current customer's contacts.
     void LinkContactDetail();
 
-    QString programDir() const { return programDir_; }
+    QString programDir() const { return places_.programDir(); }
+    const Places& places() const { return places_; }
     QString defaultDatabase() const;
+    // The database file the connection was opened on; empty on a server.
+    QString databaseFile() const { return databaseFile_; }
+    // Tells other programs that this one has the database file open.
+    db::PresenceMark* presence() const { return presence_.get(); }
     // True once a failed connection asked the program to end.
     bool terminateRequested() const { return terminate_; }
 
@@ -70,7 +78,9 @@ private:
     void connectionFailed(const QString& why);
     db::Query* makeQuery(const QString& sql = QString());
 
-    QString programDir_;
+    Places places_;
+    QString databaseFile_;
+    std::unique_ptr<db::PresenceMark> presence_;
     bool terminate_ = false;
 };
 

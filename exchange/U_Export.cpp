@@ -78,8 +78,8 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
     return r;
 }
 
-QString exportPath(const QString& programDir, const QString& name, bool currentRange) {
-    const QDir dir(programDir);
+QString exportPath(const QString& folder, const QString& name, bool currentRange) {
+    const QDir dir(folder);
     const QString file = name + QStringLiteral(".xlsx");
     return currentRange ? dir.filePath(QStringLiteral("export/") + file) : dir.filePath(file);
 }
@@ -195,7 +195,7 @@ void TFrm_Export::exportTable(bool customers) {
         source = all.get();
     }
 
-    const QString path = exportPath(Frm_Data->programDir(), name, current);
+    const QString path = exportPath(Frm_Data->places().documentsDir(), name, current);
     QString why;
     if (!ensureFolder(QFileInfo(path).absolutePath(), &why)) {
         reportWriteFailure(path, why, kCaption);

@@ -30,9 +30,10 @@ struct ExportResult {
 ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn>& layout, const QString& path,
                          const std::function<bool(int)>& progress = {});
 
-// The file of an export: the folder "export" beside the program for the
-// current list, the program's folder for all records; ".xlsx" added.
-QString exportPath(const QString& programDir, const QString& name, bool currentRange);
+// The file of an export: the folder "export" inside folder for the current
+// list, folder itself for all records; ".xlsx" added. folder is the
+// program's own, or the user's documents folder for an installed program.
+QString exportPath(const QString& folder, const QString& name, bool currentRange);
 
 class TFrm_Export : public QDialog {
     Q_OBJECT

@@ -79,7 +79,7 @@ EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path
     return r;
 }
 
-QString TFrm_Email::exportFolder() { return QDir(Frm_Data->programDir()).filePath(QStringLiteral("export")); }
+QString TFrm_Email::exportFolder() { return Frm_Data->places().exportDir(); }
 
 TFrm_Email::TFrm_Email(QWidget* parent) : QDialog(parent) {
     Frm_Email = this;
