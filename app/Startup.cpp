@@ -1,9 +1,11 @@
 #include "app/Startup.h"
 
+#include <QDate>
 #include <QScreen>
 #include <memory>
 
 #include "app/Application.h"
+#include "app/BackupCommands.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/U_login.h"
@@ -30,6 +32,7 @@ int runTallix(int argc, char** argv) {
     TFrm_Login login;
     TFrm_Data data;
     Frm_Data = &data;
+    if (!data.terminateRequested()) dailyBackupAtStart(data, QDate::currentDate());
     splash.reset();
 
     int rc = 0;

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "app/BackupCommands.h"
 #include "app/U_data.h"
 #include "app/U_OpenDb.h"
 #include "app/U_login.h"
@@ -159,8 +160,8 @@ void TFrm_Main::buildMenus() {
     }
     N41 = item(N1, QStringLiteral("N41"), sep);
     N50 = item(N1, QStringLiteral("N50"), QStringLiteral("Open Database"), &TFrm_Main::N50Click);
-    N51 = item(N1, QStringLiteral("N51"), QStringLiteral("Database Backup"));
-    N51->setVisible(false);
+    N51 = item(N1, QStringLiteral("N51"), QStringLiteral("Backup Database…"), &TFrm_Main::N51Click);
+    N59 = item(N1, QStringLiteral("N59"), QStringLiteral("Restore Database…"), &TFrm_Main::N59Click);
     N26 = item(N1, QStringLiteral("N26"), QStringLiteral("Envelop Format Setup"), &TFrm_Main::N26Click);
     N45 = item(N1, QStringLiteral("N45"), sep);
     N2 = item(N1, QStringLiteral("N2"), QStringLiteral("&Exit"), &TFrm_Main::N2Click);
@@ -493,6 +494,13 @@ void TFrm_Main::N50Click() {
     // A database file or a database server, kept for the next start.
     TFrm_OpenDb d(this);
     toolkit::execModal(&d);
+}
+
+void TFrm_Main::N51Click() { backupDatabaseCommand(); }
+
+void TFrm_Main::N59Click() {
+    // The restored data takes effect at the next start, as the message said.
+    if (restoreDatabaseCommand()) N2Click();
 }
 
 void TFrm_Main::N12Click() { toolkit::dialogs().openUrl(QUrl(QString::fromLatin1(kSupportMail))); }

@@ -123,6 +123,8 @@ public:
     void EMail1Click();  // Export Customer E-Mail
     void N13Click();     // About us
     void N50Click();     // Open Database
+    void N51Click();     // Backup Database…
+    void N59Click();     // Restore Database…
     void N12Click();     // E-Mail Support
     void N11Click();     // Visit our website
     void N26Click();     // Envelop Format Setup
@@ -160,6 +162,7 @@ public:
     QAction *N29, *N31, *N32, *N30, *N28, *N43, *N7, *N9, *N8, *N39, *N40, *N41, *N50, *N51, *N26,
         *N45, *N2;
     QAction *sss1, *Excel2, *sss2, *Excel1;
+    QAction* N59;  // Restore Database…
     QAction *N14, *N15, *N16, *N17, *N34, *N35, *N36, *N37, *EMail1;
     QAction* N20;
     QAction *N21, *N22, *N47, *N42;

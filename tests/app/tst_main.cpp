@@ -82,7 +82,8 @@ private slots:
             {"N28", "Other Management", true}, {"N43", "Category Management", true},
             {"N7", "Compony Information", true}, {"N9", "Field Show", true}, {"N8", "-", false},
             {"N39", "Import Data", true}, {"N40", "Export Data", true}, {"N50", "Open Database", true},
-            {"N51", "Database Backup", false}, {"N26", "Envelop Format Setup", true}, {"N2", "&Exit", true},
+            {"N51", "Backup Database…", true}, {"N59", "Restore Database…", true},
+            {"N26", "Envelop Format Setup", true}, {"N2", "&Exit", true},
             {"N14", "Add Customer", true}, {"N15", "Edit Customer", true}, {"N16", "Del customer", true},
             {"N34", "Add Contactor", true}, {"N35", "Edit Contactor", true}, {"N36", "Del Contactor", true},
             {"EMail1", "Export Customer E-Mail", true}, {"N20", "Customer Search", true},
@@ -109,7 +110,7 @@ private slots:
         QStringList order;
         for (QAction* a : main->N1->actions()) order << a->objectName();
         QCOMPARE(order, QStringList({"N29", "N31", "N32", "N30", "N28", "N43", "N7", "N9", "N8", "N39", "N40",
-                                     "N41", "N50", "N51", "N26", "N45", "N2"}));
+                                     "N41", "N50", "N51", "N59", "N26", "N45", "N2"}));
 
         QStringList commands;
         for (QAction* a : main->ActionList1) commands << a->objectName();
