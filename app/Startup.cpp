@@ -6,6 +6,7 @@
 
 #include "app/Application.h"
 #include "app/BackupCommands.h"
+#include "app/CommandLine.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/U_login.h"
@@ -18,7 +19,15 @@ bool loginAtStart(TFrm_Data& data, TFrm_Login& login) {
 }
 
 int runTallix(int argc, char** argv) {
+    // The options answer without a window system.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cmd = parseCommandLine(args);
+    if (cmd.action != CommandLine::Run) return runCommandLine(cmd, argc, argv);
+
     TallixApplication app(argc, argv);
+    // Ties the windows to the desktop entry (and its icon) of an installed copy.
+    app.setDesktopFileName(QStringLiteral("com.example.tallix"));
 
     auto splash = std::make_unique<TFrm_Splash>();
     splash->show();

@@ -1,0 +1,31 @@
+#pragma once
+// The program's options, answered before any window system is asked for:
+//   tallix --backup FILE   a consistent copy of the database to FILE, for cron
+//   tallix --version, tallix --help
+// Every other argument is left to Qt (-platform, -style, ...).
+#include <QString>
+#include <QStringList>
+
+class Places;
+
+struct CommandLine {
+    enum Action { Run, Help, Version, Backup, Usage } action = Run;
+    QString file;   // --backup's file
+    QString error;  // Usage: what was wrong
+};
+
+// args are the program's arguments without its own name.
+CommandLine parseCommandLine(const QStringList& args);
+
+QString versionText();
+// The options, and where this copy of the program keeps its files.
+QString helpText(const Places& places);
+
+// --backup: the database that the program would open (config.ini's DBConn,
+// or the default one) copied to file. The exit status: 0 done, 1 failed
+// (message in *message), 2 nothing to copy here (a database server).
+int backupFromShell(const Places& places, const QString& file, QString* message);
+
+// Answers an option other than Run; returns the exit status. Builds only
+// a QCoreApplication, never a window system.
+int runCommandLine(const CommandLine& cmd, int argc, char** argv);

@@ -1,0 +1,183 @@
+// The program's options: how they are read, --backup for cron, and the real
+// program answering --version, --help and --backup without a display, from a
+// portable folder and from an installed tree with a fresh home folder.
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/CommandLine.h"
+#include "app/Places.h"
+#include "app/db/Backup.h"
+
+namespace {
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+
+// The program without any display: no X, no Wayland, no platform chosen.
+QProcessEnvironment bare(const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                          "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(v));
+    env.insert("HOME", home);
+    return env;
+}
+
+Run run(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+bool copyProgram(const QString& folder) {
+    const QString to = folder + "/tallix";
+    return QDir().mkpath(folder) && QFile::copy(TALLIX_PROGRAM, to) &&
+           QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+}  // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void optionsAreRead() {
+        using C = CommandLine;
+        QCOMPARE(parseCommandLine({}).action, C::Run);
+        // Qt's own options are Qt's.
+        QCOMPARE(parseCommandLine({"-platform", "offscreen", "-style", "fusion"}).action, C::Run);
+        QCOMPARE(parseCommandLine({"--version"}).action, C::Version);
+        const C b = parseCommandLine({"--backup", "/tmp/copy.db"});
+        QCOMPARE(b.action, C::Backup);
+        QCOMPARE(b.file, QString("/tmp/copy.db"));
+        QCOMPARE(parseCommandLine({"--backup=/tmp/b c.db"}).file, QString("/tmp/b c.db"));
+        // --help wins over everything, also over mistakes.
+        QCOMPARE(parseCommandLine({"--backup", "--help"}).action, C::Help);
+        QCOMPARE(parseCommandLine({"--version", "-h"}).action, C::Help);
+        for (const QStringList& wrong : {QStringList{"--backup"}, QStringList{"--backup="},
+                                         QStringList{"--backup", "--version"},
+                                         QStringList{"--version", "--backup", "x.db"}}) {
+            const C c = parseCommandLine(wrong);
+            QCOMPARE(c.action, C::Usage);
+            QVERIFY(!c.error.isEmpty());
+        }
+    }
+
+    void backupFromTheShell() {
+        QTemporaryDir dir, home;
+        const UserFolders user{home.path() + "/c", home.path() + "/d", home.path() + "/docs"};
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, dir.path() + "/custom.db"));
+        const Places p(dir.path(), user);
+        QString message;
+        QCOMPARE(backupFromShell(p, dir.path() + "/copy.db", &message), 0);
+        QCOMPARE(message, QString("Backed up %1/custom.db to %1/copy.db.").arg(dir.path()));
+        QCOMPARE(db::checkTallixDatabase(dir.path() + "/copy.db"), QString());
+        QCOMPARE(backupFromShell(p, dir.path() + "/no/folder/copy.db", &message), 1);
+        QVERIFY(message.contains("does not exist"));
+
+        // DBConn names another file: that one is copied.
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, dir.path() + "/office.db"));
+        QFile ini(dir.path() + "/config.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(("[Config]\nDBConn=" + dir.path() + "/office.db\n").toUtf8());
+        ini.close();
+        QCOMPARE(backupFromShell(p, dir.path() + "/copy2.db", &message), 0);
+        QVERIFY(message.startsWith(QString("Backed up %1/office.db").arg(dir.path())));
+
+        // A server's database is the administrator's.
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Config]\nDBConn=postgresql://anna@dbserver/tallix\n");
+        ini.close();
+        QCOMPARE(backupFromShell(p, dir.path() + "/copy3.db", &message), 2);
+        QVERIFY(message.contains("pg_dump"));
+        QVERIFY(!QFile::exists(dir.path() + "/copy3.db"));
+    }
+
+    void theProgramAnswersWithoutADisplay() {
+        QTemporaryDir dir, home;
+        QVERIFY(copyProgram(dir.path()));
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, dir.path() + "/custom.db"));
+        const QString tallix = dir.path() + "/tallix";
+        const QProcessEnvironment env = bare(home.path());
+
+        Run r = run(tallix, {"--version"}, env);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString("Tallix 1.70\n"));
+        r = run(tallix, {"--help"}, env);
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("--backup FILE"));
+        QVERIFY2(r.out.contains("settings  " + dir.path() + "/config.ini"), qPrintable(r.out));
+        QVERIFY(r.out.contains("database  " + dir.path() + "/custom.db"));
+        r = run(tallix, {"--backup", home.path() + "/nightly.db"}, env);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(db::checkTallixDatabase(home.path() + "/nightly.db"), QString());
+        r = run(tallix, {"--backup"}, env);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("--backup needs"));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void anInstalledCopyStartsInAFreshHomeFolder() {
+        // A read-only-by-layout installed tree: usr/bin/tallix and the
+        // template in usr/share/tallix; nothing beside the program.
+        QTemporaryDir root;
+        const QString bin = root.path() + "/usr/bin", share = root.path() + "/usr/share/tallix";
+        const QString home = root.path() + "/home";
+        QVERIFY(copyProgram(bin));
+        QVERIFY(QDir().mkpath(share) && QDir().mkpath(home));
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, share + "/custom.db"));
+        const QString tallix = bin + "/tallix";
+        const QString database = home + "/.local/share/tallix/custom.db";
+        QProcessEnvironment env = bare(home);
+
+        Run r = run(tallix, {"--help"}, env);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains("settings  " + home + "/.config/tallix/config.ini"), qPrintable(r.out));
+        QVERIFY(r.out.contains("database  " + database));
+        QVERIFY(r.out.contains("backups   " + home + "/.local/share/tallix/backups"));
+        QVERIFY(r.out.contains("exports   " + home + "/Documents/Tallix"));
+        r = run(tallix, {"--backup", home + "/early.db"}, env);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("made when Tallix first starts"), qPrintable(r.err));
+
+        // The first start makes the user's database from the template and
+        // the day's backup, then waits at the login.
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess gui;
+        gui.setProcessEnvironment(env);
+        gui.start(tallix, {});
+        QVERIFY(gui.waitForStarted());
+        const QString daily = home + "/.local/share/tallix/backups/custom-daily-" +
+                              QDate::currentDate().toString("yyyy-MM-dd") + ".db";
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(daily), 20000);
+        QCOMPARE(gui.state(), QProcess::Running);
+        gui.kill();
+        gui.waitForFinished();
+        QVERIFY(QFile::exists(database));
+        QCOMPARE(db::checkTallixDatabase(database), QString());
+        QCOMPARE(QDir(bin).entryList(QDir::Files | QDir::Hidden), QStringList({"tallix"}));
+        QCOMPARE(QDir(share).entryList(QDir::Files | QDir::Hidden), QStringList({"custom.db"}));
+
+        env.remove("QT_QPA_PLATFORM");
+        r = run(tallix, {"--backup", home + "/later.db"}, env);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString("Backed up %1 to %2.\n").arg(database, home + "/later.db"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_cmdline.moc"
