@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: deps build run test clean
+.PHONY: deps build run test package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -18,6 +18,10 @@ run: build
 # PostgreSQL server that scripts/with-test-server.sh starts and stops.
 test: build
 	bash scripts/with-test-server.sh sh -c 'cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)'
+
+# A Debian package of the program: $(BUILD)/tallix_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -9,7 +9,8 @@ packages=(
   libgl-dev libxkbcommon-dev
   libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev zlib1g-dev
   fonts-wqy-microhei
-  sqlite3 poppler-utils
+  sqlite3 libsqlite3-dev poppler-utils
+  dpkg-dev file librsvg2-bin desktop-file-utils appstream
   postgresql postgresql-client
   xvfb xauth
 )

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The Debian package: built with CPack from the build folder given, its
+# contents and dependencies, the desktop entry and AppStream metadata
+# validators, and the installed program run from a read-only copy of the
+# package's tree with a fresh home folder and no display.
+set -euo pipefail
+
+build=${1:?usage: check-package.sh BUILD_FOLDER}
+work=$(mktemp -d)
+gui=
+cleanup() {
+  if [ -n "$gui" ]; then kill "$gui" 2>/dev/null || true; fi
+  chmod -R u+w "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/out/tallix_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || { cat "$work/cpack.log"; fail "no package was made"; }
+echo "package: $(basename "$deb")"
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+expect=(
+  ./usr/bin/tallix
+  ./usr/share/tallix/custom.db
+  ./usr/share/applications/com.example.tallix.desktop
+  ./usr/share/metainfo/com.example.tallix.metainfo.xml
+  ./usr/share/icons/hicolor/scalable/apps/com.example.tallix.svg
+)
+for size in 16 24 32 48 64 128 256; do
+  expect+=("./usr/share/icons/hicolor/${size}x${size}/apps/com.example.tallix.png")
+done
+for f in "${expect[@]}"; do
+  grep -qx -- "$f" <<<"$contents" || fail "the package lacks $f"
+done
+# Nothing of a user's lies in the package: no config.ini, no backups.
+! grep -q -e 'config\.ini' -e '/backups' <<<"$contents" || fail "the package holds a user's files"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "depends: $depends"
+for d in libc6 libqt6core6 libqt6widgets6 libqt6sql6 libsqlite3-0 libqt6sql6-sqlite; do
+  grep -Eq "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d"
+done
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/com.example.tallix.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$root/usr/share/metainfo/com.example.tallix.metainfo.xml" || fail "appstreamcli validate"
+for size in 16 48 256; do
+  png="$root/usr/share/icons/hicolor/${size}x${size}/apps/com.example.tallix.png"
+  width=$(od -An -tu1 -j16 -N4 "$png" | awk '{print $1*16777216 + $2*65536 + $3*256 + $4}')
+  [ "$width" = "$size" ] || fail "the ${size}x${size} icon is $width wide"
+done
+
+# The installed program, read-only, in a fresh home folder, without a display.
+chmod -R a-w "$root"
+home="$work/home"
+mkdir -p "$home"
+run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" "$@"; }
+tallix="$root/usr/bin/tallix"
+before=$(find "$root" | sort)
+
+[ "$(run "$tallix" --version)" = "Tallix 1.70" ] || fail "--version"
+help=$(run "$tallix" --help)
+grep -qF "settings  $home/.config/tallix/config.ini" <<<"$help" || { echo "$help"; fail "--help: settings"; }
+grep -qF "database  $home/.local/share/tallix/custom.db" <<<"$help" || { echo "$help"; fail "--help: database"; }
+
+# The first start makes the user's database from the template and the day's
+# backup, then waits at the login.
+run env QT_QPA_PLATFORM=offscreen "$tallix" >"$work/gui.log" 2>&1 &
+gui=$!
+daily="$home/.local/share/tallix/backups/custom-daily-$(date +%F).db"
+for _ in $(seq 1 200); do
+  [ -f "$daily" ] && break
+  kill -0 "$gui" 2>/dev/null || { cat "$work/gui.log"; fail "the program ended at its first start"; }
+  sleep 0.1
+done
+[ -f "$daily" ] || { cat "$work/gui.log"; fail "no daily backup at the first start"; }
+kill "$gui"
+wait "$gui" 2>/dev/null || true
+gui=
+[ -f "$home/.local/share/tallix/custom.db" ] || fail "no database in the user's data folder"
+
+status=0
+run "$tallix" --backup "$home/nightly.db" || status=$?
+[ "$status" = 0 ] || fail "--backup ended with $status"
+[ "$(sqlite3 "$home/nightly.db" 'pragma integrity_check')" = ok ] || fail "the backup is not sound"
+
+[ "$(find "$root" | sort)" = "$before" ] || fail "something was written into the installed tree"
+echo "package checks passed"
