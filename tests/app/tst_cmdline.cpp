@@ -1,7 +1,6 @@
 // The program's options: how they are read, --backup for cron, and the real
-// program answering --version, --help and --backup without a display, from a
-// portable folder and from an installed tree with a fresh home folder.
-#include <QDate>
+// program answering --version, --help and --backup without a display. (The
+// installed program in a fresh home folder: tests/package/check-package.sh.)
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -129,53 +128,6 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY(r.err.contains("--backup needs"));
         QVERIFY(r.out.isEmpty());
-    }
-
-    void anInstalledCopyStartsInAFreshHomeFolder() {
-        // A read-only-by-layout installed tree: usr/bin/tallix and the
-        // template in usr/share/tallix; nothing beside the program.
-        QTemporaryDir root;
-        const QString bin = root.path() + "/usr/bin", share = root.path() + "/usr/share/tallix";
-        const QString home = root.path() + "/home";
-        QVERIFY(copyProgram(bin));
-        QVERIFY(QDir().mkpath(share) && QDir().mkpath(home));
-        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, share + "/custom.db"));
-        const QString tallix = bin + "/tallix";
-        const QString database = home + "/.local/share/tallix/custom.db";
-        QProcessEnvironment env = bare(home);
-
-        Run r = run(tallix, {"--help"}, env);
-        QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains("settings  " + home + "/.config/tallix/config.ini"), qPrintable(r.out));
-        QVERIFY(r.out.contains("database  " + database));
-        QVERIFY(r.out.contains("backups   " + home + "/.local/share/tallix/backups"));
-        QVERIFY(r.out.contains("exports   " + home + "/Documents/Tallix"));
-        r = run(tallix, {"--backup", home + "/early.db"}, env);
-        QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains("made when Tallix first starts"), qPrintable(r.err));
-
-        // The first start makes the user's database from the template and
-        // the day's backup, then waits at the login.
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        QProcess gui;
-        gui.setProcessEnvironment(env);
-        gui.start(tallix, {});
-        QVERIFY(gui.waitForStarted());
-        const QString daily = home + "/.local/share/tallix/backups/custom-daily-" +
-                              QDate::currentDate().toString("yyyy-MM-dd") + ".db";
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(daily), 20000);
-        QCOMPARE(gui.state(), QProcess::Running);
-        gui.kill();
-        gui.waitForFinished();
-        QVERIFY(QFile::exists(database));
-        QCOMPARE(db::checkTallixDatabase(database), QString());
-        QCOMPARE(QDir(bin).entryList(QDir::Files | QDir::Hidden), QStringList({"tallix"}));
-        QCOMPARE(QDir(share).entryList(QDir::Files | QDir::Hidden), QStringList({"custom.db"}));
-
-        env.remove("QT_QPA_PLATFORM");
-        r = run(tallix, {"--backup", home + "/later.db"}, env);
-        QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, QString("Backed up %1 to %2.\n").arg(database, home + "/later.db"));
     }
 };
 
