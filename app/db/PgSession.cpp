@@ -15,7 +15,7 @@ namespace {
 struct Setting {
     const char* name;
     const char* value;
-    const char* shown;  // how the server reports it once in force
+    const char* shown;  // how the server reports it once in force; "|" between spellings
 };
 
 // Set from the first statement of the session on, before the driver looks
@@ -28,7 +28,7 @@ constexpr Setting kSettings[] = {
     // Dates and times are read back in ISO form.
     {"DateStyle", "ISO", "ISO"},
     // Every text travels as UTF-8.
-    {"client_encoding", "UTF8", "UTF8"},
+    {"client_encoding", "UTF8", "UTF8|UNICODE"},
     // A row another workstation holds blocks a save for as long as the
     // embedded engine waits for its file, then the save is refused.
     {"lock_timeout", "5s", "5s"},
@@ -57,9 +57,10 @@ void pgCheckSession(QSqlDatabase& db) {
     for (const Setting& s : kSettings) {
         const QString now = q.value(i++).toString();
         // DateStyle reads "ISO, MDY": the order part is not ours to set.
-        const QString shown = QLatin1String(s.shown);
-        const bool taken = now.compare(shown, Qt::CaseInsensitive) == 0 ||
-                           now.startsWith(shown + QLatin1Char(','), Qt::CaseInsensitive);
+        bool taken = false;
+        for (const QString& shown : QString::fromLatin1(s.shown).split(QLatin1Char('|')))
+            taken = taken || now.compare(shown, Qt::CaseInsensitive) == 0 ||
+                    now.startsWith(shown + QLatin1Char(','), Qt::CaseInsensitive);
         if (!taken)
             throw DbError(QStringLiteral("The database server did not take the setting %1 = %2 for this session "
                                          "(it reads \"%3\"). A connection pool between this workstation and the "
