@@ -6,14 +6,53 @@
 set -euo pipefail
 
 build=${1:?usage: check-package.sh BUILD_FOLDER}
+
+# A test run is held under the build lock, and flock hands its descriptor on
+# to everything it starts. Nothing here needs it: every inherited descriptor
+# past the standard three is let go at once, so neither this script's
+# programs nor anything they leave behind can keep the lock.
+self=$(readlink -f "$0")
+for fd in /proc/$$/fd/*; do
+  fd=${fd##*/}
+  [ "$fd" -gt 2 ] || continue
+  [ "$(readlink "/proc/$$/fd/$fd" 2>/dev/null)" = "$self" ] && continue  # bash reads the script from it
+  eval "exec $fd>&-"
+done
+
 work=$(mktemp -d)
-gui=
+root="$work/root"
+tallix="$root/usr/bin/tallix"
+# How long any one run of the installed program may take. The program in the
+# background waits at its login for ever, so it runs under timeout: even a
+# script killed outright (ctest's TIMEOUT) leaves nothing running for long.
+limit=60
+
+# The processes running the installed program, by their executable.
+installed_running() {
+  local p exe
+  for p in /proc/[0-9]*; do
+    exe=$(readlink "$p/exe" 2>/dev/null) || continue
+    case "$exe" in "$root"/*) echo "${p#/proc/}" ;; esac
+  done
+}
+stop_installed() {
+  local pids
+  pids=$(installed_running)
+  [ -z "$pids" ] && return 0
+  kill $pids 2>/dev/null || true
+  for _ in $(seq 1 50); do
+    [ -z "$(installed_running)" ] && return 0
+    sleep 0.1
+  done
+  kill -KILL $(installed_running) 2>/dev/null || true
+}
 cleanup() {
-  if [ -n "$gui" ]; then kill "$gui" 2>/dev/null || true; fi
+  stop_installed
   chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
@@ -44,7 +83,6 @@ for d in libc6 libqt6core6 libqt6widgets6 libqt6sql6 libsqlite3-0 libqt6sql6-sql
   grep -Eq "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d"
 done
 
-root="$work/root"
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/com.example.tallix.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.example.tallix.metainfo.xml" || fail "appstreamcli validate"
@@ -58,8 +96,19 @@ done
 chmod -R a-w "$root"
 home="$work/home"
 mkdir -p "$home"
-run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" "$@"; }
-tallix="$root/usr/bin/tallix"
+# Runs the installed program (with what comes before it, like env) under
+# timeout, in a fresh home folder, without a display, with only the standard
+# descriptors. Called in a subshell of its own, which it replaces, so that $!
+# of "(installed ...) &" is timeout's.
+installed() {
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+  done
+  exec timeout -k 5 "$limit" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME \
+    -u XDG_DATA_HOME HOME="$home" "$@"
+}
+run() { (installed "$@"); }
 before=$(find "$root" | sort)
 
 [ "$(run "$tallix" --version)" = "Tallix 1.70" ] || fail "--version"
@@ -69,7 +118,7 @@ grep -qF "database  $home/.local/share/tallix/custom.db" <<<"$help" || { echo "$
 
 # The first start makes the user's database from the template and the day's
 # backup, then waits at the login.
-run env QT_QPA_PLATFORM=offscreen "$tallix" >"$work/gui.log" 2>&1 &
+(installed env QT_QPA_PLATFORM=offscreen "$tallix") </dev/null >"$work/gui.log" 2>&1 &
 gui=$!
 daily="$home/.local/share/tallix/backups/custom-daily-$(date +%F).db"
 for _ in $(seq 1 200); do
@@ -78,9 +127,29 @@ for _ in $(seq 1 200); do
   sleep 0.1
 done
 [ -f "$daily" ] || { cat "$work/gui.log"; fail "no daily backup at the first start"; }
+# The files the test run holds open past the standard three (the build lock
+# among them): neither timeout nor the program may hold any of them.
+held=$(for p in $$ $PPID; do
+  for fd in /proc/$p/fd/*; do
+    [ "${fd##*/}" -gt 2 ] || continue
+    f=$(readlink "$fd" 2>/dev/null) || continue
+    case "$f" in /dev/* | /proc/* | "$self") ;; /*) echo "$f" ;; esac
+  done
+done | sort -u)
+for p in "$gui" $(installed_running); do
+  for fd in /proc/$p/fd/*; do
+    f=$(readlink "$fd" 2>/dev/null) || continue
+    if [ -n "$held" ] && grep -qxF -- "$f" <<<"$held"; then fail "the installed program holds $f"; fi
+  done
+done
+# $gui is timeout, which passes the signal on to the program.
 kill "$gui"
 wait "$gui" 2>/dev/null || true
-gui=
+for _ in $(seq 1 50); do
+  [ -z "$(installed_running)" ] && break
+  sleep 0.1
+done
+[ -z "$(installed_running)" ] || fail "the program went on running after it was told to end"
 [ -f "$home/.local/share/tallix/custom.db" ] || fail "no database in the user's data folder"
 
 status=0
