@@ -106,7 +106,7 @@ installed() {
     [ "$fd" -gt 2 ] && eval "exec $fd>&-"
   done
   exec timeout -k 5 "$limit" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME \
-    -u XDG_DATA_HOME HOME="$home" "$@"
+    -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_STATE_HOME HOME="$home" "$@"
 }
 run() { (installed "$@"); }
 before=$(find "$root" | sort)
@@ -121,7 +121,8 @@ grep -qF "database  $home/.local/share/tallix/custom.db" <<<"$help" || { echo "$
 (installed env QT_QPA_PLATFORM=offscreen "$tallix") </dev/null >"$work/gui.log" 2>&1 &
 gui=$!
 daily="$home/.local/share/tallix/backups/custom-daily-$(date +%F).db"
-for _ in $(seq 1 200); do
+# A loaded machine may take a while to start it; well within $limit.
+for _ in $(seq 1 450); do
   [ -f "$daily" ] && break
   kill -0 "$gui" 2>/dev/null || { cat "$work/gui.log"; fail "the program ended at its first start"; }
   sleep 0.1
