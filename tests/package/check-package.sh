@@ -19,7 +19,7 @@ for fd in /proc/$$/fd/*; do
   eval "exec $fd>&-"
 done
 
-work=$(mktemp -d)
+work=$(mktemp -d -t tallix-package.XXXXXX)
 root="$work/root"
 tallix="$root/usr/bin/tallix"
 # How long any one run of the installed program may take. The program in the
