@@ -31,6 +31,20 @@ if [ "$(id -u)" -eq 0 ]; then
     run=(runuser -u postgres --)
 fi
 
+# Runs a command with only the standard descriptors. The server outlives the
+# command that starts it, and must not carry off a descriptor this script was
+# given: flock hands on the build lock's, and a server left behind by a
+# killed run would hold that lock for as long as it lives.
+bare() {
+    (
+        for fd in /proc/$BASHPID/fd/*; do
+            fd=${fd##*/}
+            [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+        done
+        exec "$@"
+    )
+}
+
 stop() {
     if [ -f "$work/data/postmaster.pid" ]; then
         "${run[@]}" "$bindir/pg_ctl" -D "$work/data" -m immediate stop >/dev/null 2>&1 || true
@@ -64,7 +78,7 @@ local all tallix trust
 host  all tallix 127.0.0.1/32 trust
 host  all all    127.0.0.1/32 scram-sha-256
 EOF
-"${run[@]}" "$bindir/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 30 start >/dev/null 2>&1 ||
+bare "${run[@]}" "$bindir/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 30 start >/dev/null 2>&1 ||
     { cat "$work/server.log" >&2 2>/dev/null || true; fail "the test database server did not start"; }
 
 export PGHOST=127.0.0.1 PGPORT=$port PGUSER=tallix
