@@ -23,7 +23,7 @@ bool dailyEntryToEdit() {
     return false;
 }
 
-TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : QDialog(parent) {
+TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : toolkit::EditorDialog(parent) {
     Frm_AddDaily = this;
     setObjectName(QStringLiteral("Frm_AddDaily"));
     toolkit::makeFixedDialog(this, 570, 333);
@@ -72,6 +72,8 @@ TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : QDialog(parent) {
     Btn_Exit->setAutoDefault(false);
 
     toolkit::setTabOrder({Edit_Subject, DateTimePicker1, Memo1, Btn_OK, Btn_Exit});
+    setSaveButton(Btn_OK);
+    guardNavigator(DBNavigator1);
     toolkit::onClick(Btn_OK, this, &TFrm_AddDaily::Btn_OKClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_AddDaily::Btn_ExitClick);
     connect(DBNavigator1, &toolkit::Navigator::clicked, this,
@@ -84,7 +86,7 @@ TFrm_AddDaily::~TFrm_AddDaily() {
 }
 
 void TFrm_AddDaily::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -104,6 +106,7 @@ void TFrm_AddDaily::FormShow() {
         ShowEntry();
     }
     Edit_Subject->setFocus();
+    markClean();
 }
 
 void TFrm_AddDaily::ShowEntry() {
@@ -111,6 +114,7 @@ void TFrm_AddDaily::ShowEntry() {
     if (!q->active() || q->currentRow() < 0) {
         ClearEntry();
         Btn_OK->setEnabled(false);  // nothing to save into
+        markClean();
         return;
     }
     Btn_OK->setEnabled(true);
@@ -119,6 +123,7 @@ void TFrm_AddDaily::ShowEntry() {
     Memo1->setPlainText(q->field(QStringLiteral("Content")).asString());
     const QDateTime when = q->field(QStringLiteral("AddDate")).asDateTime();
     DateTimePicker1->setDate(when.isValid() ? when.date() : QDate::currentDate());
+    markClean();
 }
 
 void TFrm_AddDaily::ClearEntry() {
@@ -129,12 +134,12 @@ void TFrm_AddDaily::ClearEntry() {
 
 void TFrm_AddDaily::DBNavigator1Click() { ShowEntry(); }
 
-void TFrm_AddDaily::Btn_OKClick() {
+bool TFrm_AddDaily::saveFields() {
     if (Edit_Subject->text().isEmpty()) {
         toolkit::dialogs().message(QStringLiteral("主题不能为空!"), QString(), toolkit::Icon::Information);
         // Stays open in both modes, so what was typed is not lost.
         Edit_Subject->setFocus();
-        return;
+        return false;
     }
     db::Query* q = Frm_Data->Qry_Daily;
     if (AddMode) {
@@ -145,7 +150,7 @@ void TFrm_AddDaily::Btn_OKClick() {
         }
         q->append();
     } else {
-        if (!q->active() || q->currentRow() < 0) return;
+        if (!q->active() || q->currentRow() < 0) return false;
         q->edit();
     }
     // Changed elsewhere meanwhile: the user may read it again and go on.
@@ -156,7 +161,13 @@ void TFrm_AddDaily::Btn_OKClick() {
         // Whoever saves an entry becomes its author.
         q->setValue(QStringLiteral("author"), activities::userName());
     }, [this] { ShowEntry(); });
-    if (saved && !AddMode) accept();
+    // Added, the entry's values stay for another like it; they are saved now.
+    if (saved && AddMode) markClean();
+    return saved;
+}
+
+void TFrm_AddDaily::Btn_OKClick() {
+    if (saveFields() && !AddMode) accept();
 }
 
 void TFrm_AddDaily::Btn_ExitClick() { reject(); }
