@@ -7,6 +7,7 @@
 #include "app/EditLimits.h"
 #include "app/U_Main.h"
 #include "app/SaveRow.h"
+#include "app/SchemaUpgrade.h"
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -17,7 +18,9 @@ TFrm_AddDaily* Frm_AddDaily = nullptr;
 
 bool dailyEntryToEdit() {
     db::Query* q = Frm_Data->Qry_Daily;
-    if (q->active() && q->currentRow() >= 0) return true;
+    if (q->active() && q->currentRow() >= 0)
+        return keyPresentOrSay(*Frm_Data->Connection, QStringLiteral("T_Daily"), QStringLiteral("DailyID"),
+                               QStringLiteral("日记"));
     toolkit::dialogs().message(QStringLiteral("没有可以编辑的日记：请先打开日记列表，选中一篇日记。"), QString(),
                                toolkit::Icon::Information);
     return false;
