@@ -19,6 +19,28 @@ namespace sheet {
 
 namespace {
 
+// Why a finished zip file is not whole, or empty text when it is: its
+// central directory must end the file exactly where its end record says.
+// The zip library does not learn of a write that fails when the file is
+// closed (a full disk), and would hand over a cut file as a finished one.
+QString incompleteZip(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    const qint64 size = f.size();
+    const qint64 tail = std::min<qint64>(size, 22 + 0xFFFF);
+    if (tail < 22 || !f.seek(size - tail)) return QStringLiteral("The file was cut short while being written.");
+    const QByteArray t = f.read(tail);
+    auto u16 = [&](qsizetype at) { return quint32(quint8(t[at])) | quint32(quint8(t[at + 1])) << 8; };
+    auto u32 = [&](qsizetype at) { return u16(at) | u16(at + 2) << 16; };
+    for (qsizetype at = t.size() - 22; at >= 0; --at) {
+        if (u32(at) != 0x06054b50u) continue;
+        const qint64 record = size - tail + at;
+        const qint64 cdSize = u32(at + 12), cdOffset = u32(at + 16), comment = u16(at + 20);
+        if (record + 22 + comment == size && cdOffset + cdSize == record) return QString();
+    }
+    return QStringLiteral("The file was cut short while being written (is the disk full?).");
+}
+
 // libxlsxwriter is loaded at run time into a binding scope of its own.
 // It zips through the system's minizip, and QuaZip (which the readers use)
 // exports functions of the very same names for its own, incompatible copy
@@ -333,6 +355,12 @@ bool XlsxWriter::commit() {
     d_->wb = nullptr;
     if (err != LXW_NO_ERROR) {
         error_ = QStringLiteral("The workbook could not be written: %1.").arg(QString::fromUtf8(lxw().lxw_strerror(err)));
+        QFile::remove(d_->temp);
+        return false;
+    }
+    // Whole, or the old file keeps its name.
+    if (const QString why = incompleteZip(d_->temp); !why.isEmpty()) {
+        error_ = QStringLiteral("The workbook could not be written: %1").arg(why);
         QFile::remove(d_->temp);
         return false;
     }
