@@ -18,6 +18,12 @@ const QString kVersionTable = QStringLiteral("T_SchemaVersion");
 
 void run(Connection& c, const QString& sql, const QVariantList& values = {}) {
     QSqlQuery q(c.database());
+    // Statements that change tables cannot be prepared on every engine:
+    // without values they run as they stand.
+    if (values.isEmpty()) {
+        if (!q.exec(c.sql(sql))) throw DbError(c.describe(q.lastError()));
+        return;
+    }
     if (!q.prepare(c.sql(sql))) throw DbError(c.describe(q.lastError()));
     for (const QVariant& v : values) q.addBindValue(v);
     if (!q.exec()) throw DbError(c.describe(q.lastError()));

@@ -100,7 +100,7 @@ private slots:
         login("Admin", 0);
         QCOMPARE(dlg->messages().size(), 1);
         QCOMPARE(dlg->last()->title, QString("Database update"));
-        QVERIFY2(dlg->messages()[0].contains("DailyID"), qPrintable(dlg->messages()[0]));
+        QVERIFY2(dlg->messages()[0].contains("DailyID"), qPrintable(dlg->messages()[0] + dlg->last()->detail));
         QCOMPARE(db::schemaVersion(c), latestSchemaVersion());
         QVERIFY(db::hasColumn(c, "T_Daily", "DailyID"));
         // Every entry kept, in its order, with what it held.
