@@ -183,7 +183,7 @@ private slots:
                 QCOMPARE(e->Edit_Price->text(), QString("0.1"));
                 e->Edit_Quantity->selectAll();
                 QTest::keyClicks(e->Edit_Quantity, "10");
-                QCOMPARE(e->Edit_Amount->text(), QString("1"));
+                QCOMPARE(e->Edit_Amount->text(), QString("1.00"));
                 QTest::mouseClick(e->Btn_OK, Qt::LeftButton);
                 QVERIFY(!e->isVisible());
             }();

@@ -186,12 +186,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.Edit_Page->setFocus();
         w.Edit_Page->selectAll();
+        const QString counted = w.Label_Pages->text();
         QTest::keyClicks(w.Edit_Page, QStringLiteral("3"));
         QTest::qWait(200);  // several turns of the count
         QTest::keyClicks(w.Edit_Page, QStringLiteral("7"));
         QTest::qWait(100);
+        QVERIFY(w.Label_Pages->text() != counted);  // the count went on meanwhile
         QCOMPARE(w.Edit_Page->text(), QStringLiteral("37"));
-        QVERIFY(!doc.complete());
         QTest::keyClick(w.Edit_Page, Qt::Key_Return);
         QCOMPARE(w.currentPage(), 36);
     }
