@@ -54,8 +54,9 @@ public:
     }
     // The expression naming one row of a table, cached.
     const QString& rowKey(const QString& table);
-    // The statement as the engine reads it.
-    QString sql(const QString& text) const { return dialect_ ? dialect_->translate(text) : text; }
+    // A statement of this folder's own, with ? for its values, as the
+    // engine reads it.
+    QString sql(const QString& text) const;
 
 private:
     QString name_;
