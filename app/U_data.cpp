@@ -59,6 +59,11 @@ QString TFrm_Data::defaultDatabase() const {
 
 void TFrm_Data::FormCreate() {
     ConfigIni = std::make_unique<IniFile>(QDir(programDir_).filePath(QStringLiteral("config.ini")));
+    // A setting that cannot be kept is said, not lost in silence.
+    ConfigIni->setFailureReport([](const QString& why) {
+        toolkit::dialogs().message(QStringLiteral("A setting could not be saved in config.ini."),
+                                   QStringLiteral("客户管理系统"), toolkit::Icon::Warning, QMessageBox::Ok, why);
+    });
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
     ConnString = dbConn.isEmpty() ? db::Connection::connStringForFile(defaultDatabase())
                                   : db::Connection::connStringFor(dbConn);
@@ -75,10 +80,20 @@ void TFrm_Data::FormCreate() {
         Qry_Custom->prepare();
         Qry_Custom->open();
     } catch (const db::DbError& e) {
-        // Connected, but the file is not ours (no info table): unusable.
+        // Connected, but unusable: a file without our tables is not ours; a
+        // file that has them but cannot be read is damaged.
+        bool ours = false;
+        try {
+            ours = !Connection->tableFields(QStringLiteral("info")).isEmpty();
+        } catch (const db::DbError&) {
+            ours = true;  // not even its list of tables reads
+        }
         Connection->close();
         DBConnected = false;
-        connectionFailed(QStringLiteral("The file is a database, but not a Tallix database (%1).").arg(e.text()));
+        connectionFailed(ours ? QStringLiteral("The Tallix database cannot be read; it may be damaged (%1).")
+                                    .arg(e.text())
+                              : QStringLiteral("The file is a database, but not a Tallix database (%1).")
+                                    .arg(e.text()));
         return;
     }
     if (Connection->readOnly())
