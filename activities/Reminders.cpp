@@ -9,6 +9,7 @@
 #include "app/U_data.h"
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
+#include "toolkit/Busy.h"
 #include "toolkit/DialogService.h"
 
 namespace activities {
@@ -114,6 +115,11 @@ void ReminderWatch::check(const QDateTime& now) {
     const QString user = userName();
     if (user.isEmpty()) return;
     db::Connection* c = Frm_Data->Connection;
+    // Another operation's transaction (an import) is left alone: an update
+    // made now would be part of it. A modal dialog or a progress window (an
+    // open editor holds the row it read) is not disturbed either: the
+    // notices wait for the next look after it has closed.
+    if (c->inTransaction() || toolkit::busy()) return;
     // An older database has no reminders; its users were told when they
     // opened the schedule editor.
     if (!missingForSchedules(c).isEmpty()) return;

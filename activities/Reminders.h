@@ -44,7 +44,9 @@ public:
     explicit ReminderWatch(QObject* parent = nullptr);
     ~ReminderWatch() override;
 
-    // Looks once, as the timer does: shows the notices due at now.
+    // Looks once, as the timer does: shows the notices due at now. While a
+    // modal dialog or progress window is up, or a transaction is open, it
+    // does nothing (the next look catches up).
     void check(const QDateTime& now);
     // The notice window, while it is open.
     TFrm_Remind* notice() const;

@@ -7,6 +7,7 @@
 #include "app/EditLimits.h"
 #include "app/U_Main.h"
 #include "app/SaveRow.h"
+#include "app/SchemaUpgrade.h"
 #include "app/U_data.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -17,13 +18,15 @@ TFrm_AddDaily* Frm_AddDaily = nullptr;
 
 bool dailyEntryToEdit() {
     db::Query* q = Frm_Data->Qry_Daily;
-    if (q->active() && q->currentRow() >= 0) return true;
+    if (q->active() && q->currentRow() >= 0)
+        return keyPresentOrSay(*Frm_Data->Connection, QStringLiteral("T_Daily"), QStringLiteral("DailyID"),
+                               QStringLiteral("日记"));
     toolkit::dialogs().message(QStringLiteral("没有可以编辑的日记：请先打开日记列表，选中一篇日记。"), QString(),
                                toolkit::Icon::Information);
     return false;
 }
 
-TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : QDialog(parent) {
+TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : toolkit::EditorDialog(parent) {
     Frm_AddDaily = this;
     setObjectName(QStringLiteral("Frm_AddDaily"));
     toolkit::makeFixedDialog(this, 570, 333);
@@ -72,6 +75,8 @@ TFrm_AddDaily::TFrm_AddDaily(QWidget* parent) : QDialog(parent) {
     Btn_Exit->setAutoDefault(false);
 
     toolkit::setTabOrder({Edit_Subject, DateTimePicker1, Memo1, Btn_OK, Btn_Exit});
+    setSaveButton(Btn_OK);
+    guardNavigator(DBNavigator1);
     toolkit::onClick(Btn_OK, this, &TFrm_AddDaily::Btn_OKClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_AddDaily::Btn_ExitClick);
     connect(DBNavigator1, &toolkit::Navigator::clicked, this,
@@ -84,7 +89,7 @@ TFrm_AddDaily::~TFrm_AddDaily() {
 }
 
 void TFrm_AddDaily::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -104,6 +109,7 @@ void TFrm_AddDaily::FormShow() {
         ShowEntry();
     }
     Edit_Subject->setFocus();
+    markClean();
 }
 
 void TFrm_AddDaily::ShowEntry() {
@@ -111,6 +117,7 @@ void TFrm_AddDaily::ShowEntry() {
     if (!q->active() || q->currentRow() < 0) {
         ClearEntry();
         Btn_OK->setEnabled(false);  // nothing to save into
+        markClean();
         return;
     }
     Btn_OK->setEnabled(true);
@@ -119,6 +126,7 @@ void TFrm_AddDaily::ShowEntry() {
     Memo1->setPlainText(q->field(QStringLiteral("Content")).asString());
     const QDateTime when = q->field(QStringLiteral("AddDate")).asDateTime();
     DateTimePicker1->setDate(when.isValid() ? when.date() : QDate::currentDate());
+    markClean();
 }
 
 void TFrm_AddDaily::ClearEntry() {
@@ -129,12 +137,12 @@ void TFrm_AddDaily::ClearEntry() {
 
 void TFrm_AddDaily::DBNavigator1Click() { ShowEntry(); }
 
-void TFrm_AddDaily::Btn_OKClick() {
+bool TFrm_AddDaily::saveFields() {
     if (Edit_Subject->text().isEmpty()) {
         toolkit::dialogs().message(QStringLiteral("主题不能为空!"), QString(), toolkit::Icon::Information);
         // Stays open in both modes, so what was typed is not lost.
         Edit_Subject->setFocus();
-        return;
+        return false;
     }
     db::Query* q = Frm_Data->Qry_Daily;
     if (AddMode) {
@@ -145,7 +153,7 @@ void TFrm_AddDaily::Btn_OKClick() {
         }
         q->append();
     } else {
-        if (!q->active() || q->currentRow() < 0) return;
+        if (!q->active() || q->currentRow() < 0) return false;
         q->edit();
     }
     // Changed elsewhere meanwhile: the user may read it again and go on.
@@ -156,7 +164,13 @@ void TFrm_AddDaily::Btn_OKClick() {
         // Whoever saves an entry becomes its author.
         q->setValue(QStringLiteral("author"), activities::userName());
     }, [this] { ShowEntry(); });
-    if (saved && !AddMode) accept();
+    // Added, the entry's values stay for another like it; they are saved now.
+    if (saved && AddMode) markClean();
+    return saved;
+}
+
+void TFrm_AddDaily::Btn_OKClick() {
+    if (saveFields() && !AddMode) accept();
 }
 
 void TFrm_AddDaily::Btn_ExitClick() { reject(); }

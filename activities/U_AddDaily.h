@@ -9,9 +9,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "toolkit/EditorDialog.h"
 #include "toolkit/Navigator.h"
 
-class TFrm_AddDaily : public QDialog {
+class TFrm_AddDaily : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     explicit TFrm_AddDaily(QWidget* parent = nullptr);
@@ -36,6 +37,8 @@ public:
     QPushButton* Btn_Exit;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
 
 private:

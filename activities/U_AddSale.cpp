@@ -6,7 +6,9 @@
 #include "activities/ActivityCommon.h"
 #include "activities/SaleData.h"
 #include "app/EditLimits.h"
+#include "app/SaveRow.h"
 #include "app/U_data.h"
+#include "app/db/DbError.h"
 #include "app/db/Query.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -48,7 +50,7 @@ void refuse(const QString& text, QWidget* focus) {
 
 // ---- TFrm_AddSale ---------------------------------------------------------------
 
-TFrm_AddSale::TFrm_AddSale(db::Query* sales, QWidget* parent) : QDialog(parent), sales_(sales) {
+TFrm_AddSale::TFrm_AddSale(db::Query* sales, QWidget* parent) : toolkit::EditorDialog(parent), sales_(sales) {
     setObjectName(QStringLiteral("Frm_AddSale"));
     constexpr int w = 440, h = 292;
     toolkit::makeFixedDialog(this, w, h);
@@ -83,13 +85,14 @@ TFrm_AddSale::TFrm_AddSale(db::Query* sales, QWidget* parent) : QDialog(parent),
     Label4->setBuddy(Memo1);
     buttons(this, Btn_OK, Btn_Exit, w, 254);
     toolkit::setTabOrder({Combo_Cust, DateTimePicker1, Edit_No, Memo1, Btn_OK, Btn_Exit});
+    setSaveButton(Btn_OK);
     toolkit::onClick(Btn_OK, this, &TFrm_AddSale::Btn_OKClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_AddSale::Btn_ExitClick);
     toolkit::centreOnScreen(this);
 }
 
 void TFrm_AddSale::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -106,18 +109,24 @@ void TFrm_AddSale::FormShow() {
     } else {
         setWindowTitle(QStringLiteral("编辑销售"));
         Btn_OK->setText(QStringLiteral("保存(&A)"));
-        const db::Field cust = sales_->field(QStringLiteral("CustID"));
-        Customers->setCustomer(cust.isNull() ? -1 : cust.asInteger(),
-                               sales_->field(QStringLiteral("Company")).asString());
-        const QDateTime when = sales_->field(QStringLiteral("SaleDate")).asDateTime();
-        DateTimePicker1->setDate(when.isValid() ? when.date() : QDate::currentDate());
-        Edit_No->setText(sales_->field(QStringLiteral("SaleNo")).asString());
-        Memo1->setPlainText(sales_->field(QStringLiteral("Note")).asString());
+        loadSale();
     }
     Combo_Cust->setFocus();
+    markClean();
 }
 
-void TFrm_AddSale::Btn_OKClick() {
+void TFrm_AddSale::loadSale() {
+    if (!sales_->active() || sales_->currentRow() < 0) return;
+    const db::Field cust = sales_->field(QStringLiteral("CustID"));
+    Customers->setCustomer(cust.isNull() ? -1 : cust.asInteger(), sales_->field(QStringLiteral("Company")).asString());
+    const QDateTime when = sales_->field(QStringLiteral("SaleDate")).asDateTime();
+    DateTimePicker1->setDate(when.isValid() ? when.date() : QDate::currentDate());
+    Edit_No->setText(sales_->field(QStringLiteral("SaleNo")).asString());
+    Memo1->setPlainText(sales_->field(QStringLiteral("Note")).asString());
+    markClean();
+}
+
+bool TFrm_AddSale::saveFields() {
     qlonglong custId = Customers->custId();
     if (custId < 0) custId = customerIdOf(Frm_Data->Connection, Combo_Cust->currentText());
     if (custId < 0) {
@@ -125,16 +134,17 @@ void TFrm_AddSale::Btn_OKClick() {
                    ? QStringLiteral("请选择客户!")
                    : QStringLiteral("没有名为“%1”的客户：请从列表中选择客户!").arg(Combo_Cust->currentText()),
                Combo_Cust);
-        return;
+        return false;
     }
     if (AddMode) {
         if (!sales_->active()) sales_->open();
         sales_->append();
     } else {
-        if (!sales_->active() || sales_->currentRow() < 0) return;
+        if (!sales_->active() || sales_->currentRow() < 0) return false;
         sales_->edit();
     }
-    db::postOrCancel(sales_, [&] {
+    // Changed elsewhere meanwhile: the user may read it again and go on.
+    return saveOrOfferReload(sales_, [&] {
         sales_->setValue(QStringLiteral("CustID"), custId);
         sales_->setValue(QStringLiteral("Company"), Combo_Cust->currentText());
         sales_->setValue(QStringLiteral("SaleDate"), DateTimePicker1->date());
@@ -144,8 +154,11 @@ void TFrm_AddSale::Btn_OKClick() {
             sales_->setValue(QStringLiteral("Total"), 0.0);
             sales_->setValue(QStringLiteral("F_User"), userName());
         }
-    });
-    accept();
+    }, [this] { loadSale(); });
+}
+
+void TFrm_AddSale::Btn_OKClick() {
+    if (saveFields()) accept();
 }
 
 void TFrm_AddSale::Btn_ExitClick() { reject(); }
@@ -153,7 +166,7 @@ void TFrm_AddSale::Btn_ExitClick() { reject(); }
 // ---- TFrm_AddSaleLine ---------------------------------------------------------------
 
 TFrm_AddSaleLine::TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* parent)
-    : QDialog(parent), sales_(sales), lines_(lines) {
+    : toolkit::EditorDialog(parent), sales_(sales), lines_(lines) {
     setObjectName(QStringLiteral("Frm_AddSaleLine"));
     constexpr int w = 400, h = 210;
     toolkit::makeFixedDialog(this, w, h);
@@ -169,13 +182,13 @@ TFrm_AddSaleLine::TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* 
     Edit_Quantity->setObjectName(QStringLiteral("Edit_Quantity"));
     Edit_Quantity->setGeometry(70, 56, 120, kFieldH);
     Edit_Quantity->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("-?\\d{0,9}(\\.\\d{0,4})?")), Edit_Quantity));
+        QRegularExpression(QStringLiteral("-?\\d{0,6}(\\.\\d{0,4})?")), Edit_Quantity));
     Label3 = fieldLabel(GroupBox1, QStringLiteral("单价"), 88);
     Edit_Price = new QLineEdit(GroupBox1);
     Edit_Price->setObjectName(QStringLiteral("Edit_Price"));
     Edit_Price->setGeometry(70, 88, 120, kFieldH);
     Edit_Price->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,9}(\\.\\d{0,4})?")), Edit_Price));
+        QRegularExpression(QStringLiteral("\\d{0,8}(\\.\\d{0,4})?")), Edit_Price));
     Label4 = fieldLabel(GroupBox1, QStringLiteral("金额"), 120);
     Edit_Amount = new QLineEdit(GroupBox1);
     Edit_Amount->setObjectName(QStringLiteral("Edit_Amount"));
@@ -187,6 +200,7 @@ TFrm_AddSaleLine::TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* 
     Label3->setBuddy(Edit_Price);
     buttons(this, Btn_OK, Btn_Exit, w, 172);
     toolkit::setTabOrder({Edit_Product, Edit_Quantity, Edit_Price, Btn_OK, Btn_Exit});
+    setSaveButton(Btn_OK);
     toolkit::onClick(Btn_OK, this, &TFrm_AddSaleLine::Btn_OKClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_AddSaleLine::Btn_ExitClick);
     connect(Edit_Quantity, &QLineEdit::textChanged, this, &TFrm_AddSaleLine::ShowAmount);
@@ -195,7 +209,7 @@ TFrm_AddSaleLine::TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* 
 }
 
 void TFrm_AddSaleLine::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -208,12 +222,21 @@ void TFrm_AddSaleLine::FormShow() {
         Btn_OK->setEnabled(AddMode);
         clearEntry();
     } else {
-        Edit_Product->setText(lines_->field(QStringLiteral("Product")).asString());
-        Edit_Product->setCursorPosition(0);
-        Edit_Quantity->setText(numberText(lines_->field(QStringLiteral("Quantity")).asFloat()));
-        Edit_Price->setText(numberText(lines_->field(QStringLiteral("Price")).asFloat()));
+        loadLine();
     }
     Edit_Product->setFocus();
+    markClean();
+}
+
+void TFrm_AddSaleLine::loadLine() {
+    if (!lines_->active() || lines_->currentRow() < 0) return;
+    Edit_Product->setText(lines_->field(QStringLiteral("Product")).asString());
+    Edit_Product->setCursorPosition(0);
+    Edit_Quantity->setText(
+        decimalText(unitsOf(lines_->field(QStringLiteral("Quantity")).asFloat(), kQuantityPlaces), kQuantityPlaces));
+    Edit_Price->setText(
+        decimalText(unitsOf(lines_->field(QStringLiteral("Price")).asFloat(), kPricePlaces), kPricePlaces));
+    markClean();
 }
 
 void TFrm_AddSaleLine::clearEntry() {
@@ -224,49 +247,75 @@ void TFrm_AddSaleLine::clearEntry() {
 }
 
 void TFrm_AddSaleLine::ShowAmount() {
-    double q = 0, p = 0;
-    const bool ok = parseNumber(Edit_Quantity->text(), &q) && parseNumber(Edit_Price->text(), &p);
-    Edit_Amount->setText(ok ? numberText(lineAmount(q, p)) : QString());
+    qint64 q = 0, p = 0;
+    const bool ok = parseDecimal(Edit_Quantity->text(), kQuantityPlaces, &q) &&
+                    parseDecimal(Edit_Price->text(), kPricePlaces, &p);
+    Edit_Amount->setText(ok ? decimalText(lineAmountCents(q, p), 2, true) : QString());
 }
 
-void TFrm_AddSaleLine::Btn_OKClick() {
-    double quantity = 0, price = 0;
+bool TFrm_AddSaleLine::saveFields() {
+    qint64 quantity = 0, price = 0;
     if (Edit_Product->text().trimmed().isEmpty()) {
         refuse(QStringLiteral("产品不能为空!"), Edit_Product);
-        return;
+        return false;
     }
-    if (!parseNumber(Edit_Quantity->text(), &quantity)) {
-        refuse(QStringLiteral("数量必须是数字!"), Edit_Quantity);
-        return;
+    if (!parseDecimal(Edit_Quantity->text(), kQuantityPlaces, &quantity) || quantity > kMaxQuantity ||
+        quantity < -kMaxQuantity) {
+        refuse(QStringLiteral("数量必须是数字，最多 %1，小数最多 %2 位!")
+                   .arg(decimalText(kMaxQuantity, kQuantityPlaces))
+                   .arg(kQuantityPlaces),
+               Edit_Quantity);
+        return false;
     }
-    if (!parseNumber(Edit_Price->text(), &price) || price < 0) {
-        refuse(QStringLiteral("单价必须是不小于 0 的数字!"), Edit_Price);
-        return;
+    if (!parseDecimal(Edit_Price->text(), kPricePlaces, &price) || price < 0 || price > kMaxPrice) {
+        refuse(QStringLiteral("单价必须是不小于 0 的数字，最多 %1，小数最多 %2 位!")
+                   .arg(decimalText(kMaxPrice, kPricePlaces))
+                   .arg(kPricePlaces),
+               Edit_Price);
+        return false;
+    }
+    const qint64 amount = lineAmountCents(quantity, price);
+    if (amount > kMaxLineAmount || amount < -kMaxLineAmount) {
+        refuse(QStringLiteral("金额 %1 超出范围：一条明细的金额最多为 %2。请减少数量或单价。")
+                   .arg(decimalText(amount, 2, true), decimalText(kMaxLineAmount, 2, true)),
+               Edit_Quantity);
+        return false;
     }
     if (!sales_->active() || sales_->currentRow() < 0) {
         refuse(QStringLiteral("请先选择一笔销售!"), Edit_Product);
-        return;
+        return false;
     }
-    if (!AddMode && (!lines_->active() || lines_->currentRow() < 0)) return;
+    if (!AddMode && (!lines_->active() || lines_->currentRow() < 0)) return false;
     const qlonglong saleId = sales_->field(QStringLiteral("SaleID")).asInteger();
-    changeLines(Frm_Data->Connection, sales_, lines_, [&] {
-        if (AddMode) lines_->append();
-        else lines_->edit();
-        db::postOrCancel(lines_, [&] {
-            lines_->setValue(QStringLiteral("SaleID"), saleId);
-            lines_->setValue(QStringLiteral("Product"), Edit_Product->text());
-            lines_->setValue(QStringLiteral("Quantity"), quantity);
-            lines_->setValue(QStringLiteral("Price"), price);
-            lines_->setValue(QStringLiteral("Amount"), lineAmount(quantity, price));
+    try {
+        changeLines(Frm_Data->Connection, sales_, lines_, [&] {
+            if (AddMode) lines_->append();
+            else lines_->edit();
+            db::postOrCancel(lines_, [&] {
+                lines_->setValue(QStringLiteral("SaleID"), saleId);
+                lines_->setValue(QStringLiteral("Product"), Edit_Product->text());
+                lines_->setValue(QStringLiteral("Quantity"), storedValue(quantity, kQuantityPlaces));
+                lines_->setValue(QStringLiteral("Price"), storedValue(price, kPricePlaces));
+                lines_->setValue(QStringLiteral("Amount"), storedValue(amount, 2));
+            });
         });
-    });
+    } catch (const db::ConflictError& e) {
+        // Changed elsewhere meanwhile: the lists were read again; the user
+        // may take the line as it is stored now and go on.
+        if (offerReload(e, lines_)) loadLine();
+        return false;
+    }
     if (AddMode) {
         // Ready for the next line of the same sale.
         clearEntry();
         Edit_Product->setFocus();
-    } else {
-        accept();
+        markClean();
     }
+    return true;
+}
+
+void TFrm_AddSaleLine::Btn_OKClick() {
+    if (saveFields() && !AddMode) accept();
 }
 
 void TFrm_AddSaleLine::Btn_ExitClick() { reject(); }

@@ -12,12 +12,13 @@
 #include <QPushButton>
 
 #include "activities/CustomerFinder.h"
+#include "toolkit/EditorDialog.h"
 
 namespace db {
 class Query;
 }
 
-class TFrm_AddSale : public QDialog {
+class TFrm_AddSale : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     TFrm_AddSale(db::Query* sales, QWidget* parent = nullptr);
@@ -39,14 +40,17 @@ public:
     activities::CustomerBox* Customers;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
 
 private:
+    void loadSale();
     db::Query* sales_;
     bool shown_ = false;
 };
 
-class TFrm_AddSaleLine : public QDialog {
+class TFrm_AddSaleLine : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     TFrm_AddSaleLine(db::Query* sales, db::Query* lines, QWidget* parent = nullptr);
@@ -69,10 +73,13 @@ public:
     QPushButton* Btn_Exit;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
 
 private:
     void clearEntry();
+    void loadLine();
     db::Query* sales_;
     db::Query* lines_;
     bool shown_ = false;

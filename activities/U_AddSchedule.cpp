@@ -61,7 +61,7 @@ bool scheduleEntryToEdit() {
     return false;
 }
 
-TFrm_AddSchedule::TFrm_AddSchedule(QWidget* parent) : QDialog(parent) {
+TFrm_AddSchedule::TFrm_AddSchedule(QWidget* parent) : toolkit::EditorDialog(parent) {
     Frm_AddSchedule = this;
     setObjectName(QStringLiteral("Frm_AddSchedule"));
     toolkit::makeFixedDialog(this, 575, 348);
@@ -151,6 +151,7 @@ TFrm_AddSchedule::TFrm_AddSchedule(QWidget* parent) : QDialog(parent) {
 
     toolkit::setTabOrder({ComboBox1, ComboBox2, ComboBox3, Combo_Contact, DateTimePicker1, ComboBox4, Edit1,
                           DateTimePicker2, ComboBox6, CheckBox1, ComboBox5, Memo1, Btn_OK, Btn_Exit});
+    setSaveButton(Btn_OK);
     toolkit::onClick(Btn_OK, this, &TFrm_AddSchedule::Btn_OKClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_AddSchedule::Btn_ExitClick);
     toolkit::onClick(CheckBox1, this, &TFrm_AddSchedule::CheckBox1Click);
@@ -168,7 +169,7 @@ TFrm_AddSchedule::~TFrm_AddSchedule() {
 }
 
 void TFrm_AddSchedule::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -228,6 +229,7 @@ void TFrm_AddSchedule::FormShow() {
         ShowEntry();
     }
     ComboBox1->setFocus();
+    markClean();
 }
 
 void TFrm_AddSchedule::ClearEntry() {
@@ -279,19 +281,20 @@ void TFrm_AddSchedule::ShowEntry() {
     Memo1->setPlainText(text("Content"));
     loading_ = false;
     Btn_OK->setEnabled(true);
+    markClean();
 }
 
-void TFrm_AddSchedule::Btn_OKClick() {
+bool TFrm_AddSchedule::saveFields() {
     if (ComboBox1->currentText().isEmpty()) {
         toolkit::dialogs().message(QStringLiteral("活动主题不能为空!"), QString(), toolkit::Icon::Information);
         ComboBox1->setFocus();
-        return;
+        return false;
     }
     const QDateTime start = startTime(), end = endTime();
     if (end < start) {
         toolkit::dialogs().message(QStringLiteral("结束时间不能早于开始时间!"), QString(), toolkit::Icon::Information);
         DateTimePicker2->setFocus();
-        return;
+        return false;
     }
     bool hoursOk = true;
     if (!Edit1->text().isEmpty()) Edit1->text().toDouble(&hoursOk);
@@ -299,7 +302,7 @@ void TFrm_AddSchedule::Btn_OKClick() {
         toolkit::dialogs().message(QStringLiteral("计划持续时间请填写小时数，例如 1.5"), QString(),
                                    toolkit::Icon::Information);
         Edit1->setFocus();
-        return;
+        return false;
     }
     const QDateTime remindAt = CheckBox1->isChecked() ? remindTime(start, ComboBox5->currentText()) : QDateTime();
     qlonglong custId = Customers->custId();
@@ -314,7 +317,7 @@ void TFrm_AddSchedule::Btn_OKClick() {
         }
         q->append();
     } else {
-        if (!q->active() || q->currentRow() < 0) return;
+        if (!q->active() || q->currentRow() < 0) return false;
         remindChanged = q->field(QStringLiteral("RemindAt")).asDateTime() != remindAt;
         q->edit();
     }
@@ -338,7 +341,11 @@ void TFrm_AddSchedule::Btn_OKClick() {
         // The activity belongs to the user who made it.
         if (AddMode) set("author", userName());
     }, [this] { ShowEntry(); });
-    if (saved) accept();
+    return saved;
+}
+
+void TFrm_AddSchedule::Btn_OKClick() {
+    if (saveFields()) accept();
 }
 
 void TFrm_AddSchedule::Btn_ExitClick() { reject(); }

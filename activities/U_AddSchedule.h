@@ -13,8 +13,9 @@
 #include <QPushButton>
 
 #include "activities/CustomerFinder.h"
+#include "toolkit/EditorDialog.h"
 
-class TFrm_AddSchedule : public QDialog {
+class TFrm_AddSchedule : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     explicit TFrm_AddSchedule(QWidget* parent = nullptr);
@@ -52,6 +53,8 @@ public:
     activities::CustomerBox* Customers;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
 
 private:

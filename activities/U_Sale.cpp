@@ -22,6 +22,13 @@ namespace {
 
 const char* const kSalesOrder = " order by SaleDate, SaleID";
 
+// A row another workstation had deleted already has left the list.
+void saidGone() {
+    toolkit::dialogs().message(QStringLiteral("This record had already been deleted on another workstation; it has "
+                                              "left the list."),
+                               QStringLiteral("Changed on another workstation"), toolkit::Icon::Information);
+}
+
 QWidget* page(QTabWidget* tabs, const QString& caption, toolkit::DataGrid*& grid, toolkit::DataSource* ds) {
     auto* sheet = new QWidget(tabs);
     auto* v = new QVBoxLayout(sheet);
@@ -169,7 +176,7 @@ void TFrm_Sale::N3Click() {
     if (!toolkit::dialogs().confirm(QStringLiteral("确定删除这笔销售和它的全部明细吗?"), QStringLiteral("Warning"),
                                     toolkit::Icon::Information))
         return;
-    activities::deleteSale(Frm_Data->Connection, Qry_Sale);
+    if (!activities::deleteSale(Frm_Data->Connection, Qry_Sale)) saidGone();
 }
 
 void TFrm_Sale::N4Click() {
@@ -194,5 +201,10 @@ void TFrm_Sale::N6Click() {
     if (!toolkit::dialogs().confirm(QStringLiteral("确定删除这条销售明细吗?"), QStringLiteral("Warning"),
                                     toolkit::Icon::Information))
         return;
-    activities::changeLines(Frm_Data->Connection, Qry_Sale, Qry_SaleLine, [this] { Qry_SaleLine->remove(); });
+    bool gone = false;
+    activities::changeLines(Frm_Data->Connection, Qry_Sale, Qry_SaleLine, [&] {
+        Qry_SaleLine->remove();
+        gone = Qry_SaleLine->rowsAffected() == 0;
+    });
+    if (gone) saidGone();
 }

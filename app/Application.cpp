@@ -3,8 +3,11 @@
 #include <exception>
 
 #include "toolkit/DialogService.h"
+#include "toolkit/LineCleaner.h"
 
-TallixApplication::TallixApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TallixApplication::TallixApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    toolkit::cleanOneLineFields();
+}
 
 bool TallixApplication::notify(QObject* receiver, QEvent* event) {
     try {

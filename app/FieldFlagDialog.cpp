@@ -187,6 +187,8 @@ void FieldFlagDialog::Btn_okClick() {
         }
         guard.commit();
     }
+    const QString note = storedNote();
+    if (!note.isEmpty()) toolkit::dialogs().message(note, windowTitle(), toolkit::Icon::Information);
     toolkit::showMessage(texts_.finished);
     accept();
 }

@@ -61,6 +61,8 @@ public:
 protected:
     // Runs once on every way the dialog closes.
     virtual void FormClose() {}
+    // Said after storing, before the "finished" message, when not empty.
+    virtual QString storedNote() { return QString(); }
     void showEvent(QShowEvent* e) override;
     void done(int r) override;
 

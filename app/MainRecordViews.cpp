@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 
 #include "app/U_Main.h"
+#include "app/SaveRow.h"
+#include "app/SchemaUpgrade.h"
 #include "app/U_data.h"
 #include "app/db/Statement.h"
 #include "app/db/Transaction.h"
@@ -79,9 +81,11 @@ void TFrm_Main::DelCustExecute() {
         return;
     const QString custId = currentText(q, QStringLiteral("custid"));
     const bool wasOpen = q->active();
+    bool gone = false;
     try {
         db::TransactionGuard trans(*Frm_Data->Connection);
         q->remove();
+        gone = q->rowsAffected() == 0;
         db::Query* del = Frm_Data->Qry_Del;
         del->close();
         del->setSql(db::Statement(QStringLiteral("delete from contact where custid=:id"))
@@ -98,6 +102,10 @@ void TFrm_Main::DelCustExecute() {
         }
         return;
     }
+    if (gone)
+        toolkit::dialogs().message(QStringLiteral("This customer had already been deleted on another workstation; "
+                                                  "it has left the list."),
+                                   QStringLiteral("Changed on another workstation"), toolkit::Icon::Information);
     // The contact list still shows rows that the statement just deleted.
     db::Query* c = Frm_Data->Qry_Contact;
     if (c->active()) {
@@ -116,7 +124,7 @@ void TFrm_Main::DelContactExecute() {
     }
     if (toolkit::dialogs().confirm(QStringLiteral("Are you Sure delete this contactor"), QStringLiteral("Warnign"),
                                    toolkit::Icon::Information))
-        c->remove();
+        removeOrSayGone(c);
 }
 
 void TFrm_Main::DelDailyExecute() {
@@ -124,9 +132,14 @@ void TFrm_Main::DelDailyExecute() {
     // An empty list has nothing to delete: asking first and then passing on
     // the data layer's refusal would only puzzle the user.
     if (!q->active() || q->isEmpty()) return;
+    // Without a key of its own an entry is found by a row number that a
+    // newer entry may have taken over.
+    if (!keyPresentOrSay(*Frm_Data->Connection, QStringLiteral("T_Daily"), QStringLiteral("DailyID"),
+                         QStringLiteral("日记")))
+        return;
     if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information))
-        q->remove();
+        removeOrSayGone(q);
 }
 
 void TFrm_Main::DelScheduleExecute() {
@@ -134,5 +147,5 @@ void TFrm_Main::DelScheduleExecute() {
     if (!q->active() || q->isEmpty()) return;
     if (toolkit::dialogs().confirm(QStringLiteral("Are sure delete this record?"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information))
-        q->remove();
+        removeOrSayGone(q);
 }

@@ -46,9 +46,7 @@ int runTallix(int argc, char** argv) {
 
     int rc = 0;
     if (loginAtStart(data, login)) {
-        // Without a window manager "maximised" means nothing: fill the screen first.
-        if (QScreen* screen = main.screen()) main.setGeometry(screen->availableGeometry());
-        main.showMaximized();
+        main.showAtStart();
         rc = app.exec();
     }
     Frm_Data = nullptr;

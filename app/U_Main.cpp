@@ -1,5 +1,8 @@
 #include "app/U_Main.h"
 
+#include <QScreen>
+#include <QTimer>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDockWidget>
@@ -289,6 +292,31 @@ void TFrm_Main::buildStatusBar() {
         // The last panel holds the program's path: let it take the rest.
         statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
     }
+    // Notes that must stay in view: where a file was written, that the
+    // database is open for reading only.
+    StatusNote = new QLabel(this);
+    StatusNote->setObjectName(QStringLiteral("StatusNote"));
+    StatusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addPermanentWidget(StatusNote);
+}
+
+void TFrm_Main::setStatusNote(const QString& text) {
+    StatusNote->setText(text);
+    StatusNote->setToolTip(text);
+}
+
+void TFrm_Main::showAtStart() {
+    // The normal size is 771 x 471 in the middle of the screen: restoring
+    // the maximised window brings it there, title bar and all in view.
+    resize(771, 471);
+    toolkit::centreOnScreen(this);
+    showMaximized();
+    // Without a window manager nothing maximises it: it fills the screen.
+    QTimer::singleShot(400, this, [this] {
+        const QScreen* s = screen();
+        if (s && isMaximized() && width() < s->availableGeometry().width() / 2)
+            setGeometry(s->availableGeometry());
+    });
 }
 
 // ---- registry ---------------------------------------------------------------
@@ -423,6 +451,10 @@ void TFrm_Main::LoadSoftInfo() {
 void TFrm_Main::FormShow() {
     LoadSoftInfo();
     setWindowTitle(SoftName + SoftVersion);
+    // Said once at the start; kept in view for as long as it holds.
+    if (Frm_Data && Frm_Data->Connection->readOnly())
+        setStatusNote(QStringLiteral("Read only: %1; changes cannot be saved.")
+                          .arg(Frm_Data->Connection->readOnlyReason()));
     ShowChildForm(QStringLiteral("TFrm_Custom"));
 }
 

@@ -76,6 +76,12 @@ public:
 
     void FormShow();
     void setStatusText(int panel, const QString& text);
+    // A note at the right of the status bar that stays until replaced.
+    void setStatusNote(const QString& text);
+    QString statusNote() const { return StatusNote->text(); }
+    // Shows the window at the start: maximised, its normal place 771 x 471
+    // in the middle of the screen.
+    void showAtStart();
     QString statusText(int panel) const;
 
     // ---- commands of ActionList1 -----------------------------------------
@@ -147,6 +153,7 @@ public:
     // ---- components ------------------------------------------------------
     QMdiArea* MdiArea;
     QLabel* StatusPanels[3];
+    QLabel* StatusNote;
 
     // Commands, in the order of the action list.
     QAction *AddCust, *EditCust, *DelCust, *AddContact, *EditContact, *DelContact, *SearchCust,

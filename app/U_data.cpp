@@ -64,6 +64,11 @@ void TFrm_Data::FormCreate() {
     // so that the first write finds it.
     if (!places_.besideProgram()) QDir().mkpath(QFileInfo(places_.configFile()).absolutePath());
     ConfigIni = std::make_unique<IniFile>(places_.configFile());
+    // A setting that cannot be kept is said, not lost in silence.
+    ConfigIni->setFailureReport([](const QString& why) {
+        toolkit::dialogs().message(QStringLiteral("A setting could not be saved in config.ini."),
+                                   QStringLiteral("客户管理系统"), toolkit::Icon::Warning, QMessageBox::Ok, why);
+    });
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
     ConnString = dbConn.isEmpty() ? db::Connection::connStringForFile(defaultDatabase())
                                   : db::Connection::connStringFor(dbConn);
@@ -91,12 +96,22 @@ void TFrm_Data::FormCreate() {
         Qry_Custom->prepare();
         Qry_Custom->open();
     } catch (const db::DbError& e) {
-        // Connected, but the file is not ours (no info table): unusable.
+        // Connected, but unusable: a file without our tables is not ours; a
+        // file that has them but cannot be read is damaged.
+        bool ours = false;
+        try {
+            ours = !Connection->tableFields(QStringLiteral("info")).isEmpty();
+        } catch (const db::DbError&) {
+            ours = true;  // not even its list of tables reads
+        }
         Connection->close();
         DBConnected = false;
         presence_.reset();
         databaseFile_.clear();
-        connectionFailed(QStringLiteral("The file is a database, but not a Tallix database (%1).").arg(e.text()));
+        connectionFailed(ours ? QStringLiteral("The Tallix database cannot be read; it may be damaged (%1).")
+                                    .arg(e.text())
+                              : QStringLiteral("The file is a database, but not a Tallix database (%1).")
+                                    .arg(e.text()));
         return;
     }
     if (Connection->readOnly())

@@ -4,6 +4,7 @@
 
 #include "app/Artwork.h"
 #include "app/U_Main.h"
+#include "app/SchemaUpgrade.h"
 #include "app/U_data.h"
 #include "app/db/Statement.h"
 #include "toolkit/DialogService.h"
@@ -120,6 +121,8 @@ void TFrm_Login::Btn_okClick() {
         Frm_Main->LoginName = name;
         Frm_Main->UserPermit = int(ADOQuery1->field(QStringLiteral("permit")).asInteger());
         Frm_Main->setStatusText(0, QStringLiteral(" UserName: ") + Frm_Main->UserName);
+        // A super user's login brings a database of an older version up to date.
+        if (Frm_Main->UserPermit == 0) bringSchemaUpToDate(*Frm_Data->Connection);
     }
     accept();
 }

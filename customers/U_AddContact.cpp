@@ -91,7 +91,7 @@ QString custIdOf(const QString& company) {
 }  // namespace
 
 TFrm_AddContact::TFrm_AddContact(QWidget* parent)
-    : QDialog(parent) {
+    : toolkit::EditorDialog(parent) {
     Frm_AddContact = this;
     toolkit::makeFixedDialog(this, kDialogW, 335);
 
@@ -175,6 +175,8 @@ TFrm_AddContact::TFrm_AddContact(QWidget* parent)
                           DBNavigator1->button(toolkit::Navigator::Next),
                           DBNavigator1->button(toolkit::Navigator::Last)});
 
+    setSaveButton(Btn_OK);
+    guardNavigator(DBNavigator1);
     connect(Btn_OK, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_OKClick(); }); });
     connect(Btn_Exit, &QPushButton::clicked, this, [this] { Btn_ExitClick(); });
     connect(DBNavigator1, &toolkit::Navigator::clicked, this,
@@ -191,14 +193,14 @@ TFrm_AddContact::~TFrm_AddContact() {
 }
 
 void TFrm_AddContact::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
 bool TFrm_AddContact::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit_Email && event->type() == QEvent::MouseButtonDblClick)
         toolkit::guarded([this] { Edit_EmailDblClick(); });
-    return QDialog::eventFilter(watched, event);
+    return toolkit::EditorDialog::eventFilter(watched, event);
 }
 
 void TFrm_AddContact::FormShow() {
@@ -244,6 +246,7 @@ void TFrm_AddContact::FormShow() {
     Combo_Cust->addItems(names);
     toolkit::setBoxText(Combo_Cust, shown);
     Edit_Name->setFocus();
+    markClean();
 }
 
 void TFrm_AddContact::ClearEdits() {
@@ -258,6 +261,7 @@ void TFrm_AddContact::LoadContact() {
         // Nothing to show, so nothing to save in edit mode.
         ClearEdits();
         if (AddMode != 1) Btn_OK->setEnabled(false);
+        markClean();
         return;
     }
     auto text = [q](const char* name) { return q->field(QString::fromLatin1(name)).asString(); };
@@ -281,22 +285,23 @@ void TFrm_AddContact::LoadContact() {
 
     if (ownedByAnother(text("F_User"))) Btn_OK->setEnabled(false);
     toolkit::showTextsFromStart(this);
+    markClean();
 }
 
-void TFrm_AddContact::Btn_OKClick() {
+bool TFrm_AddContact::saveFields() {
     const bool adding = AddMode == 1;
     if (Edit_Name->text().isEmpty()) {
         toolkit::dialogs().message(QStringLiteral("Name not null"), QStringLiteral("Warning"),
                                    toolkit::Icon::Information);
         Edit_Name->setFocus();
-        return;
+        return false;
     }
     if (Combo_Cust->currentText().isEmpty()) {
         toolkit::dialogs().message(adding ? QStringLiteral("Pealse select a company")
                                           : QStringLiteral("Please select a company"),
                                    QStringLiteral("Warning"), toolkit::Icon::Information);
         Combo_Cust->setFocus();
-        return;
+        return false;
     }
     // The customer looked up is held until the contact is stored: a contact
     // never lands on a customer another workstation deleted meanwhile.
@@ -309,7 +314,7 @@ void TFrm_AddContact::Btn_OKClick() {
         q->append();
     } else {
         // Editing needs a current contact; without one the button is disabled.
-        if (!q->active() || q->currentRow() < 0) return;
+        if (!q->active() || q->currentRow() < 0) return false;
         q->edit();
     }
     const bool saved = saveOrOfferReload(q, [&] {
@@ -334,17 +339,22 @@ void TFrm_AddContact::Btn_OKClick() {
         if (adding && Frm_Main) set("F_User", Frm_Main->UserName);
     }, [this] { LoadContact(); });
     // Changed elsewhere meanwhile: the user may read it again and go on.
-    if (!saved) return;
+    if (!saved) return false;
     guard.commit();
 
     if (adding) {
         ClearEdits();
         Edit_Name->setFocus();
-    } else {
-        accept();
     }
     RefreshContacts();
     if (Frm_Custom) Frm_Custom->LoadGridColumns();
+    if (adding) markClean();
+    return true;
+}
+
+void TFrm_AddContact::Btn_OKClick() {
+    // Adding keeps the dialog open for the next contact; a saved edit closes it.
+    if (saveFields() && AddMode != 1) accept();
 }
 
 void TFrm_AddContact::Btn_ExitClick() { reject(); }

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "toolkit/EditorDialog.h"
 #include "toolkit/Navigator.h"
 
 // A date with a check box in front: unchecked means "no date given". Picking
@@ -34,7 +35,7 @@ private:
     bool setting_ = false;
 };
 
-class TFrm_AddContact : public QDialog {
+class TFrm_AddContact : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     explicit TFrm_AddContact(QWidget* parent = nullptr);
@@ -81,6 +82,8 @@ public:
     QPushButton* Btn_Exit;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

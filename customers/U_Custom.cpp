@@ -19,8 +19,6 @@ TFrm_Custom* Frm_Custom = nullptr;
 
 namespace {
 
-// The grids hold at most this many columns each.
-constexpr int kMaxGridColumns = 17;
 
 QAction* popupItem(QMenu* menu, QWidget* shortcutScope, const QString& name, const QString& caption,
                    const QKeySequence& key, std::function<void()> handler) {

@@ -15,6 +15,9 @@
 #include "app/U_Main.h"
 #include "toolkit/DataGrid.h"
 
+// The grids hold at most this many columns each.
+constexpr int kMaxGridColumns = 17;
+
 class TFrm_Custom : public QWidget, public BrowserView {
     Q_OBJECT
 public:

@@ -11,6 +11,8 @@ public:
 protected:
     // Every close, stored or cancelled, rebuilds the browser's grids.
     void FormClose() override;
+    // The grid shows the first fields only: which of the chosen ones it leaves out.
+    QString storedNote() override;
 };
 
 extern TFrm_Field* Frm_Field;

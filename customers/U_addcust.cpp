@@ -46,7 +46,7 @@ void selectRemembered(QComboBox* box, int at) {
 }  // namespace
 
 TFrm_AddCust::TFrm_AddCust(QWidget* parent)
-    : QDialog(parent) {
+    : toolkit::EditorDialog(parent) {
     Frm_AddCust = this;
     toolkit::makeFixedDialog(this, 680, 363);
 
@@ -151,6 +151,8 @@ TFrm_AddCust::TFrm_AddCust(QWidget* parent)
                           DBNavigator1->button(toolkit::Navigator::Last), Btn_Add});
 
     Qry_Repeat = new db::Query(Frm_Data ? Frm_Data->Connection : nullptr, this);
+    setSaveButton(Btn_OK);
+    guardNavigator(DBNavigator1);
 
     connect(Btn_OK, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_OKClick(); }); });
     connect(Bit_Exit, &QPushButton::clicked, this, [this] { Bit_ExitClick(); });
@@ -177,7 +179,7 @@ TFrm_AddCust::~TFrm_AddCust() {
 }
 
 void TFrm_AddCust::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    toolkit::EditorDialog::showEvent(e);
     toolkit::formShowOnce(e, shown_, [this] { FormShow(); });
 }
 
@@ -186,7 +188,7 @@ bool TFrm_AddCust::eventFilter(QObject* watched, QEvent* event) {
         if (watched == Edit_Email) toolkit::guarded([this] { Edit_EmailDblClick(); });
         else if (watched == Edit_Url) toolkit::guarded([this] { Edit_UrlDblClick(); });
     }
-    return QDialog::eventFilter(watched, event);
+    return toolkit::EditorDialog::eventFilter(watched, event);
 }
 
 void TFrm_AddCust::FormShow() {
@@ -220,6 +222,7 @@ void TFrm_AddCust::FormShow() {
         LoadCustomer();
     }
     Edit_Com->setFocus();
+    markClean();
 }
 
 void TFrm_AddCust::ClearEdits() {
@@ -235,6 +238,7 @@ void TFrm_AddCust::LoadCustomer() {
     if (!q->active() || q->currentRow() < 0) {
         ClearEdits();
         Btn_OK->setEnabled(false);
+        markClean();
         return;
     }
     auto text = [q](const char* name) { return q->field(QString::fromLatin1(name)).asString(); };
@@ -262,6 +266,7 @@ void TFrm_AddCust::LoadCustomer() {
     t->open();
     Edit_Category->setText(t->isEmpty() ? QString() : t->field(QStringLiteral("Name")).asString());
     toolkit::showTextsFromStart(this);
+    markClean();
 }
 
 void TFrm_AddCust::setColumns(db::Query* q, bool adding) {
@@ -292,7 +297,7 @@ void TFrm_AddCust::setColumns(db::Query* q, bool adding) {
     }
 }
 
-void TFrm_AddCust::Btn_OKClick() {
+bool TFrm_AddCust::saveFields() {
     db::Query* q = Frm_Data->Qry_Cust;
     if (AddMode == 1) {
         const QString company = Edit_Com->text().trimmed();
@@ -303,12 +308,12 @@ void TFrm_AddCust::Btn_OKClick() {
         if (company.isEmpty()) {
             toolkit::dialogs().message(QStringLiteral("Company not null"), QStringLiteral("warning"),
                                        toolkit::Icon::Information);
-            return;
+            return false;
         }
         if (!Qry_Repeat->isEmpty()) {
             toolkit::dialogs().message(QStringLiteral("Company repeat"), QStringLiteral("Warning"),
                                        toolkit::Icon::Information);
-            return;
+            return false;
         }
         if (!q->active()) q->open();
         q->append();
@@ -317,15 +322,20 @@ void TFrm_AddCust::Btn_OKClick() {
         Edit_Com->setFocus();
         // The browser's record count would otherwise lag behind the list.
         if (Frm_Custom) Frm_Custom->LoadGridColumns();
-        return;
+        markClean();
+        return true;
     }
 
     // Editing needs a current customer; without one the button is disabled.
-    if (!q->active() || q->currentRow() < 0) return;
+    if (!q->active() || q->currentRow() < 0) return false;
     q->edit();
     // Changed elsewhere meanwhile: the user may read it again and go on.
-    if (!saveOrOfferReload(q, [&] { setColumns(q, false); }, [this] { LoadCustomer(); })) return;
-    accept();
+    return saveOrOfferReload(q, [&] { setColumns(q, false); }, [this] { LoadCustomer(); });
+}
+
+void TFrm_AddCust::Btn_OKClick() {
+    // Adding keeps the dialog open for the next customer; a saved edit closes it.
+    if (saveFields() && AddMode != 1) accept();
 }
 
 void TFrm_AddCust::Bit_ExitClick() { reject(); }

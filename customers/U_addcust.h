@@ -12,9 +12,10 @@
 #include <QToolButton>
 
 #include "app/db/Query.h"
+#include "toolkit/EditorDialog.h"
 #include "toolkit/Navigator.h"
 
-class TFrm_AddCust : public QDialog {
+class TFrm_AddCust : public toolkit::EditorDialog {
     Q_OBJECT
 public:
     explicit TFrm_AddCust(QWidget* parent = nullptr);
@@ -75,6 +76,8 @@ public:
     db::Query* Qry_Repeat;
 
 protected:
+    // Saves as the save button does, without closing: true when stored.
+    bool saveFields() override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

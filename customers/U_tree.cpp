@@ -1,6 +1,7 @@
 #include "customers/U_tree.h"
 
 #include <QHeaderView>
+#include <QTreeWidgetItemIterator>
 #include <QShowEvent>
 
 #include "app/U_Main.h"
@@ -180,6 +181,11 @@ TFrm_Tree::TFrm_Tree(QWidget* parent)
     toolkit::onClick(BitBtn2, this, &TFrm_Tree::BitBtn2Click);
     connect(TreeView1, &QTreeWidget::itemClicked, this,
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
+    // The fields follow the highlighted node however it was reached (the
+    // mouse, Up and Down, a search by typing), so Save and Delete act on
+    // the category the user sees.
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* now) { loadNode(now); });
     connect(TreeView1, &QTreeWidget::itemDoubleClicked, this,
             [this] { toolkit::guarded([this] { TreeView1DblClick(); }); });
 
@@ -221,6 +227,13 @@ void TFrm_Tree::FormClose() {
     if (!Changed || !Frm_Custom) return;
     Frm_Custom->TreeView1->setFocus();
     FillCategoryTree(Frm_Custom->TreeView1);
+}
+
+QTreeWidgetItem* TFrm_Tree::nodeOfCode(const QString& code) const {
+    if (code.isEmpty()) return nullptr;
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it)
+        if ((*it)->parent() && NodeCode(*it) == code) return *it;
+    return nullptr;
 }
 
 QTreeWidgetItem* TFrm_Tree::selectedNode() const {
@@ -331,20 +344,34 @@ void TFrm_Tree::addCategory() {
 
 void TFrm_Tree::renameCategory() {
     if (TreeView1->topLevelItemCount() == 0) return;
-    QTreeWidgetItem* node = selectedNode();
     toIdle();
-    // Only a category node whose code is the one in the form is renamed: with
-    // nothing or the root selected, or the form showing another code than the
-    // selection (a failed add, a keyboard move), nothing is written.
-    if (!node || !node->parent()) return;
+    // The category renamed is the one whose code the form shows.
     const QString code = Edit_code->text().trimmed();
-    if (code != NodeCode(node)) return;
+    QTreeWidgetItem* node = nodeOfCode(code);
+    if (!node) {
+        toolkit::dialogs().message(
+            code.isEmpty() ? QStringLiteral("Choose a category in the tree first; nothing was saved.")
+                           : QStringLiteral("No category with the code %1 is shown; nothing was saved.").arg(code),
+            QStringLiteral("Information"), toolkit::Icon::Information);
+        return;
+    }
     db::Query* hy = Frm_Data->Qry_HY;
     hy->close();
     hy->setSql(categoryWhereCode(code));
     hy->open();
-    if (hy->isEmpty()) return;
+    if (hy->isEmpty()) {
+        toolkit::dialogs().message(QStringLiteral("The category %1 is no longer stored (it was deleted on another "
+                                                  "workstation); nothing was saved. Refresh shows the tree as "
+                                                  "stored.").arg(code),
+                                   QStringLiteral("Information"), toolkit::Icon::Information);
+        return;
+    }
     const QString name = Edit_name->text().trimmed();
+    if (hy->asString(QStringLiteral("name")).trimmed() == name) {
+        toolkit::dialogs().message(QStringLiteral("The name is the same as before; nothing was saved."),
+                                   QStringLiteral("Information"), toolkit::Icon::Information);
+        return;
+    }
     hy->edit();
     hy->setValue(QStringLiteral("name"), name);
     hy->post();
@@ -359,8 +386,15 @@ QString TFrm_Tree::categoryInUseText(qlonglong customers) {
 
 void TFrm_Tree::tb_delClick() {
     Changed = true;
-    QTreeWidgetItem* node = selectedNode();
-    if (!node) return;
+    // The category deleted is the one the form shows, which is the
+    // highlighted one however it was reached.
+    QTreeWidgetItem* node = nodeOfCode(Edit_code->text().trimmed());
+    if (!node) {
+        if (selectedNode() && !selectedNode()->parent()) return;  // the root stands for all categories
+        toolkit::dialogs().message(QStringLiteral("Choose a category in the tree first; nothing was deleted."),
+                                   QStringLiteral("Information"), toolkit::Icon::Information);
+        return;
+    }
     if (node->childCount() > 0) {
         toolkit::showMessage(
             QStringLiteral("Dont delete has child directory，Please delete child directory first!"));
@@ -375,16 +409,15 @@ void TFrm_Tree::tb_delClick() {
     const qlonglong filed = Qry_del->field(0).asInteger();
     Qry_del->close();
     if (filed > 0) {
-        toolkit::dialogs().message(categoryInUseText(filed), QStringLiteral("Confirm"), toolkit::Icon::Information);
+        toolkit::dialogs().message(categoryInUseText(filed), QStringLiteral("Information"),
+                                   toolkit::Icon::Information);
         return;
     }
     if (toolkit::dialogs().message(QStringLiteral("Are you sure delete this directory?"), QStringLiteral("Confirm"),
                                    toolkit::Icon::Question, QMessageBox::Ok | QMessageBox::Cancel)
         != QMessageBox::Ok)
         return;
-    // The row deleted is the one of the node taken out of the tree, whatever
-    // the code field shows; the row goes first so a refused delete leaves the
-    // tree as it was.
+    // The row goes first, so a refused delete leaves the tree as it was.
     Qry_del->setSql(db::Statement(QStringLiteral("delete from category where code=:code"))
                         .bind(QStringLiteral("code"), NodeCode(node)));
     Qry_del->execSql();

@@ -49,6 +49,8 @@ public:
 
     // The selected node, or nullptr.
     QTreeWidgetItem* selectedNode() const;
+    // The category node of a code, or nullptr.
+    QTreeWidgetItem* nodeOfCode(const QString& code) const;
 
     // true: Save adds a category; false: Save renames the selected one.
     bool AddMode = false;

@@ -151,8 +151,10 @@ CREATE TABLE T_Temp (
     CellID      INTEGER
 );
 
--- Daily work log.
+-- Daily work log. DailyID is the entry's key: edits and deletes find an
+-- entry by it, and a deleted entry's number is never given out again.
 CREATE TABLE T_Daily (
+    DailyID     INTEGER PRIMARY KEY AUTOINCREMENT,
     Subject     VARCHAR(100) CHECK (length(Subject) <= 100),
     Content     MEMO,
     AddDate     DATETIME,
@@ -199,6 +201,12 @@ CREATE TABLE T_SaleLine (
     Quantity    REAL         NOT NULL DEFAULT 0,
     Price       REAL         NOT NULL DEFAULT 0,
     Amount      REAL         NOT NULL DEFAULT 0
+);
+
+-- The version of this layout (see app/SchemaSteps.cpp); an older database
+-- is brought up to it when a super user logs in.
+CREATE TABLE T_SchemaVersion (
+    Version     INTEGER      NOT NULL
 );
 
 -- Master-detail and customer delete look contacts up by CustID.

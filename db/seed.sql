@@ -63,6 +63,7 @@ INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print)
     ( 1,  2, 'daily', 'Subject', 'Subject', 200, 1, 0),
     ( 2,  3, 'daily', 'Content', 'Content', 300, 1, 0),
     ( 4,  4, 'daily', 'author',  'Author',   80, 1, 0),
+    ( 5,  5, 'daily', 'DailyID', 'No.',      60, 0, 0),
 
     ( 1,  1, 'Sale', 'SaleDate', '日期',      90, 1, 0),
     ( 2,  2, 'Sale', 'SaleNo',   '单号',     100, 1, 0),
@@ -148,5 +149,8 @@ INSERT INTO zw (name) VALUES
 
 INSERT INTO department (name) VALUES
     ('Management'), ('Sales'), ('Purchasing'), ('Finance'), ('Engineering'), ('Logistics');
+
+-- The layout's version: the last step of app/SchemaSteps.cpp.
+INSERT INTO T_SchemaVersion (Version) VALUES (1);
 
 COMMIT;

@@ -138,11 +138,11 @@ CREATE TABLE t_temp (
 );
 
 CREATE TABLE t_daily (
+    dailyid     serial PRIMARY KEY,
     subject     varchar(100),
     content     text,
     adddate     timestamp(0),
-    author      varchar(50),
-    rid         serial PRIMARY KEY
+    author      varchar(50)
 );
 
 CREATE TABLE t_schedule (
@@ -193,9 +193,16 @@ CREATE TRIGGER province_keys AFTER INSERT ON province FOR EACH STATEMENT EXECUTE
 CREATE TRIGGER zw_keys AFTER INSERT ON zw FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
 CREATE TRIGGER department_keys AFTER INSERT ON department FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
 CREATE TRIGGER t_import_keys AFTER INSERT ON t_import FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('importid');
+CREATE TRIGGER t_daily_keys AFTER INSERT ON t_daily FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('dailyid');
 CREATE TRIGGER t_schedule_keys AFTER INSERT ON t_schedule FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('scheduleid');
 CREATE TRIGGER t_sale_keys AFTER INSERT ON t_sale FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('saleid');
 CREATE TRIGGER t_saleline_keys AFTER INSERT ON t_saleline FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('lineid');
+
+-- The version of this layout (see app/SchemaSteps.cpp).
+CREATE TABLE t_schemaversion (
+    version     integer NOT NULL,
+    rid         serial PRIMARY KEY
+);
 
 CREATE INDEX idx_contact_custid ON contact (custid);
 CREATE INDEX idx_custom_company ON custom (company);
@@ -263,6 +270,7 @@ COMMENT ON COLUMN t_import.fieldname IS 'FieldName';
 COMMENT ON COLUMN t_import.f_field IS 'F_Field';
 COMMENT ON COLUMN t_temp.s_field IS 'S_Field';
 COMMENT ON COLUMN t_temp.cellid IS 'CellID';
+COMMENT ON COLUMN t_daily.dailyid IS 'DailyID';
 COMMENT ON COLUMN t_daily.subject IS 'Subject';
 COMMENT ON COLUMN t_daily.content IS 'Content';
 COMMENT ON COLUMN t_daily.adddate IS 'AddDate';
@@ -279,6 +287,7 @@ COMMENT ON COLUMN t_schedule.content IS 'Content';
 COMMENT ON COLUMN t_schedule.custid IS 'CustID';
 COMMENT ON COLUMN t_schedule.remindat IS 'RemindAt';
 COMMENT ON COLUMN t_schedule.reminded IS 'Reminded';
+COMMENT ON COLUMN t_schemaversion.version IS 'Version';
 COMMENT ON COLUMN t_sale.saleid IS 'SaleID';
 COMMENT ON COLUMN t_sale.saleno IS 'SaleNo';
 COMMENT ON COLUMN t_sale.saledate IS 'SaleDate';

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/U_Main.h"
 #include "toolkit/DialogService.h"
 
 QString badFileNameReason(const QString& name) {
@@ -59,11 +60,13 @@ bool finishExport(bool cancelled, bool written, const QString& error, const QStr
         reportWriteFailure(path, error, title);
         return false;
     }
-    // Where the desktop has no program for the file, the user still learns
-    // where it is.
+    // The user learns where the file is in every case: the desktop's opener
+    // reports success as soon as it starts, whether a program then shows
+    // the file or not.
+    const QString saved = QStringLiteral("The file was saved as %1.").arg(QDir::toNativeSeparators(path));
+    if (Frm_Main) Frm_Main->setStatusNote(saved);
     if (!toolkit::dialogs().openUrl(QUrl::fromLocalFile(path)))
-        toolkit::dialogs().message(QStringLiteral("The file was saved as %1.").arg(QDir::toNativeSeparators(path)),
-                                   title, toolkit::Icon::Information);
+        toolkit::dialogs().message(saved, title, toolkit::Icon::Information);
     return true;
 }
 

@@ -9,6 +9,8 @@
 #include <QString>
 #include <memory>
 
+#include "toolkit/Busy.h"
+
 class Progress {
 public:
     // bar, when given, is a bar of the window's own that moves as well.
@@ -34,4 +36,5 @@ private:
     int scale_ = 1;
     qint64 steps_ = 0;
     Progress* previous_ = nullptr;
+    toolkit::BusyScope busy_;
 };

@@ -13,6 +13,7 @@
 #include "exchange/TableReader.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
+#include "toolkit/SafeWrite.h"
 
 TFrm_Email* Frm_Email = nullptr;
 
@@ -57,7 +58,11 @@ EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path
         }
         r.rows = i + 1;
         if (buf.size() > (1 << 20)) {
-            if (f.write(buf) != buf.size()) break;
+            if (f.write(buf) != buf.size()) {
+                r.error = f.errorString();
+                f.cancelWriting();
+                return r;
+            }
             buf.clear();
         }
         if (progress && !progress(r.rows, r.lines)) {
@@ -71,10 +76,8 @@ EmailExportResult writeEmails(toolkit::RecordSource* source, const QString& path
         f.cancelWriting();
         return r;
     }
-    if (!f.commit()) {
-        r.error = f.errorString();
-        return r;
-    }
+    // The last bytes too: a full disk must not give a cut file the name.
+    if (!toolkit::commitWhole(f, &r.error)) return r;
     r.written = true;
     return r;
 }

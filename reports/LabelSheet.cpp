@@ -111,7 +111,11 @@ int EnvelopSettings::skipped() const { return std::clamp(start, 1, std::max(1, s
 
 EnvelopSettings ReadEnvelopSettings(const IniFile& ini) {
     EnvelopSettings s;
-    s.sheet = SheetById(ini.readString(kSection, QStringLiteral("Sheet"), QStringLiteral("envelope")).trimmed());
+    const QString id = ini.readString(kSection, QStringLiteral("Sheet"), QStringLiteral("envelope")).trimmed();
+    s.sheet = SheetById(id);
+    if (s.sheet.id != id && !id.isEmpty())
+        s.problem = QCoreApplication::translate("LabelSheet", "config.ini names a label sheet \"%1\" that is not known.")
+                        .arg(id);
     if (s.sheet.isCustom()) {
         LabelSheet c = s.sheet;
         c.columns = ini.readInteger(kSection, QStringLiteral("Columns"), c.columns);
@@ -122,9 +126,15 @@ EnvelopSettings ReadEnvelopSettings(const IniFile& ini) {
         c.left = readMm(ini, QStringLiteral("Left"), c.left);
         c.hpitch = readMm(ini, QStringLiteral("HPitch"), c.hpitch);
         c.vpitch = readMm(ini, QStringLiteral("VPitch"), c.vpitch);
-        // A hand-edited geometry that cannot print falls back to the default.
-        if (c.problem().isEmpty()) s.sheet = c;
-        else s.sheet = EnvelopeLayout();
+        // A hand-edited geometry that cannot print falls back to the default,
+        // and says why.
+        if (c.problem().isEmpty()) {
+            s.sheet = c;
+        } else {
+            s.problem = c.problem();
+            s.rejected = c;
+            s.sheet = EnvelopeLayout();
+        }
     }
     s.start = std::clamp(ini.readInteger(kSection, QStringLiteral("Start"), 1), 1, std::max(1, s.sheet.perSheet()));
     return s;

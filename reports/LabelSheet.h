@@ -42,6 +42,11 @@ LabelSheet SheetById(const QString& id);
 struct EnvelopSettings {
     LabelSheet sheet = EnvelopeLayout();
     int start = 1;   // label number to start at on the first sheet, from 1
+    // Set when config.ini names a sheet that cannot be used (an unknown one,
+    // or a hand-edited geometry that does not fit): why, and what it named.
+    // The labels then go on plain paper, and the user is told.
+    QString problem;
+    LabelSheet rejected;
 
     // Labels left empty on the first sheet.
     int skipped() const;

@@ -25,8 +25,9 @@ TSheetView::TSheetView(QWidget* parent) : QWidget(parent) {
     setToolTip(tr("Click a label to start printing there"));
 }
 
-void TSheetView::setSettings(const EnvelopSettings& s) {
+void TSheetView::setSettings(const EnvelopSettings& s, const QString& problem) {
     s_ = s;
+    problem_ = problem;
     update();
 }
 
@@ -52,6 +53,12 @@ void TSheetView::paintEvent(QPaintEvent*) {
     p.setPen(QPen(Qt::darkGray, 1));
     p.drawRect(sheet);
     const double k = sheet.width() / kSheetW;
+    if (!problem_.isEmpty()) {
+        p.setPen(QColor(180, 0, 0));
+        p.drawText(sheet.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                   tr("These labels cannot be printed:\n%1").arg(problem_));
+        return;
+    }
     if (s_.sheet.isEnvelope()) {
         // Page header and footer strips of the plain-paper layout.
         p.fillRect(QRectF(sheet.left() + 3 * k, sheet.top() + 10 * k, sheet.width() - 6 * k, 10.58 * k),
@@ -83,6 +90,7 @@ void TSheetView::paintEvent(QPaintEvent*) {
 }
 
 void TSheetView::mousePressEvent(QMouseEvent* e) {
+    if (!problem_.isEmpty()) return;
     for (int i = 0; i < s_.sheet.perSheet(); ++i)
         if (labelRect(i).contains(e->position())) {
             if (onPick) toolkit::guarded([&] { onPick(i + 1); });
@@ -222,7 +230,10 @@ void TFrm_EnvelopSetup::showEvent(QShowEvent* e) {
 }
 
 void TFrm_EnvelopSetup::FormShow() {
-    const EnvelopSettings s = ReadEnvelopSettings(*Frm_Data->ConfigIni);
+    EnvelopSettings s = ReadEnvelopSettings(*Frm_Data->ConfigIni);
+    // A hand-edited custom sheet that cannot print is shown as it is, with
+    // what is wrong, for the user to put right.
+    if (s.rejected.isCustom()) s.sheet = s.rejected;
     if (s.sheet.isCustom()) custom_ = s.sheet;
     filling_ = true;
     Combo_Sheet->setCurrentIndex(std::max(0, Combo_Sheet->findData(s.sheet.id)));
@@ -297,7 +308,9 @@ void TFrm_EnvelopSetup::refresh() {
                                  "footer. Labels start at the top left of the page area.")
                             : tr("Only the labels print: no page header or footer. Each label keeps its four lines, "
                                  "scaled to the label; a long address wraps and is cut at the label's edge."));
-    SheetView->setSettings(problem.isEmpty() ? s : EnvelopSettings{EnvelopeLayout(), 1});
+    // A sheet that cannot print is drawn with what is wrong, not as plain
+    // paper it would not be.
+    SheetView->setSettings(s, problem);
 }
 
 void TFrm_EnvelopSetup::Combo_SheetChange() {

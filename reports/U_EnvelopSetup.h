@@ -20,7 +20,10 @@ class TSheetView : public QWidget {
     Q_OBJECT
 public:
     explicit TSheetView(QWidget* parent = nullptr);
-    void setSettings(const EnvelopSettings& s);
+    // problem, when given, is why the sheet cannot print: drawn instead of labels.
+    void setSettings(const EnvelopSettings& s, const QString& problem = QString());
+    const EnvelopSettings& settings() const { return s_; }
+    const QString& problem() const { return problem_; }
     // Called with the label number (from 1) the user clicked.
     std::function<void(int)> onPick;
     // Where label index (from 0) is drawn, in widget pixels.
@@ -33,6 +36,7 @@ protected:
 private:
     QRectF sheetRect() const;
     EnvelopSettings s_;
+    QString problem_;
 };
 
 class TFrm_EnvelopSetup : public QDialog {

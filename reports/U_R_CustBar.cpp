@@ -1,6 +1,7 @@
 #include "reports/U_R_CustBar.h"
 
 #include "app/U_data.h"
+#include "toolkit/DialogService.h"
 
 namespace {
 constexpr double kLabelWidth = 385, kLabelHeight = 142;
@@ -27,6 +28,12 @@ void TFrm_R_CustBar::FormCreate() {
     Report.master = customers_.get();
     Report.details = labels_.get();
     ApplySettings(ReadEnvelopSettings(*Frm_Data->ConfigIni));
+    if (!Settings.problem.isEmpty())
+        toolkit::dialogs().message(
+            QStringLiteral("The label sheet set in Envelop Format Setup cannot be used: %1\n"
+                           "The labels are laid out on plain paper instead; choose the sheet again in "
+                           "System > Envelop Format Setup.").arg(Settings.problem),
+            QStringLiteral("Customer Envelop Label"), toolkit::Icon::Warning);
 }
 
 void TFrm_R_CustBar::ApplySettings(const EnvelopSettings& settings) {

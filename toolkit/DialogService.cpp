@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QSpacerItem>
 
+#include "toolkit/Busy.h"
 #include "toolkit/Forms.h"
 
 namespace toolkit {
@@ -49,6 +50,7 @@ namespace {
 // cuts a title that does not fit ("Wa... ng").
 QMessageBox::StandardButton runBox(QMessageBox::Icon icon, const QString& title, const QString& text,
                                    QMessageBox::StandardButtons buttons, const QString& detail) {
+    const BusyScope busy;
     hideSplashScreens();
     QMessageBox box(icon, title, text, buttons, QApplication::activeWindow());
     if (!detail.isEmpty()) box.setDetailedText(detail);
@@ -91,17 +93,23 @@ void RealDialogs::error(const QString& text) {
 }
 
 QString RealDialogs::openFile(const QString& title, const QString& filter, const QString& dir) {
+    const BusyScope busy;
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, dir, filter);
 }
 
 QString RealDialogs::saveFile(const QString& title, const QString& filter, const QString& dir) {
+    const BusyScope busy;
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, dir, filter);
 }
 
 bool RealDialogs::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
-bool RealDialogs::print(QPrinter& printer, const QString& title) {
+bool RealDialogs::print(QPrinter& printer, const QString& title, int pages) {
+    const BusyScope busy;
     QPrintDialog d(&printer, QApplication::activeWindow());
+    // The page range runs from the first page to the last, not to a
+    // made-up 9999.
+    if (pages > 0) d.setMinMax(1, pages);
     d.setWindowTitle(title);
     return d.exec() == QDialog::Accepted;
 }

@@ -36,8 +36,9 @@ public:
     virtual bool openUrl(const QUrl& url) = 0;
 
     // The platform's print dialog for printer: the user picks a printer (or a
-    // PDF file) and its settings. False when cancelled.
-    virtual bool print(QPrinter& printer, const QString& title) = 0;
+    // PDF file) and its settings; pages, when known, is the last page its
+    // page range offers. False when cancelled.
+    virtual bool print(QPrinter& printer, const QString& title, int pages = 0) = 0;
 
     // Yes/No question; only Yes goes on.
     bool confirm(const QString& text, const QString& title, Icon icon) {
@@ -67,7 +68,7 @@ public:
     QString saveFile(const QString& title, const QString& filter,
                      const QString& dir) override;
     bool openUrl(const QUrl& url) override;
-    bool print(QPrinter& printer, const QString& title) override;
+    bool print(QPrinter& printer, const QString& title, int pages = 0) override;
 };
 
 // The service in force; RealDialogs unless a test installed another.

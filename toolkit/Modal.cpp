@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "toolkit/Busy.h"
 #include "toolkit/Forms.h"
 
 namespace toolkit {
@@ -17,6 +18,7 @@ ScriptedModal::ScriptedModal(ModalScript script) : script_(std::move(script)), p
 ScriptedModal::~ScriptedModal() { current = previous_; }
 
 int execModal(QDialog* d) {
+    const BusyScope busy;
     keepUp(d);
     if (!current) return d->exec();
     ScriptedModal* s = current;

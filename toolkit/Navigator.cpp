@@ -97,6 +97,8 @@ void Navigator::updateButtons() {
 
 void Navigator::btnClick(Button button) {
     if (!set_ || set_->recordCount() == 0) return;
+    if (moveCheck_ && !moveCheck_()) return;
+    if (!set_ || set_->recordCount() == 0) return;  // the check may have changed the list
     const bool moved = guarded([&] {
         const int n = set_->recordCount();
         const int cur = set_->currentRow();

@@ -4,6 +4,7 @@
 // (or with an empty one) every button is disabled.
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "toolkit/RecordSource.h"
 
@@ -25,6 +26,9 @@ public:
     // emits clicked. A move the record set refuses is shown in the error box.
     void btnClick(Button button);
     QToolButton* button(Button button) const { return buttons_[button]; }
+    // Asked before every move; a move it answers false to does not happen
+    // (an editor whose fields were changed asks the user first).
+    void setMoveCheck(std::function<bool()> check) { moveCheck_ = std::move(check); }
 
 signals:
     // After the record set has moved.
@@ -37,6 +41,7 @@ private:
     QToolButton* buttons_[4];
     QPointer<DataSource> source_;
     QPointer<RecordSource> set_;
+    std::function<bool()> moveCheck_;
 };
 
 }  // namespace toolkit

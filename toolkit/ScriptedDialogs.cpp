@@ -37,8 +37,8 @@ bool ScriptedDialogs::openUrl(const QUrl& url) {
     return urlResult;
 }
 
-bool ScriptedDialogs::print(QPrinter& printer, const QString& title) {
-    requests.append({DialogRequest::Print, QString(), title, Icon::None, {}});
+bool ScriptedDialogs::print(QPrinter& printer, const QString& title, int pages) {
+    requests.append({DialogRequest::Print, QString(), title, Icon::None, {}, QString(), pages});
     const QString path = printAnswers.isEmpty() ? QString() : printAnswers.takeFirst();
     if (path.isEmpty()) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -14,6 +14,7 @@ struct DialogRequest {
     Icon icon = Icon::None;
     QMessageBox::StandardButtons buttons;
     QString detail;  // a message's detail text
+    int pages = 0;   // a print dialog's last page, when it was told
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -40,7 +41,7 @@ public:
     QString openFile(const QString& title, const QString& filter, const QString& dir) override;
     QString saveFile(const QString& title, const QString& filter, const QString& dir) override;
     bool openUrl(const QUrl& url) override;
-    bool print(QPrinter& printer, const QString& title) override;
+    bool print(QPrinter& printer, const QString& title, int pages = 0) override;
 
     // Texts of the message boxes shown so far.
     QStringList messages() const;

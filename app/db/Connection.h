@@ -46,6 +46,12 @@ public:
     const Dialect& dialect() const { return *dialect_; }
     // Columns of a table, cached; the name is matched without regard to case.
     const QVector<FieldDef>& tableFields(const QString& table);
+    // Forgets what is known of the tables' columns and keys (after the
+    // program changed a table's shape).
+    void forgetTables() {
+        fieldCache_.clear();
+        keyCache_.clear();
+    }
     // The expression naming one row of a table, cached.
     const QString& rowKey(const QString& table);
     // A statement of this folder's own, with ? for its values, as the

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -61,6 +62,13 @@ public:
     virtual QString sameValue(const QString& column, FieldKind kind) const = 0;
     // How date/time values are stored.
     virtual QString dateTimeFormat() const { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
+    // The statements that give table a key column of its own named key (a
+    // number the engine assigns and never hands out again), keeping every
+    // row, its order and the table's indexes.
+    virtual QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const = 0;
+    // Writes a copy of the database as it is now to path. False when this
+    // engine keeps no file of its own to copy (a server).
+    virtual bool copyDatabase(QSqlDatabase& db, const QString& path) const = 0;
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };

@@ -193,6 +193,27 @@ public:
         return QLatin1Char('"') + q.value(0).toString() + QLatin1Char('"');
     }
 
+    QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const override {
+        const QString name = table.toLower();
+        const QString column = key.toLower();
+        QStringList out;
+        // A table made with a row number of its own (rid) has its key
+        // already: it only takes the key's name.
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("select 1 from information_schema.columns where table_schema = current_schema() "
+                                 "and table_name = ? and column_name = 'rid'"));
+        q.addBindValue(name);
+        if (!q.exec()) throw DbError(describe(q.lastError()));
+        if (q.next())
+            out << QStringLiteral("ALTER TABLE %1 RENAME COLUMN rid TO %2").arg(name, column);
+        else
+            out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 serial PRIMARY KEY").arg(name, column);
+        out << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'").arg(name, column, QString(key).replace(QLatin1Char('\''), QLatin1String("''")));
+        return out;
+    }
+
+    bool copyDatabase(QSqlDatabase&, const QString&) const override { return false; }
+
     // The server keeps names in lower case.
     QString quoteName(const QString& name) const override {
         QString n = name.toLower();

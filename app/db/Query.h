@@ -68,7 +68,7 @@ public:
     State state() const { return state_; }
     // Runs a statement that returns no rows (delete, update, insert).
     void execSql();
-    // Number of rows the last execSql changed.
+    // Number of rows the last execSql or remove changed.
     int rowsAffected() const { return rowsAffected_; }
 
     // Navigation.
@@ -95,7 +95,7 @@ public:
     void setValue(const QString& name, const QVariant& v) { field(name).setValue(v); }
     void post();
     void cancel();
-    void remove();  // deletes the current row
+    void remove();  // deletes the current row (rowsAffected() 0: it was gone already)
     // Reads the current row again from the table, dropping any pending
     // change; a row that is gone from the table leaves the list.
     void refreshRow();

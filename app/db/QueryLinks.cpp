@@ -1,6 +1,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <numeric>
 
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
@@ -85,16 +86,36 @@ void Query::sortBy(const QString& column) {
             // The statement's own rows, with their keys and this column.
             prepareAndRun(q, SqlText(QStringLiteral("select %1, [%2] from %3%4")
                                          .arg(key, fields_[f].name, table_, rest_)));
-            QHash<qlonglong, SortKey> vals;
+            // Rows usually come back in the order the record set holds them; a
+            // lookup by key is only built when they do not (after an earlier sort).
+            QVector<SortKey> vals;
+            QVector<qlonglong> got;
             vals.reserve(keys_.size());
-            while (q.next()) vals.insert(q.value(0).toLongLong(), sortKeyOf(fromEngine(q.value(1), kind), kind));
+            got.reserve(keys_.size());
+            while (q.next()) {
+                got.append(q.value(0).toLongLong());
+                vals.append(sortKeyOf(fromEngine(q.value(1), kind), kind));
+            }
             if (q.lastError().isValid()) throw DbError(conn_->describe(q.lastError()));
-            QVector<std::pair<SortKey, qlonglong>> items;
-            items.reserve(keys_.size());
-            for (qlonglong k : keys_) items.append({vals.value(k), k});
-            std::stable_sort(items.begin(), items.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (int i = 0; i < items.size(); ++i) keys_[i] = items[i].second;
+            QVector<int> order(keys_.size(), -1);
+            if (got == keys_) {
+                std::iota(order.begin(), order.end(), 0);
+            } else {
+                QHash<qlonglong, int> at;
+                at.reserve(got.size());
+                for (int i = 0; i < got.size(); ++i) at.insert(got[i], i);
+                for (int i = 0; i < keys_.size(); ++i) order[i] = at.value(keys_[i], -1);
+            }
+            // Positions into vals; a key the statement no longer returns sorts as null.
+            const SortKey none;
+            auto keyAt = [&](int i) -> const SortKey& { return order[i] < 0 ? none : vals[order[i]]; };
+            QVector<int> idx(keys_.size());
+            std::iota(idx.begin(), idx.end(), 0);
+            std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return keyAt(a) < keyAt(b); });
+            QVector<qlonglong> sortedKeys;
+            sortedKeys.reserve(idx.size());
+            for (int i : idx) sortedKeys.append(keys_[i]);
+            keys_ = std::move(sortedKeys);
             dropCache();
             cur_ = keys_.isEmpty() ? -1 : std::max(0, int(keys_.indexOf(curKey)));
         } else {

@@ -191,6 +191,7 @@ void Query::remove() {
         fail(conn_, q);
     q.addBindValue(keys_[cur_]);
     if (!q.exec()) fail(conn_, q);
+    rowsAffected_ = q.numRowsAffected();  // 0: another workstation had deleted it
     state_ = State::Browse;
     buffer_.clear();
     modified_.clear();

@@ -155,6 +155,53 @@ public:
         return QLatin1Char('[') + name + QLatin1Char(']');
     }
 
+    QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const override {
+        // SQLite cannot add a key to a table: the table is made again with
+        // the key in front, each row keeping its row number as its key.
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("select name, sql from sqlite_master where tbl_name = ? collate nocase "
+                                 "and sql is not null order by type desc"));
+        q.addBindValue(table);
+        if (!q.exec()) throw DbError(describe(q.lastError()));
+        QString name, create;
+        QStringList indexes;
+        while (q.next()) {
+            const QString sql = q.value(1).toString();
+            if (sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)) {
+                name = q.value(0).toString();
+                create = sql;
+            } else {
+                indexes << sql;
+            }
+        }
+        const qsizetype open = create.indexOf(QLatin1Char('('));
+        const qsizetype close = create.lastIndexOf(QLatin1Char(')'));
+        if (name.isEmpty() || open < 0 || close < open)
+            throw DbError(QStringLiteral("The table %1 cannot be read to add its key.").arg(table));
+        QStringList columns;
+        for (const FieldDef& f : tableFields(db, name)) columns << QLatin1Char('"') + f.name + QLatin1Char('"');
+        const QString cols = columns.join(QLatin1Char(','));
+        const QString fresh = name + QStringLiteral("_new");
+        QStringList out;
+        out << QStringLiteral("CREATE TABLE %1 (\n    %2 INTEGER PRIMARY KEY AUTOINCREMENT,%3)")
+                   .arg(fresh, key, create.mid(open + 1, close - open - 1));
+        out << QStringLiteral("INSERT INTO %1 (%2, %3) SELECT rowid, %3 FROM %4 ORDER BY rowid")
+                   .arg(fresh, key, cols, name);
+        out << QStringLiteral("DROP TABLE %1").arg(name);
+        out << QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(fresh, name);
+        out << indexes;
+        return out;
+    }
+
+    bool copyDatabase(QSqlDatabase& db, const QString& path) const override {
+        // A consistent copy even while other programs use the file.
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("VACUUM INTO ?"));
+        q.addBindValue(path);
+        if (!q.exec()) throw DbError(describe(q.lastError()));
+        return true;
+    }
+
     // A writer locks the whole file here, so rows need no locks of their own.
     QString rowLock(const QString&) const override { return QString(); }
 

@@ -14,10 +14,75 @@
 #include <thread>
 #include <vector>
 #include <xlsxwriter.h>
+#include <limits>
+
+#include "exchange/sheet/ZipParts.h"
 
 namespace sheet {
 
 namespace {
+
+// Why a finished zip file is not whole, or empty text when it is: its
+// central directory must end the file exactly where its end record says.
+// The zip library does not learn of a write that fails when the file is
+// closed (a full disk), and would hand over a cut file as a finished one.
+QString incompleteZip(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    const qint64 size = f.size();
+    const qint64 tail = std::min<qint64>(size, 22 + 0xFFFF);
+    if (tail < 22 || !f.seek(size - tail)) return QStringLiteral("The file was cut short while being written.");
+    const QByteArray t = f.read(tail);
+    auto u16 = [&](qsizetype at) { return quint32(quint8(t[at])) | quint32(quint8(t[at + 1])) << 8; };
+    auto u32 = [&](qsizetype at) { return u16(at) | u16(at + 2) << 16; };
+    for (qsizetype at = t.size() - 22; at >= 0; --at) {
+        if (u32(at) != 0x06054b50u) continue;
+        const qint64 record = size - tail + at;
+        const qint64 cdSize = u32(at + 12), cdOffset = u32(at + 16), comment = u16(at + 20);
+        if (record + 22 + comment == size && cdOffset + cdSize == record) return QString();
+    }
+    return QStringLiteral("The file was cut short while being written (is the disk full?).");
+}
+
+// Why a part of a finished workbook is cut short, or empty text when every
+// part ends with the end of its root element. The parts are written to
+// temporary files first, and the writing library does not notice when
+// those fill the disk.
+QString cutPart(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    detail::ZipParts zip;
+    QString why;
+    if (!zip.open(&f, Limits(), &why)) return why;
+    static const char* const kParts[] = {"[Content_Types].xml", "_rels/.rels", "docProps/app.xml", "docProps/core.xml",
+                                         "xl/workbook.xml", "xl/_rels/workbook.xml.rels", "xl/styles.xml",
+                                         "xl/theme/theme1.xml", "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"};
+    for (const char* name : kParts) {
+        const QString stored = zip.find(QString::fromLatin1(name));
+        if (stored.isEmpty()) continue;
+        QIODevice* in = zip.stream(stored, std::numeric_limits<qint64>::max() / 2, nullptr, &why);
+        if (!in) return why;
+        QByteArray head, tail;
+        for (;;) {
+            const QByteArray chunk = in->read(1 << 16);
+            if (chunk.isEmpty()) break;
+            if (head.size() < 512) head += chunk.left(512 - head.size());
+            tail = (tail + chunk).right(512);
+        }
+        zip.closeStream();
+        // The root element's name: the first tag that is not a declaration.
+        qsizetype at = head.indexOf('<');
+        while (at >= 0 && at + 1 < head.size() && (head[at + 1] == '?' || head[at + 1] == '!'))
+            at = head.indexOf('<', at + 1);
+        qsizetype end = at + 1;
+        while (at >= 0 && end < head.size() && !QByteArray(" \t\r\n/>").contains(head[end])) ++end;
+        const QByteArray root = at >= 0 ? head.mid(at + 1, end - at - 1) : QByteArray();
+        const QByteArray last = tail.trimmed();
+        if (root.isEmpty() || !(last.endsWith("</" + root + ">") || (last.endsWith("/>") && !last.contains("</"))))
+            return QStringLiteral("The part %1 was cut short while being written (is the disk full?).").arg(stored);
+    }
+    return QString();
+}
 
 // libxlsxwriter is loaded at run time into a binding scope of its own.
 // It zips through the system's minizip, and QuaZip (which the readers use)
@@ -333,6 +398,14 @@ bool XlsxWriter::commit() {
     d_->wb = nullptr;
     if (err != LXW_NO_ERROR) {
         error_ = QStringLiteral("The workbook could not be written: %1.").arg(QString::fromUtf8(lxw().lxw_strerror(err)));
+        QFile::remove(d_->temp);
+        return false;
+    }
+    // Whole, or the old file keeps its name.
+    QString why = incompleteZip(d_->temp);
+    if (why.isEmpty()) why = cutPart(d_->temp);
+    if (!why.isEmpty()) {
+        error_ = QStringLiteral("The workbook could not be written: %1").arg(why);
         QFile::remove(d_->temp);
         return false;
     }

@@ -183,7 +183,10 @@ private slots:
                 QCOMPARE(e->Edit_Subject->text(), QString("Visit Acme"));
                 QVERIFY(e->DBNavigator1->isEnabled());
                 e->Edit_Subject->setText("typed, not saved");
+                // Asked first; discarded, it moves on without saving.
+                dlg->answers = {QMessageBox::Discard};
                 QTest::mouseClick(e->DBNavigator1->button(Navigator::Next), Qt::LeftButton);
+                QCOMPARE(dlg->messages(), QStringList({"Save changes?"}));
                 QCOMPARE(e->Edit_Subject->text(), QString("Call Beta"));
                 QCOMPARE(e->Memo1->toPlainText(), QString("ordered tea samples"));
                 QCOMPARE(e->DateTimePicker1->date(), QDate(2026, 3, 1));

@@ -9,7 +9,10 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "tests/support/AppFixture.h"
+#include "app/db/Transaction.h"
 #include "toolkit/Modal.h"
+
+#include <QProgressDialog>
 
 using activities::ReminderWatch;
 using toolkit::ScriptedModal;
@@ -210,6 +213,72 @@ private slots:
         // Saving without touching the time leaves it shown.
         main->EditScheduleExecute();
         QVERIFY(reminded("due"));
+    }
+
+    // An editor is open on one activity when another's reminder comes due:
+    // the editor's row stays as it read it, so a change another workstation
+    // made meanwhile is still caught at its save; the notice waits for the
+    // editor to close.
+    void aReminderWaitsForAnOpenEditor() {
+        db::Query* q = t->data()->Qry_Schedule;
+        q->setSql("select * from T_Schedule");
+        q->open();
+        q->setCurrentRow(2);
+        QCOMPARE(q->asString("Subject"), QString("later"));
+        ReminderWatch w;
+        ScriptedModal modal([&](QDialog* d) {
+            auto* e = qobject_cast<TFrm_AddSchedule*>(d);
+            if (!e) return 0;
+            db::Connection second;
+            second.open(t->connString());
+            db::Query other(&second);
+            other.setSql("update T_Schedule set Content='theirs' where Subject='later'");
+            other.execSql();
+            w.check(at(10, 0));
+            [&] { QVERIFY(!w.notice()); }();
+            e->Memo1->setPlainText("mine");
+            QTest::mouseClick(e->Btn_OK, Qt::LeftButton);
+            return 0;
+        });
+        main->EditScheduleExecute();
+        QCOMPARE(modal.shown.size(), 1);
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("changed on another workstation"));
+        QCOMPARE(t->text("select * from T_Schedule where Subject='later'", "Content"), QString("theirs"));
+        QVERIFY(!reminded("due"));
+        // Closed: the next look shows it.
+        w.check(at(10, 1));
+        QCOMPARE(listed(w), QStringList({"due"}));
+        QVERIFY(reminded("due"));
+    }
+
+    // An import (or any operation) has a transaction open on the shared
+    // connection: the watch writes nothing into it, and shows nothing that
+    // a rollback would take back.
+    void aReminderStaysOutOfAnotherTransaction() {
+        ReminderWatch w;
+        {
+            db::TransactionGuard trans(*t->data()->Connection);
+            w.check(at(10, 0));
+            QVERIFY(!w.notice());
+        }  // rolled back, as a cancelled import is
+        QVERIFY(!reminded("due"));
+        w.check(at(10, 1));
+        QCOMPARE(listed(w), QStringList({"due"}));
+        QVERIFY(reminded("due"));
+    }
+
+    void aReminderWaitsForAProgressWindow() {
+        ReminderWatch w;
+        {
+            QProgressDialog progress("Importing", "Cancel", 0, 10);
+            progress.setWindowModality(Qt::ApplicationModal);
+            progress.show();
+            w.check(at(10, 0));
+            QVERIFY(!w.notice());
+        }
+        w.check(at(10, 0));
+        QCOMPARE(listed(w), QStringList({"due"}));
     }
 
     void aDatabaseThatCannotRecordItShowsItOnce() {

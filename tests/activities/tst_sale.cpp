@@ -155,7 +155,7 @@ private slots:
                 e->Edit_Quantity->clear();
                 QTest::keyClicks(e->Edit_Quantity, "3");
                 QTest::keyClicks(e->Edit_Price, "0.1");
-                QCOMPARE(e->Edit_Amount->text(), QString("0.3"));
+                QCOMPARE(e->Edit_Amount->text(), QString("0.30"));
                 QTest::mouseClick(e->Btn_OK, Qt::LeftButton);
                 QVERIFY(e->isVisible());
                 QVERIFY(e->Edit_Product->text().isEmpty());
@@ -183,7 +183,7 @@ private slots:
                 QCOMPARE(e->Edit_Price->text(), QString("0.1"));
                 e->Edit_Quantity->selectAll();
                 QTest::keyClicks(e->Edit_Quantity, "10");
-                QCOMPARE(e->Edit_Amount->text(), QString("1"));
+                QCOMPARE(e->Edit_Amount->text(), QString("1.00"));
                 QTest::mouseClick(e->Btn_OK, Qt::LeftButton);
                 QVERIFY(!e->isVisible());
             }();
@@ -308,7 +308,8 @@ private slots:
         });
         Frm_Sale->N4Click();
         QCOMPARE(productCap, 100);
-        QCOMPARE(dlg->messages(), QStringList({"产品不能为空!", "数量必须是数字!", "单价必须是不小于 0 的数字!"}));
+        QCOMPARE(dlg->messages(), QStringList({"产品不能为空!", "数量必须是数字，最多 999999.9999，小数最多 4 位!",
+                                               "单价必须是不小于 0 的数字，最多 99999999.9999，小数最多 4 位!"}));
         QCOMPARE(t->rowCount("select * from T_SaleLine"), 0);
     }
 

@@ -77,22 +77,38 @@ private slots:
         QVERIFY(hoursBetween(s, s.addSecs(-1800)).isEmpty());
     }
 
-    void amountsInCents() {
-        QCOMPARE(lineAmount(3, 0.1), 0.3);
-        QCOMPARE(lineAmount(2, 19.99), 39.98);
-        QCOMPARE(lineAmount(1.5, 2.25), 3.38);  // 3.375 rounds up
-        QCOMPARE(lineAmount(-2, 5), -10.0);
-        QCOMPARE(numberText(lineAmount(3, 0.1)), QString("0.3"));
-        QCOMPARE(numberText(12.0), QString("12"));
-        double v = 0;
-        QVERIFY(parseNumber(" 4.5 ", &v));
-        QCOMPARE(v, 4.5);
-        QVERIFY(parseNumber("-3", &v));
-        QCOMPARE(v, -3.0);
-        QVERIFY(parseNumber(".5", &v));
-        QCOMPARE(v, 0.5);
-        for (const char* bad : {"", ".", "-", "1e5", "1,5", "abc", "1.2.3", "nan", "inf"})
-            QVERIFY2(!parseNumber(bad, &v), bad);
+    void amountsExactToTheCent() {
+        auto units = [](const char* text, int places = 4) {
+            qint64 v = 0;
+            return parseDecimal(text, places, &v) ? v : qint64(-777);
+        };
+        QCOMPARE(lineAmountCents(units("3"), units("0.1")), qint64(30));
+        QCOMPARE(lineAmountCents(units("2"), units("19.99")), qint64(3998));
+        QCOMPARE(lineAmountCents(units("1.5"), units("2.25")), qint64(338));   // 3.375 rounds up
+        QCOMPARE(lineAmountCents(units("-1.5"), units("2.25")), qint64(-338));  // and away from zero
+        QCOMPARE(lineAmountCents(units("-2"), units("5")), qint64(-1000));
+        // The largest quantity and price the boxes take multiply without
+        // overflow and without losing a cent.
+        QCOMPARE(decimalText(lineAmountCents(units("999999.9999"), units("99999999.9999")), 2, true),
+                 QString("99999999989900.00"));
+        QCOMPARE(decimalText(lineAmountCents(units("0.0001"), units("0.0049")), 2, true), QString("0.00"));
+        QCOMPARE(decimalText(lineAmountCents(units("123456.789"), units("0.07")), 2, true), QString("8641.98"));
+
+        QCOMPARE(decimalText(30, 2, true), QString("0.30"));
+        QCOMPARE(decimalText(1200, 2), QString("12"));
+        QCOMPARE(decimalText(-25, 2), QString("-0.25"));
+        QCOMPARE(decimalText(45000, 4), QString("4.5"));
+        QCOMPARE(units(" 4.5 "), qint64(45000));
+        QCOMPARE(units("-3"), qint64(-30000));
+        QCOMPARE(units(".5"), qint64(5000));
+        QCOMPARE(units("7."), qint64(70000));
+        for (const char* bad : {"", ".", "-", "1e5", "1,5", "abc", "1.2.3", "nan", "inf", "1.23456", "--1"})
+            QCOMPARE(units(bad), qint64(-777));
+        // Stored as the nearest double and read back: the same decimal.
+        for (const char* text : {"0.1", "19.99", "99999999.9999", "999999.9999", "0.0003"})
+            QCOMPARE(unitsOf(storedValue(units(text), 4), 4), units(text));
+        QCOMPARE(unitsOf(storedValue(kMaxTotal, 2), 2), kMaxTotal);
+        QCOMPARE(unitsOf(storedValue(kMaxTotal - 1, 2), 2), kMaxTotal - 1);
     }
 
     void sumOfLinesKeepsWholeCents() {
@@ -100,8 +116,13 @@ private slots:
             QVERIFY(t->exec("insert into T_SaleLine (SaleID, Product, Quantity, Price, Amount) "
                             "values (7, 'p', 1, 0.1, 0.1)"));
         QVERIFY(t->exec("insert into T_SaleLine (SaleID, Product, Amount) values (8, 'other', 99)"));
-        QCOMPARE(sumOfLines(t->data()->Connection, 7), 1.0);
-        QCOMPARE(sumOfLines(t->data()->Connection, 9), 0.0);
+        // Large amounts with cents: a sum in binary would be off.
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(t->exec("insert into T_SaleLine (SaleID, Product, Quantity, Price, Amount) "
+                            "values (9, 'big', 1, 3333333333.33, 3333333333.33)"));
+        QCOMPARE(sumOfLinesCents(t->data()->Connection, 7), qint64(100));
+        QCOMPARE(sumOfLinesCents(t->data()->Connection, 9), qint64(999999999999));
+        QCOMPARE(sumOfLinesCents(t->data()->Connection, 10), qint64(0));
     }
 
     void finderPutsBeginningsFirst() {

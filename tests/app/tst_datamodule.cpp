@@ -148,6 +148,39 @@ private slots:
         QVERIFY2(dlg.requests[0].detail.contains("not a Tallix database"), qPrintable(dlg.requests[0].detail));
     }
 
+    // A Tallix database whose catalogue reads but whose data is damaged is
+    // said to be damaged, not to be some other program's database.
+    void damagedTallixDatabase() {
+        if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
+        TestDb t;
+        QVERIFY(t.ok());
+        int page = 0, size = 0;
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "inspect");
+            c.setDatabaseName(t.dbPath());
+            QVERIFY(c.open());
+            QSqlQuery q(c);
+            QVERIFY(q.exec("select rootpage from sqlite_master where name='info'") && q.next());
+            page = q.value(0).toInt();
+            QVERIFY(q.exec("pragma page_size") && q.next());
+            size = q.value(0).toInt();
+            q.finish();
+            c.close();
+        }
+        QSqlDatabase::removeDatabase("inspect");
+        QVERIFY(page > 1);
+        {
+            QFile f(t.dbPath());
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(qint64(page - 1) * size));
+            f.write(QByteArray(size, '\xAB'));
+        }
+        ScriptedDialogs dlg;
+        expectConnectionFailure(t, dlg);
+        const QString why = dlg.requests[0].detail;
+        QVERIFY2(why.contains("damaged") && !why.contains("not a Tallix database"), qPrintable(why));
+    }
+
     // The fixed text stays; the cause comes with it as detail. A bad file is
     // never changed, an empty one never turned into a database.
     void failureSaysWhy_data() {
@@ -246,6 +279,12 @@ private slots:
         QCOMPARE(dlg.requests.size(), 1);
         QVERIFY2(dlg.requests[0].text.contains("reading only"), qPrintable(dlg.requests[0].text));
         QCOMPARE(d->ConfigIni->readString("Config", "DBConn", ""), path);  // not forgotten
+        {
+            // Kept in view after the start-up message.
+            TFrm_Main m;
+            m.FormShow();
+            QVERIFY2(m.statusNote().startsWith("Read only: "), qPrintable(m.statusNote()));
+        }
         d->Qry_Cust->open();
         QCOMPARE(d->Qry_Cust->asString("Company"), QString("Kept Ltd"));
         d->Qry_Cust->append();

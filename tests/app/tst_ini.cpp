@@ -1,8 +1,12 @@
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QStringEncoder>
+
 #include "app/IniFile.h"
+#include "tests/support/FileSizeLimit.h"
 
 class TestIni : public QObject {
     Q_OBJECT
@@ -90,7 +94,8 @@ private slots:
                                   "\r[login]\r\nCountry = 2\r\nType=1";
         writeText(path, before);
         IniFile ini(path);
-        QCOMPARE(ini.readString("config", "category", "?").size(), 4);  // read, byte for byte
+        // A line in GB18030 in a UTF-8 file reads as what it says.
+        QCOMPARE(ini.readString("config", "category", "?"), QString("全部"));
         QVERIFY(ini.writeInteger("login", "Country", 5));
         QByteArray expected = before;
         expected.replace("Country = 2", "Country = 5");
@@ -110,6 +115,74 @@ private slots:
         QVERIFY(ini.writeString("login", "Category", "华南客户"));
         QCOMPARE(IniFile(dir.filePath("config.ini")).readString("login", "Category", ""),
                  QString("华南客户"));
+    }
+
+    // A file a Chinese system wrote (GB18030, no byte-order mark) is read
+    // and written in GB18030; every other byte stays.
+    void gb18030FileKeepsItsEncoding() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        auto gb = [](const QString& s) { return QByteArray(QStringEncoder("GB18030")(s)); };
+        const QByteArray before = "[Config]\r\nCategory=" + gb("全部客户") + "\r\n; " + gb("华南区，深圳") +
+                                  "\r\n[login]\r\nCategory=" + gb("华南") + "\r\nCateCode=01\r\n";
+        writeText(path, before);
+        IniFile ini(path);
+        QCOMPARE(ini.readString("Config", "Category", "?"), QString("全部客户"));
+        QCOMPARE(ini.readString("login", "Category", "?"), QString("华南"));
+        QVERIFY(ini.writeString("login", "Category", "北方客户"));
+        QByteArray expected = before;
+        expected.replace("Category=" + gb("华南"), "Category=" + gb("北方客户"));
+        QCOMPARE(readText(path), expected);
+        QVERIFY(ini.writeString("login", "Note", "€ 5"));  // GB18030 holds every character
+        QCOMPARE(IniFile(path).readString("login", "Note", ""), QString("€ 5"));
+        QVERIFY(readText(path).endsWith("Note=" + gb("€ 5") + "\r\n"));
+    }
+
+    void otherEncodingsKeepTheirs() {
+        QTemporaryDir dir;
+        // UTF-16 with its mark.
+        const QString wide = dir.filePath("wide.ini");
+        const QByteArray utf16 = "\xff\xfe" + QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(
+                                                   QString("[Config]\r\nCategory=全部\r\n")));
+        writeText(wide, utf16);
+        IniFile w(wide);
+        QCOMPARE(w.readString("Config", "Category", "?"), QString("全部"));
+        QVERIFY(w.writeString("Config", "Category", "华南"));
+        QCOMPARE(readText(wide), "\xff\xfe" + QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(
+                                                 QString("[Config]\r\nCategory=华南\r\n"))));
+        // An 8-bit Western file: its bytes stay, and a value it cannot hold
+        // is refused with the reason instead of written in another encoding.
+        const QString latin = dir.filePath("latin.ini");
+        writeText(latin, "[Config]\nCategory=Caf\xe9\n");
+        IniFile l(latin);
+        QCOMPARE(l.readString("Config", "Category", "?"), QString("Café"));
+        QVERIFY(l.writeString("Config", "Category", "Thé"));
+        QCOMPARE(readText(latin), QByteArray("[Config]\nCategory=Th\xe9\n"));
+        QString told;
+        l.setFailureReport([&](const QString& why) { told = why; });
+        QVERIFY(!l.writeString("Config", "Category", "华南"));
+        QVERIFY(!told.isEmpty());
+        QCOMPARE(readText(latin), QByteArray("[Config]\nCategory=Th\xe9\n"));
+    }
+
+    // The disk fills up while the file is written: the old file stays whole
+    // and the failure is told.
+    void fullDiskKeepsTheOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.ini");
+        const QByteArray before = "[Config]\nDBConn=\n[login]\nusername=1\n";
+        writeText(path, before);
+        IniFile ini(path);
+        QString told;
+        ini.setFailureReport([&](const QString& why) { told = why; });
+        {
+            testsupport::FileSizeLimit disk(64);
+            QVERIFY(!ini.writeString("Config", "DBConn", QString(80, QLatin1Char('x'))));
+        }
+        QVERIFY2(ini.lastError().contains("too large"), qPrintable(ini.lastError()));
+        QCOMPARE(told, ini.lastError());
+        QCOMPARE(readText(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"config.ini"}));  // no leftovers
     }
 
     void unwritableFileReportsFailure() {

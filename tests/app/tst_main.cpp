@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QScreen>
 #include <QTest>
 
 #include "app/U_Main.h"
@@ -423,6 +424,21 @@ private slots:
         for (int i = 0; i < 3; ++i) titles << grid.model()->headerData(i, Qt::Horizontal).toString();
         QCOMPARE(titles, QStringList({"Author", "Date", "Subject"}));
         QCOMPARE(grid.columnWidth(0), 123);
+    }
+
+    // Shown maximised at the start; restored, it is 771 x 471 in the middle
+    // of the screen, its title bar in view.
+    void restoredWindowIsInView() {
+        main->showAtStart();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        QVERIFY(main->isMaximized());
+        // Where restoring puts it.
+        const QRect normal = main->normalGeometry();
+        QCOMPARE(normal.size(), QSize(771, 471));
+        const QRect avail = main->screen()->availableGeometry();
+        QVERIFY(avail.contains(normal));
+        QVERIFY(std::abs(normal.center().x() - avail.center().x()) <= 2);
+        QVERIFY(std::abs(normal.center().y() - avail.center().y()) <= 2);
     }
 
     void exitEndsTheProgram() {

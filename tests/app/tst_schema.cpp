@@ -51,7 +51,8 @@ private slots:
             QCOMPARE(columns(lookup), QStringList({"id", "name"}));
         QCOMPARE(columns("T_Import"), QStringList({"ImportID", "S_Field", "FieldName", "F_Field", "tablename"}));
         QCOMPARE(columns("T_Temp"), QStringList({"S_Field", "CellID"}));
-        QCOMPARE(columns("T_Daily"), QStringList({"Subject", "Content", "AddDate", "author"}));
+        QCOMPARE(columns("T_Daily"), QStringList({"DailyID", "Subject", "Content", "AddDate", "author"}));
+        QCOMPARE(columns("T_SchemaVersion"), QStringList({"Version"}));
         QCOMPARE(columns("T_Schedule"),
                  QStringList({"ScheduleID", "Subject", "ActType", "Customer", "Contactor", "StartTime", "EndTime",
                               "Hours", "Remind", "Content", "author", "CustID", "RemindAt", "Reminded"}));

@@ -85,6 +85,28 @@ private slots:
         QCOMPARE(now.indexOf("Tel"), now.indexOf("Address") + 1);
     }
 
+    // Every customer field chosen: more than the grid holds, which is said.
+    void moreFieldsThanTheGridHoldsIsSaid() {
+        toolkit::ScriptedModal script([this](QDialog* d) {
+            auto* f = qobject_cast<TFrm_Field*>(d);
+            if (!f) return 0;
+            QTest::mouseClick(f->SP_allright, Qt::LeftButton);
+            QTest::mouseClick(f->Btn_ok, Qt::LeftButton);
+            return 1;
+        });
+        main->N9->trigger();
+        QCOMPARE(t->scalar("select count(*) from T_FieldShow where show=1 and TableName='Custom'"), 18);
+        QCOMPARE(dlg->messages().size(), 2);
+        const QString note = dlg->messages()[0];
+        QVERIFY2(note.contains("at most 17 columns") && note.contains("1 of the 18"), qPrintable(note));
+        const QString last =
+            t->text("select * from T_FieldShow where TableName='Custom' order by ShowID desc", "Name");
+        QVERIFY2(note.contains(last), qPrintable(note));
+        QCOMPARE(dlg->messages()[1], QString("modify finished"));
+        QCOMPARE(titles().size(), 17);
+        QVERIFY(!titles().contains(last));
+    }
+
     // Cancel stores nothing, yet the grids are rebuilt from what is stored.
     void cancelStoresNothingButRebuilds() {
         const QString before = shownFlags("Custom");

@@ -197,6 +197,7 @@ private slots:
         click(w, "02-n02");
         w.tb_delClick();
         QCOMPARE(dlg->messages(), QStringList({TFrm_Tree::categoryInUseText(2)}));
+        QCOMPARE(dlg->last()->title, QString("Information"));
         QCOMPARE(stored(), QStringList({"01=n01", "02=n02"}));
         QVERIFY(node(w.TreeView1, "02-n02"));
         QVERIFY(t->exec("update custom set Category='01' where Category='02'"));
@@ -206,24 +207,69 @@ private slots:
         QCOMPARE(stored(), QStringList({"01=n01"}));
     }
 
-    void deleteTakesTheSelectedNodesRow() {
+    // Up and Down move the highlight; the fields follow it, and Save and
+    // Delete act on the category they show.
+    void keyboardMovesTheFieldsWithIt() {
         for (const char* c : {"01", "0101", "02"})
             QVERIFY(t->exec(QString("insert into category (code, name) values ('%1', 'n%1')").arg(c)));
         TFrm_Tree w;
-        // The fields show 02, then the selection moves by keyboard to 0101.
+        w.show();
         click(w, "02-n02");
-        w.TreeView1->setCurrentItem(node(w.TreeView1, "0101-n0101"));
         QCOMPARE(w.Edit_code->text(), QString("02"));
-        w.tb_delClick();
-        QCOMPARE(stored(), QStringList({"01=n01", "02=n02"}));
-        QCOMPARE(shape(w.TreeView1), QStringList({"All", " 01-n01", " 02-n02"}));
-
-        // Nothing selected: nothing happens, but the browser is still refilled.
-        w.TreeView1->clearSelection();
-        dlg->clear();
-        w.tb_delClick();
+        w.TreeView1->setFocus();
+        QTest::keyClick(w.TreeView1, Qt::Key_Up);
+        QCOMPARE(w.TreeView1->currentItem()->text(0), QString("01-n01"));
+        QCOMPARE(w.Edit_code->text(), QString("01"));
+        QTest::keyClick(w.TreeView1, Qt::Key_Right);  // opens 01
+        QTest::keyClick(w.TreeView1, Qt::Key_Down);
+        QCOMPARE(w.TreeView1->currentItem()->text(0), QString("0101-n0101"));
+        QCOMPARE(w.Edit_code->text(), QString("0101"));
+        QCOMPARE(w.Edit_name->text(), QString("n0101"));
+        // Renamed by keyboard alone: the highlighted category.
+        QTest::mouseClick(w.tb_edit, Qt::LeftButton);
+        w.Edit_name->selectAll();
+        QTest::keyClicks(w.Edit_name, "Retail");
+        QTest::keyClick(w.Edit_name, Qt::Key_Return);
         QVERIFY(dlg->requests.isEmpty());
-        QVERIFY(w.Changed);
+        QCOMPARE(stored(), QStringList({"01=n01", "0101=Retail", "02=n02"}));
+        QVERIFY(node(w.TreeView1, "0101-Retail"));
+        // Down again and Delete: the category shown goes, nothing else.
+        w.TreeView1->setFocus();
+        QTest::keyClick(w.TreeView1, Qt::Key_Down);
+        QCOMPARE(w.Edit_code->text(), QString("02"));
+        QTest::mouseClick(w.tb_del, Qt::LeftButton);
+        QCOMPARE(dlg->messages(), QStringList({"Are you sure delete this directory?"}));
+        QCOMPARE(stored(), QStringList({"01=n01", "0101=Retail"}));
+        QCOMPARE(shape(w.TreeView1), QStringList({"All", " 01-n01", "  0101-Retail"}));
+    }
+
+    // A Save that writes nothing says why.
+    void aSaveThatChangesNothingSaysWhy() {
+        for (const char* c : {"01", "02"})
+            QVERIFY(t->exec(QString("insert into category (code, name) values ('%1', 'n%1')").arg(c)));
+        TFrm_Tree w;
+        w.show();
+        // Nothing chosen yet.
+        w.tb_editClick();
+        w.Edit_name->setText("None?");
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("Choose a category"));
+        // The name as it is.
+        click(w, "01-n01");
+        w.tb_editClick();
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages().size(), 2);
+        QVERIFY(dlg->messages()[1].contains("same as before"));
+        // Deleted on another workstation meanwhile.
+        QVERIFY(t->exec("delete from category where code='01'"));
+        w.tb_editClick();
+        w.Edit_name->setText("Gone");
+        w.btn_saveClick();
+        QCOMPARE(dlg->messages().size(), 3);
+        QVERIFY(dlg->messages()[2].contains("no longer stored"));
+        QCOMPARE(stored(), QStringList({"02=n02"}));
+        for (const auto& r : dlg->requests) QCOMPARE(r.title, QString("Information"));
     }
 
     void renameKeepsTheTree() {
@@ -244,23 +290,13 @@ private slots:
         QVERIFY(!w.Edit_name->isEnabled() && !w.btn_save->isEnabled());
         QVERIFY(w.Changed);
 
-        // Root selected, nothing selected, or a form naming another category
-        // than the selection: nothing is written.
+        // A form naming a code that is no category: nothing is written.
         const QStringList now = stored();
-        click(w, "All");
-        w.tb_editClick();
-        w.Edit_name->setText("Root?");
-        w.btn_saveClick();
-        w.TreeView1->clearSelection();
-        w.tb_editClick();
-        w.Edit_name->setText("None?");
-        w.btn_saveClick();
         click(w, "01-n01");
         w.tb_addClick();
-        w.Edit_code->setText("02");
-        w.btn_saveClick();  // "Code Repeat!"; the form now shows 02, the selection is 01
+        w.Edit_code->setText("0199");
+        w.Edit_name->setText("New?");
         w.tb_editClick();
-        w.Edit_name->setText("Mixed");
         w.btn_saveClick();
         QCOMPARE(stored(), now);
         QCOMPARE(shape(w.TreeView1), QStringList({"All", " 01-n01", "  0101-Wholesale", " 02-n02"}));

@@ -8,6 +8,7 @@
 #include "exchange/U_email.h"
 #include "exchange/Windows.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/FileSizeLimit.h"
 #include "toolkit/Modal.h"
 
 class TestEmail : public QObject, testsupport::AppFixture {
@@ -171,6 +172,40 @@ private slots:
         QCOMPARE(dlg->last()->icon, toolkit::Icon::Warning);
         QVERIFY(dlg->last()->text.contains(QDir::toNativeSeparators(exportDir())));
         QVERIFY(w.lastFile().isEmpty());
+    }
+
+    // The disk fills up while an existing export is replaced: the old file
+    // stays whole, the failure is told with its cause, nothing is opened.
+    void fullDiskKeepsTheOldFile() {
+        for (int i = 0; i < 300; ++i) customer(QString("person%1@example.com").arg(i));
+        openList();
+        TFrm_Email w;
+        w.show();
+        const QString path = QDir(exportDir()).filePath(w.Edit1->text() + ".txt");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept@example.com\r\n");
+        old.close();
+        dlg->answers = {QMessageBox::Yes};  // replace it
+        {
+            testsupport::FileSizeLimit disk(4096);
+            QTest::mouseClick(w.Btn_start, Qt::LeftButton);
+        }
+        QCOMPARE(contents(path), QByteArray("kept@example.com\r\n"));
+        QCOMPARE(dlg->messages().size(), 2);
+        QVERIFY2(dlg->messages()[1].startsWith("Cannot write " + QDir::toNativeSeparators(path)),
+                 qPrintable(dlg->messages()[1]));
+        QVERIFY2(dlg->messages()[1].contains("too large"), qPrintable(dlg->messages()[1]));
+        for (const auto& r : dlg->requests) QVERIFY(r.kind != toolkit::DialogRequest::OpenUrl);
+        QVERIFY(w.lastFile().isEmpty());
+        QCOMPARE(QDir(exportDir()).entryList(QDir::Files), QStringList({QFileInfo(path).fileName()}));
+        QVERIFY(!main->statusNote().contains(QFileInfo(path).fileName()));
+
+        // With room again it is written, and where it is stays in view even
+        // though the desktop reported it opened.
+        QTest::mouseClick(w.Btn_start, Qt::LeftButton);
+        QVERIFY(contents(path).startsWith("first@example.com\r\n"));
+        QCOMPARE(main->statusNote(), "The file was saved as " + QDir::toNativeSeparators(path) + ".");
     }
 
     void oneWindowFromBothEntries() {

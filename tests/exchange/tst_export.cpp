@@ -11,6 +11,7 @@
 #include "exchange/Windows.h"
 #include "exchange/sheet/Workbook.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/FileSizeLimit.h"
 #include "toolkit/Modal.h"
 
 class TestExport : public QObject, testsupport::AppFixture {
@@ -275,6 +276,38 @@ private slots:
         auto wb = read(path);
         QVERIFY(wb);
         QCOMPARE(wb->activeSheet().text(2, 1), QString("New data"));
+    }
+
+    // The disk fills up while a workbook replaces an older one: the old one
+    // stays whole, the failure is told, nothing is opened.
+    void fullDiskKeepsTheOldWorkbook() {
+        for (int i = 0; i < 400; ++i)
+            customer({{"Company", QString("Company %1").arg(i)}, {"Introduce", QString(200, QChar(u'a' + i % 26))}});
+        Frm_Data->Qry_Cust->setSql("select * from custom");
+        Frm_Data->Qry_Cust->open();
+        QVERIFY(QDir().mkpath(exportDir()));
+        const QString path = QDir(exportDir()).filePath("Full.xlsx");
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("an old file");
+        }
+        auto w = window(true);
+        w->Edit_Name->setText("Full");
+        dlg->answers << QMessageBox::Yes;
+        {
+            testsupport::FileSizeLimit disk(8192);
+            QTest::mouseClick(w->Btn_OK, Qt::LeftButton);
+        }
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("an old file"));
+        QVERIFY(w->lastFile().isEmpty());
+        QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::Message);
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Warning);
+        QVERIFY2(dlg->last()->text.startsWith("Cannot write"), qPrintable(dlg->last()->text));
+        for (const auto& r : dlg->requests) QVERIFY(r.kind != toolkit::DialogRequest::OpenUrl);
+        QCOMPARE(QDir(exportDir()).entryList(QDir::Files | QDir::Hidden), QStringList({"Full.xlsx"}));
     }
 
     void filesThatCannotBeWritten() {

@@ -115,6 +115,10 @@ private slots:
             type(w->Edit_Width, "80");
             type(w->Edit_HPitch, "80");
             QVERIFY(!w->Label_Problem->text().isEmpty());
+            // The drawing shows that these labels cannot print, not the
+            // plain paper they would not be printed on either.
+            QCOMPARE(w->SheetView->problem(), w->Label_Problem->text());
+            QVERIFY(w->SheetView->settings().sheet.isCustom());
             QTest::mouseClick(w->Btn_ok, Qt::LeftButton);
             QCOMPARE(dlg->messages().size(), 1);
             QCOMPARE(dlg->messages()[0], w->Label_Problem->text());
@@ -149,6 +153,35 @@ private slots:
             w->Combo_SheetChange();
             QCOMPARE(w->Edit_Width->value(), 66.7);
         });
+    }
+
+    // A custom sheet spoilt by hand in config.ini: the labels go on plain
+    // paper and say why; the setup shows the sheet with what is wrong.
+    void spoiltSheetIsSaid() {
+        IniFile ini(Frm_Data->ConfigIni->fileName());
+        ini.writeString("Envelop", "Sheet", "custom");
+        // Three labels of 150 mm across: wider than A4.
+        for (const auto& [key, value] : {std::pair<const char*, const char*>{"Columns", "3"}, {"Rows", "10"},
+                                         {"Width", "150"}, {"Height", "25"}, {"Top", "10"}, {"Left", "3"},
+                                         {"HPitch", "150"}, {"VPitch", "25"}})
+            ini.writeString("Envelop", key, value);
+        toolkit::ScriptedModal previews([](QDialog*) { return 0; });
+        main->PreviewCustBarExecute();
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY2(dlg->messages()[0].contains("cannot be used") && dlg->messages()[0].contains("plain paper"),
+                 qPrintable(dlg->messages()[0]));
+        viaMenu([](TFrm_EnvelopSetup* w) {
+            QCOMPARE(w->Combo_Sheet->currentData().toString(), QStringLiteral("custom"));
+            QCOMPARE(w->Edit_Width->value(), 150.0);
+            QVERIFY(!w->Label_Problem->text().isEmpty());
+            QCOMPARE(w->SheetView->problem(), w->Label_Problem->text());
+        });
+        // An unknown sheet is said as well.
+        dlg->clear();
+        ini.writeString("Envelop", "Sheet", "L9999");
+        main->PreviewCustBarExecute();
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("L9999"));
     }
 
     void cancelWritesNothing() {

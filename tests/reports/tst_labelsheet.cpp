@@ -202,7 +202,10 @@ private slots:
 
         // A geometry spoilt by hand falls back to the envelope layout.
         IniFile(path).writeString("Envelop", "Width", "500");
-        QVERIFY(ReadEnvelopSettings(IniFile(path)).sheet.isEnvelope());
+        const EnvelopSettings spoilt = ReadEnvelopSettings(IniFile(path));
+        QVERIFY(spoilt.sheet.isEnvelope());
+        QVERIFY(!spoilt.problem.isEmpty());
+        QCOMPARE(spoilt.rejected.width, 500.0);
         // Section and key names in any case.
         IniFile(path).writeString("ENVELOP", "SHEET", "2x8");
         QCOMPARE(ReadEnvelopSettings(IniFile(path)).sheet.id, QStringLiteral("2x8"));

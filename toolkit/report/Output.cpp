@@ -9,54 +9,16 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QSaveFile>
-#include <QTemporaryFile>
 
+#include "toolkit/Busy.h"
 #include "toolkit/DialogService.h"
+#include "toolkit/SafeWrite.h"
 #include "toolkit/report/Layout.h"
 #include "toolkit/report/Paint.h"
 
 namespace report {
 
 namespace {
-
-// A file written under a temporary name in the folder of its final name,
-// which it takes only when commit() is called; otherwise it goes away.
-class FileBeside {
-public:
-    explicit FileBeside(const QString& path) : final_(QFileInfo(path).absoluteFilePath()) {
-        const QFileInfo fi(final_);
-        QTemporaryFile t(fi.absolutePath() + QStringLiteral("/.") + fi.completeBaseName() +
-                         QStringLiteral("-XXXXXX.part"));
-        t.setAutoRemove(false);
-        if (!t.open()) {
-            error_ = t.errorString();
-            return;
-        }
-        temp_ = t.fileName();
-    }
-    ~FileBeside() {
-        if (!temp_.isEmpty() && !committed_) QFile::remove(temp_);
-    }
-    bool ok() const { return !temp_.isEmpty(); }
-    QString temp() const { return temp_; }
-    QString error() const { return error_; }
-    bool commit() {
-        if (QFile::exists(final_) && !QFile::remove(final_)) {
-            error_ = QCoreApplication::translate("report", "The file could not be replaced.");
-            return false;
-        }
-        if (!QFile::rename(temp_, final_)) {
-            error_ = QCoreApplication::translate("report", "The file could not be renamed.");
-            return false;
-        }
-        committed_ = true;
-        return true;
-    }
-
-private:
-    QString final_, temp_, error_;
-    bool committed_ = false;
-};
 
 // A progress window with Cancel that shows itself only when the run takes a while.
 class ProgressWindow {
@@ -79,6 +41,7 @@ public:
     }
 
 private:
+    toolkit::BusyScope busy_;
     QString what_;
     QProgressDialog dlg_;
 };
@@ -115,7 +78,14 @@ Outcome paintPages(Document& doc, QPagedPaintDevice& device, QPainter& painter, 
     return out;
 }
 
-Outcome writePdf(Document& doc, const QString& path, const PageProgress& progress) {
+namespace {
+
+// The pages from..to, copies times over, as a PDF file at path on the page
+// layout given. The file is written under a temporary name beside path and
+// takes its name only when every byte of it was written, so a cancelled or
+// failed run leaves whatever was there before.
+Outcome writePdfFile(Document& doc, const QString& path, const QPageLayout& layout, int from, int to, int copies,
+                     const PageProgress& progress) {
     Outcome out;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -125,7 +95,7 @@ Outcome writePdf(Document& doc, const QString& path, const PageProgress& progres
     }
     {
         QPdfWriter writer(&file);
-        writer.setPageLayout(devicePageLayout(doc.definition().page));
+        writer.setPageLayout(layout);
         writer.setTitle(doc.definition().title);
         writer.setCreator(QCoreApplication::applicationName());
         QPainter painter;
@@ -135,18 +105,31 @@ Outcome writePdf(Document& doc, const QString& path, const PageProgress& progres
             file.cancelWriting();
             return out;
         }
-        out = paintPages(doc, writer, painter, 1, 0, progress);
+        for (int copy = 0; copy < copies && out.result == Outcome::Done; ++copy) {
+            if (copy > 0 && !writer.newPage()) break;
+            const Outcome part = paintPages(doc, writer, painter, from, to, progress);
+            out.pages += part.pages;
+            out.result = part.result;
+            out.error = part.error;
+        }
         painter.end();
     }
     if (out.result != Outcome::Done) {
         file.cancelWriting();
         return out;
     }
-    if (!file.commit()) {
+    QString why;
+    if (!toolkit::commitWhole(file, &why)) {
         out.result = Outcome::Failed;
-        out.error = file.errorString();
+        out.error = why;
     }
     return out;
+}
+
+}  // namespace
+
+Outcome writePdf(Document& doc, const QString& path, const PageProgress& progress) {
+    return writePdfFile(doc, path, devicePageLayout(doc.definition().page), 1, 0, 1, progress);
 }
 
 void setUpPrinter(QPrinter& printer, const Document& doc, const QString& title) {
@@ -162,32 +145,23 @@ Outcome printOn(Document& doc, QPrinter& printer, const PageProgress& progress) 
     // The dialog may have changed the paper; the report's own orientation stays.
     printer.setPageOrientation(doc.definition().page.orientation);
     printer.setFullPage(true);
-    std::unique_ptr<FileBeside> file;
-    QString finalName;
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        finalName = printer.outputFileName();
-        file = std::make_unique<FileBeside>(finalName);
-        if (!file->ok()) {
-            out.result = Outcome::Failed;
-            out.error = file->error();
-            return out;
-        }
-        printer.setOutputFileName(file->temp());
-    }
     int from = 1, to = 0;
     if (printer.printRange() == QPrinter::PageRange) {
         from = std::max(1, printer.fromPage());
         to = printer.toPage();
     }
+    // Copies the printer does not make itself are printed one after another.
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+    // A PDF file the print dialog named is written as "Save as PDF" writes
+    // one: whole or not at all, with the user's usual permissions.
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return writePdfFile(doc, printer.outputFileName(), printer.pageLayout(), from, to, copies, progress);
     QPainter painter;
     if (!painter.begin(&printer)) {
-        if (file) printer.setOutputFileName(finalName);
         out.result = Outcome::Failed;
         out.error = QCoreApplication::translate("report", "The printer could not start.");
         return out;
     }
-    // Copies the printer does not make itself are printed one after another.
-    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     for (int copy = 0; copy < copies; ++copy) {
         if (copy > 0 && !printer.newPage()) break;
         const Outcome part = paintPages(doc, printer, painter, from, to, progress);
@@ -200,20 +174,31 @@ Outcome printOn(Document& doc, QPrinter& printer, const PageProgress& progress) 
     }
     if (out.result == Outcome::Cancelled) printer.abort();
     if (painter.isActive()) painter.end();
-    if (file) {
-        printer.setOutputFileName(finalName);
-        if (out.result == Outcome::Done && !file->commit()) {
-            out.result = Outcome::Failed;
-            out.error = file->error();
-        }
-    }
     return out;
 }
 
-bool printWithDialog(Document& doc, const QString& title, QWidget* parent) {
+bool countPages(Document& doc, QWidget* parent) {
+    if (doc.complete()) return true;
+    const toolkit::BusyScope busy;
+    QProgressDialog dlg(QCoreApplication::translate("report", "Counting the pages"),
+                        QCoreApplication::translate("report", "Cancel"), 0, 0, parent);
+    dlg.setWindowModality(Qt::WindowModal);
+    dlg.setMinimumDuration(300);
+    while (!doc.countAhead(50)) {
+        dlg.setLabelText(QCoreApplication::translate("report", "Counting the pages: %1").arg(doc.knownPages()));
+        QCoreApplication::processEvents();
+        if (dlg.wasCanceled()) return false;
+    }
+    return true;
+}
+
+bool printWithDialog(Document& doc, const QString& title, QWidget* parent, QString* file) {
     QPrinter printer(QPrinter::HighResolution);
     setUpPrinter(printer, doc, title);
-    if (!toolkit::dialogs().print(printer, title)) return false;
+    // The dialog's page range offers every page, so they are known first.
+    if (!countPages(doc, parent)) return false;
+    if (!toolkit::dialogs().print(printer, title, std::max(1, doc.knownPages()))) return false;
+    if (file) *file = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
     ProgressWindow progress(QCoreApplication::translate("report", "Printing"), parent);
     const Outcome out = printOn(doc, printer, std::ref(progress));
     if (out.result == Outcome::Failed) {

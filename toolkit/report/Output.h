@@ -40,10 +40,16 @@ void setUpPrinter(QPrinter& printer, const Document& doc, const QString& title);
 // named, written the same way as writePdf).
 Outcome printOn(Document& doc, QPrinter& printer, const PageProgress& progress = {});
 
-// What the user's commands run: the platform's print dialog (through the
-// dialog service), then printing with a progress window that can cancel;
-// a failure is shown in a message box. False when nothing was printed.
-bool printWithDialog(Document& doc, const QString& title, QWidget* parent = nullptr);
+// Counts every page of the report, with a progress window that can cancel
+// when that takes a while. False when cancelled.
+bool countPages(Document& doc, QWidget* parent = nullptr);
+
+// What the user's commands run: the pages are counted, the platform's print
+// dialog (through the dialog service) offers them all, then printing with a
+// progress window that can cancel; a failure is shown in a message box.
+// False when nothing was printed. *file, when given, is the PDF file the
+// dialog named (empty for a printer).
+bool printWithDialog(Document& doc, const QString& title, QWidget* parent = nullptr, QString* file = nullptr);
 // Writes the PDF to path with a progress window; a failure is shown in a
 // message box. False when no file was written.
 bool savePdfWithProgress(Document& doc, const QString& path, const QString& title, QWidget* parent = nullptr);

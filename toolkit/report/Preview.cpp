@@ -153,6 +153,26 @@ PreviewWindow::PreviewWindow(Document* doc, const QString& title, QWidget* paren
     }
     toolkit::centreOnScreen(this);
     updateControls();
+    // Page Up and Page Down turn one page wherever the focus is: the page
+    // box would step ten pages, the scroll area would scroll.
+    for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        if (k->modifiers() == Qt::NoModifier || k->modifiers() == Qt::KeypadModifier) {
+            if (k->key() == Qt::Key_PageDown) {
+                toolkit::guarded([this] { Btn_NextClick(); });
+                return true;
+            }
+            if (k->key() == Qt::Key_PageUp) {
+                toolkit::guarded([this] { Btn_PriorClick(); });
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, e);
 }
 
 PreviewWindow::~PreviewWindow() = default;
@@ -206,13 +226,14 @@ void PreviewWindow::render() {
     ++renders_;
 }
 
-void PreviewWindow::updateControls() {
+void PreviewWindow::updateControls(bool showPageNumber) {
     const int known = doc_->knownPages();
     const bool complete = doc_->complete();
     {
         const QSignalBlocker block(Edit_Page);
         Edit_Page->setRange(1, complete ? std::max(1, known) : 999999);
-        Edit_Page->setValue(page_ + 1);
+        // The count going on must not overwrite a number being typed.
+        if (showPageNumber) Edit_Page->setValue(page_ + 1);
     }
     Label_Pages->setText(complete ? tr("of %1").arg(known) : tr("of %1+").arg(known));
     const bool atFirst = page_ <= 0;
@@ -228,7 +249,7 @@ void PreviewWindow::countSome() {
     // every turn of the event loop.
     counter_.stop();
     if (!doc_->countAhead(kCountSliceMs)) counter_.start();
-    updateControls();
+    updateControls(false);
 }
 
 void PreviewWindow::Btn_FirstClick() { showPage(0); }
@@ -236,25 +257,21 @@ void PreviewWindow::Btn_PriorClick() { showPage(page_ - 1); }
 void PreviewWindow::Btn_NextClick() { showPage(page_ + 1); }
 
 void PreviewWindow::Btn_LastClick() {
-    if (!doc_->complete()) {
-        QProgressDialog dlg(tr("Counting the pages"), tr("Cancel"), 0, 0, this);
-        dlg.setWindowModality(Qt::WindowModal);
-        dlg.setMinimumDuration(300);
-        while (!doc_->countAhead(50)) {
-            dlg.setLabelText(tr("Counting the pages: %1").arg(doc_->knownPages()));
-            QCoreApplication::processEvents();
-            if (dlg.wasCanceled()) {
-                updateControls();
-                return;
-            }
-        }
-        counter_.stop();
+    if (!countPages(*doc_, this)) {
+        updateControls(false);
+        return;
     }
+    counter_.stop();
     showPage(doc_->knownPages() - 1);
 }
 
 void PreviewWindow::Btn_PrintClick() {
-    if (printWithDialog(*doc_, title_, this)) Label_Status->setText(tr("Sent to the printer."));
+    QString file;
+    // Printing counts the pages for the dialog: the count is done.
+    if (printWithDialog(*doc_, title_, this, &file))
+        Label_Status->setText(file.isEmpty() ? tr("Sent to the printer.")
+                                             : tr("Printed to %1").arg(QDir::toNativeSeparators(file)));
+    if (doc_->complete()) counter_.stop();
     updateControls();
 }
 

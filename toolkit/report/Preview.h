@@ -69,13 +69,16 @@ public:
     QLabel* Label_Status;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
     void render();
-    void updateControls();
+    // showPageNumber: put the shown page into the page box (not while the
+    // user may be typing one and only the count moved on).
+    void updateControls(bool showPageNumber = true);
     void countSome();
     double fittedZoom() const;
 

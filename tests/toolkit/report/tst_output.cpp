@@ -1,9 +1,11 @@
 // The report engine's painting stage, read back from the PDF files it writes.
 #include <QDir>
+#include <sys/stat.h>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/FileSizeLimit.h"
 #include "tests/toolkit/report/PdfText.h"
 #include "toolkit/ScriptedDialogs.h"
 #include "toolkit/report/Layout.h"
@@ -156,6 +158,68 @@ private slots:
         // Printed from the paper's corner, as the PDF writer does.
         QVERIFY(mmOff(w->box.left(), title->rect.left()) < 0.2);
         QCOMPARE(dirEntries(tmp.path()).filter(QStringLiteral(".part")), QStringList());
+    }
+
+    // Printed to a file through the dialog: the dialog offers every page,
+    // and the file gets the permissions any new file of the user gets.
+    void printedFileAsSavedOne() {
+        toolkit::ScriptedDialogs dlg;
+        ListData data({QStringLiteral("Name")}, rows(120));
+        Document doc(listReport(&data));
+        const QString path = tmp.filePath(QStringLiteral("perm.pdf"));
+        dlg.printAnswers << path;
+        QString file;
+        QVERIFY(printWithDialog(doc, QStringLiteral("List"), nullptr, &file));
+        QCOMPARE(file, path);
+        QVERIFY(doc.complete());
+        QCOMPARE(dlg.requests[0].pages, doc.pageCount());
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        QFile::Permissions usual;
+        if (!(mask & 0400)) usual |= QFile::ReadOwner;
+        if (!(mask & 0200)) usual |= QFile::WriteOwner;
+        if (!(mask & 0040)) usual |= QFile::ReadGroup;
+        if (!(mask & 0020)) usual |= QFile::WriteGroup;
+        if (!(mask & 0004)) usual |= QFile::ReadOther;
+        if (!(mask & 0002)) usual |= QFile::WriteOther;
+        const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                        QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                        QFile::ExeOther;
+        QCOMPARE(QFile::permissions(path) & all, usual);
+        QCOMPARE(pdftext::pages(path), doc.pageCount());
+    }
+
+    // The disk fills up: an older PDF of the same name stays whole, and
+    // both ways of writing one say so.
+    void fullDiskKeepsTheOldPdf() {
+        toolkit::ScriptedDialogs dlg;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.pdf"));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old content");
+        }
+        ListData data({QStringLiteral("Name")}, rows(600));
+        Document doc(listReport(&data));
+        Outcome out;
+        {
+            testsupport::FileSizeLimit disk(16384);
+            out = writePdf(doc, path);
+        }
+        QCOMPARE(out.result, Outcome::Failed);
+        QVERIFY2(out.error.contains(QStringLiteral("too large")), qPrintable(out.error));
+        dlg.printAnswers << path;
+        {
+            testsupport::FileSizeLimit disk(16384);
+            QVERIFY(!printWithDialog(doc, QStringLiteral("List")));
+        }
+        QCOMPARE(dlg.messages().size(), 1);
+        QVERIFY(!dlg.last()->detail.isEmpty());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old content"));
+        QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("full.pdf")});
     }
 
     void printCancelledOrRefused() {

@@ -1,4 +1,5 @@
 // The preview window, driven through its buttons and boxes as a user would.
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,6 +170,52 @@ private slots:
         QCOMPARE(pdftext::pages(tmp.filePath(QStringLiteral("printed.pdf"))), doc.pageCount());
         const auto words = pdftext::words(tmp.filePath(QStringLiteral("printed.pdf")));
         QVERIFY(pdftext::find(words, QStringLiteral("99"), doc.pageCount()));
+        // The status names the file it was printed to, not a printer.
+        QCOMPARE(w.Label_Status->text(),
+                 QStringLiteral("Printed to ") + QDir::toNativeSeparators(tmp.filePath(QStringLiteral("printed.pdf"))));
+        // The dialog's page range was told where the report ends.
+        QCOMPARE(dlg.last()->pages, doc.pageCount());
+    }
+
+    // A page number typed while the pages are still counted stays as typed.
+    void typedPageSurvivesTheCount() {
+        Rows data(3000000);
+        Document doc(listReport(&data));
+        PreviewWindow w(&doc, QStringLiteral("Rows"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Edit_Page->setFocus();
+        w.Edit_Page->selectAll();
+        const QString counted = w.Label_Pages->text();
+        QTest::keyClicks(w.Edit_Page, QStringLiteral("3"));
+        QTest::qWait(200);  // several turns of the count
+        QTest::keyClicks(w.Edit_Page, QStringLiteral("7"));
+        QTest::qWait(100);
+        QVERIFY(w.Label_Pages->text() != counted);  // the count went on meanwhile
+        QCOMPARE(w.Edit_Page->text(), QStringLiteral("37"));
+        QTest::keyClick(w.Edit_Page, Qt::Key_Return);
+        QCOMPARE(w.currentPage(), 36);
+    }
+
+    // Page Down is the next page, Page Up the one before, one at a time,
+    // wherever the focus is.
+    void pageKeysTurnOnePage() {
+        Rows data(2000);
+        Document doc(listReport(&data));
+        PreviewWindow w(&doc, QStringLiteral("Rows"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QWidget* focus : {static_cast<QWidget*>(w.Edit_Page), static_cast<QWidget*>(w.Scroll),
+                               static_cast<QWidget*>(w.Combo_Zoom)}) {
+            w.showPage(5);
+            focus->setFocus();
+            QTest::keyClick(focus, Qt::Key_PageDown);
+            QCOMPARE(w.currentPage(), 6);
+            QTest::keyClick(focus, Qt::Key_PageUp);
+            QTest::keyClick(focus, Qt::Key_PageUp);
+            QCOMPARE(w.currentPage(), 4);
+            QCOMPARE(w.Edit_Page->value(), 5);
+        }
     }
 };
 

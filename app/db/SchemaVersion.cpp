@@ -1,0 +1,83 @@
+#include "app/db/SchemaVersion.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include "app/db/Connection.h"
+#include "app/db/DbError.h"
+
+namespace db {
+
+namespace {
+
+const QString kVersionTable = QStringLiteral("T_SchemaVersion");
+
+void run(Connection& c, const QString& sql, const QVariantList& values = {}) {
+    QSqlQuery q(c.database());
+    // Statements that change tables cannot be prepared on every engine:
+    // without values they run as they stand.
+    if (values.isEmpty()) {
+        if (!q.exec(c.sql(sql))) throw DbError(c.describe(q.lastError()));
+        return;
+    }
+    if (!q.prepare(c.sql(sql))) throw DbError(c.describe(q.lastError()));
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec()) throw DbError(c.describe(q.lastError()));
+}
+
+// The database file behind the connection (the embedded engine's URI
+// without its options), or empty text.
+QString databaseFile(Connection& c) {
+    const QString name = c.database().databaseName();
+    if (!name.startsWith(QLatin1String("file:"))) return name;
+    return QUrl(name).toLocalFile();
+}
+
+}  // namespace
+
+int schemaVersion(Connection& c) {
+    if (c.tableFields(kVersionTable).isEmpty()) return 0;
+    QSqlQuery q(c.database());
+    if (!q.exec(c.sql(QStringLiteral("select max(Version) from ") + kVersionTable)))
+        throw DbError(c.describe(q.lastError()));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+void setSchemaVersion(Connection& c, int version) {
+    if (c.tableFields(kVersionTable).isEmpty()) {
+        run(c, QStringLiteral("CREATE TABLE %1 (Version INTEGER NOT NULL)").arg(kVersionTable));
+        c.forgetTables();
+    }
+    run(c, QStringLiteral("delete from ") + kVersionTable);
+    run(c, QStringLiteral("insert into %1 (Version) values (?)").arg(kVersionTable), {version});
+}
+
+bool hasColumn(Connection& c, const QString& table, const QString& column) {
+    for (const FieldDef& f : c.tableFields(table))
+        if (f.name.compare(column, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+void addKeyColumn(Connection& c, const QString& table, const QString& key) {
+    for (const QString& sql : c.dialect().keyColumnStatements(c.database(), table, key)) run(c, sql);
+    c.forgetTables();
+}
+
+QString backupCopy(Connection& c, const QString& tag) {
+    const QFileInfo file(databaseFile(c));
+    if (file.fileName().isEmpty()) return QString();
+    QString path = file.dir().filePath(file.completeBaseName() + QLatin1Char('-') + tag + QStringLiteral(".db"));
+    // An earlier copy of the same name is kept: a second one gets the time.
+    if (QFileInfo::exists(path))
+        path = file.dir().filePath(file.completeBaseName() + QLatin1Char('-') + tag + QLatin1Char('-') +
+                                   QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) +
+                                   QStringLiteral(".db"));
+    if (!c.dialect().copyDatabase(c.database(), path)) return QString();
+    return path;
+}
+
+}  // namespace db

@@ -1,0 +1,194 @@
+// A daily log entry is found by a key of its own: a stale delete on one
+// workstation never hits another's newer entry. A database made before the
+// key existed still opens; a super user's login adds the key, once, after a
+// copy of the file, and says so; until then the log says what is missing.
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include "activities/U_AddDaily.h"
+#include "activities/Windows.h"
+#include "app/SchemaUpgrade.h"
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/U_login.h"
+#include "app/db/SchemaVersion.h"
+#include "tests/support/AppFixture.h"
+#include "toolkit/Modal.h"
+
+using testsupport::TestDb;
+
+class TestSchemaUpgrade : public QObject, testsupport::AppFixture {
+    Q_OBJECT
+
+    // The database as an older version made it: the log without its key,
+    // no version kept; entries 1 to 3, the second deleted again.
+    void makeOld() {
+        if (TestDb::onServer()) {
+            QVERIFY(t->exec("drop trigger t_daily_keys on t_daily"));
+            QVERIFY(t->exec("alter table t_daily rename column dailyid to rid"));
+            QVERIFY(t->exec("comment on column t_daily.rid is null"));
+        } else {
+            QVERIFY(t->exec("drop table T_Daily"));
+            QVERIFY(t->exec("create table T_Daily (Subject VARCHAR(100) CHECK (length(Subject) <= 100), "
+                            "Content MEMO, AddDate DATETIME, author VARCHAR(50) CHECK (length(author) <= 50))"));
+            QVERIFY(t->exec("create index idx_daily_author on T_Daily (author, AddDate)"));
+        }
+        QVERIFY(t->exec("drop table T_SchemaVersion"));
+        for (const char* s : {"one", "two", "three"})
+            QVERIFY(t->exec(QString("insert into T_Daily (Subject, Content, AddDate, author) "
+                                    "values ('%1', 'text of %1', '2026-03-01 00:00:00', 'Admin')").arg(s)));
+        QVERIFY(t->exec("delete from T_Daily where Subject='two'"));
+        t->data()->Connection->forgetTables();
+    }
+    void login(const QString& user, int permit) {
+        if (permit != 0)
+            QVERIFY(t->exec(QString("insert into admin (username, password, permit) values ('%1', '', %2)")
+                                .arg(user)
+                                .arg(permit)));
+        TFrm_Login l;
+        l.show();
+        l.ComboBox1->setCurrentIndex(l.ComboBox1->findText(user));
+        QTest::mouseClick(l.Btn_ok, Qt::LeftButton);
+        QVERIFY(l.LoginOK);
+    }
+    QStringList backups() const {
+        return QDir(t->dir()).entryList({"custom-before-*.db"}, QDir::Files);
+    }
+    QStringList subjects() {
+        QStringList out;
+        auto q = t->select("select * from T_Daily order by DailyID");
+        for (q->first(); !q->eof(); q->next()) out << q->asString("Subject");
+        return out;
+    }
+
+private slots:
+    void initTestCase() { registerActivityWindows(); }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
+
+    void newDatabaseIsAtTheLatestVersion() {
+        db::Connection& c = *t->data()->Connection;
+        QCOMPARE(db::schemaVersion(c), latestSchemaVersion());
+        QVERIFY(db::hasColumn(c, "T_Daily", "DailyID"));
+        for (const SchemaStep& s : schemaSteps()) QVERIFY2(!s.needed(c), qPrintable(s.what));
+        // Logging in changes nothing and says nothing.
+        login("Admin", 0);
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(backups().isEmpty());
+    }
+
+    void superUserLoginAddsTheKeyOnce() {
+        makeOld();
+        db::Connection& c = *t->data()->Connection;
+        QCOMPARE(db::schemaVersion(c), 0);
+        QVERIFY(!db::hasColumn(c, "T_Daily", "DailyID"));
+        // A common user's login leaves it, and the log says what is missing.
+        login("Tom", 1);
+        QVERIFY(dlg->requests.isEmpty());
+        setUser("Tom", 1);
+        Frm_Data->Qry_Daily->setSql("select * from T_Daily");
+        Frm_Data->Qry_Daily->open();
+        main->DelDailyExecute();
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("T_Daily.DailyID"));
+        QVERIFY(!dailyEntryToEdit());
+        QCOMPARE(t->scalar("select count(*) from T_Daily"), 2);
+        dlg->clear();
+        Frm_Data->Qry_Daily->close();
+
+        login("Admin", 0);
+        QCOMPARE(dlg->messages().size(), 1);
+        QCOMPARE(dlg->last()->title, QString("Database update"));
+        QVERIFY2(dlg->messages()[0].contains("DailyID"), qPrintable(dlg->messages()[0] + dlg->last()->detail));
+        QCOMPARE(db::schemaVersion(c), latestSchemaVersion());
+        QVERIFY(db::hasColumn(c, "T_Daily", "DailyID"));
+        // Every entry kept, in its order, with what it held.
+        QCOMPARE(subjects(), QStringList({"one", "three"}));
+        QCOMPARE(t->text("select * from T_Daily where Subject='three'", "Content"), QString("text of three"));
+        if (!TestDb::onServer()) {
+            // The copy kept beside the file is the database as it was, and
+            // the message names it.
+            QCOMPARE(backups().size(), 1);
+            QVERIFY(dlg->messages()[0].contains(backups()[0]));
+            db::Connection copy;
+            copy.open(db::Connection::connStringForFile(QDir(t->dir()).filePath(backups()[0])));
+            QVERIFY(!db::hasColumn(copy, "T_Daily", "DailyID"));
+            QCOMPARE(db::schemaVersion(copy), 0);
+            // The row numbers became the keys; a new entry takes a new one.
+            QCOMPARE(t->scalar("select DailyID from T_Daily where Subject='three'"), 3);
+        }
+        QVERIFY(t->exec("insert into T_Daily (Subject, author) values ('four', 'Admin')"));
+        QVERIFY(t->scalar("select DailyID from T_Daily where Subject='four'") >
+                t->scalar("select DailyID from T_Daily where Subject='three'"));
+        // Once only.
+        dlg->clear();
+        login("Admin", 0);
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(backups().size() <= 1);
+    }
+
+    void aFailedStepChangesNothing() {
+        if (TestDb::onServer()) QSKIP("the embedded engine's rebuild is what fails here");
+        makeOld();
+        // Something in the way of the rebuilt table: the step fails.
+        QVERIFY(t->exec("create table T_Daily_new (x INTEGER)"));
+        login("Admin", 0);
+        QCOMPARE(dlg->messages().size(), 1);
+        QCOMPARE(dlg->last()->icon, toolkit::Icon::Warning);
+        QVERIFY(!dlg->last()->detail.isEmpty());
+        db::Connection& c = *t->data()->Connection;
+        QVERIFY(!db::hasColumn(c, "T_Daily", "DailyID"));
+        QCOMPARE(db::schemaVersion(c), 0);
+        QCOMPARE(t->scalar("select count(*) from T_Daily"), 2);
+        QVERIFY(!c.inTransaction());
+    }
+
+    // Another workstation deleted an entry and wrote a new one; this one
+    // still lists the deleted entry and deletes it: nothing else goes, and
+    // the user is told.
+    void aStaleDeleteHitsNoNewerEntry() {
+        setUser("Admin", 0);
+        QVERIFY(t->exec("insert into T_Daily (Subject, Content, AddDate, author) "
+                        "values ('mine', 'x', '2026-03-01 00:00:00', 'Admin')"));
+        db::Query* q = Frm_Data->Qry_Daily;
+        q->setSql("select * from T_Daily");
+        q->open();
+        QCOMPARE(q->asString("Subject"), QString("mine"));
+        {
+            db::Connection second;
+            second.open(t->connString());
+            db::Query other(&second);
+            other.setSql("delete from T_Daily where Subject='mine'");
+            other.execSql();
+            other.setSql("insert into T_Daily (Subject, Content, AddDate, author) "
+                         "values ('theirs', 'y', '2026-03-02 00:00:00', 'Tom')");
+            other.execSql();
+        }
+        dlg->answers = {QMessageBox::Yes};
+        main->DelDailyExecute();
+        QCOMPARE(dlg->messages().size(), 2);
+        QVERIFY(dlg->messages()[1].contains("already been deleted"));
+        QCOMPARE(t->rowCount("select * from T_Daily where Subject='theirs'"), 1);
+        QCOMPARE(q->recordCount(), 0);  // the stale row left the list
+
+        // The same for an edit: its save says the entry is gone.
+        q->close();
+        q->open();
+        QCOMPARE(q->asString("Subject"), QString("theirs"));
+        QVERIFY(t->exec("delete from T_Daily"));
+        dlg->clear();
+        TFrm_AddDaily e;
+        e.AddMode = false;
+        e.show();
+        QTest::keyClicks(e.Edit_Subject, " edited");
+        dlg->answers = {QMessageBox::No};
+        QTest::mouseClick(e.Btn_OK, Qt::LeftButton);
+        QCOMPARE(dlg->messages().size(), 1);
+        QVERIFY(dlg->messages()[0].contains("deleted on another workstation"));
+        QCOMPARE(t->scalar("select count(*) from T_Daily"), 0);
+    }
+};
+
+QTEST_MAIN(TestSchemaUpgrade)
+#include "tst_schemaupgrade.moc"
