@@ -94,6 +94,7 @@ public:
 
 private:
     QString activeTable();
+    bool contentEncrypted();
     // Streams content.xml; reads the table named want (the first when empty).
     // found tells whether it was there.
     bool readContent(const QString& want, SheetBuilder& b, bool* found, QStringList* names);
@@ -104,6 +105,30 @@ private:
     const ReadContext& cx_;
     QString contentPart_;
 };
+
+// A document saved with a password keeps its parts encrypted; the manifest
+// says which.
+bool OdsReader::contentEncrypted() {
+    const QString part = zip_.find(QStringLiteral("META-INF/manifest.xml"));
+    if (part.isEmpty()) return false;
+    QByteArray bytes;
+    QString why;
+    if (!zip_.readAll(part, cx_.limits.maxSmallPartBytes, &bytes, &why)) return false;
+    QXmlStreamReader x(bytes);
+    bool inContent = false;
+    while (!x.atEnd() && !x.hasError()) {
+        const auto t = x.readNext();
+        if (t == QXmlStreamReader::EndElement && x.name() == u"file-entry") inContent = false;
+        if (t != QXmlStreamReader::StartElement) continue;
+        if (x.name() == u"file-entry") {
+            for (const QXmlStreamAttribute& a : x.attributes())
+                if (a.name() == u"full-path") inContent = a.value() == u"content.xml" || a.value() == u"/content.xml";
+        } else if (x.name() == u"encryption-data" && inContent) {
+            return true;
+        }
+    }
+    return false;
+}
 
 QString OdsReader::activeTable() {
     const QString part = zip_.find(QStringLiteral("settings.xml"));
@@ -122,7 +147,7 @@ QString OdsReader::activeTable() {
 
 bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
     QStringView type, calcType;
-    QString value, dateValue, timeValue, boolValue, stringValue;
+    QString value, dateValue, timeValue, boolValue, stringValue, formula;
     for (const QXmlStreamAttribute& a : x.attributes()) {
         const QStringView n = a.name();
         if (n == u"value-type") {
@@ -138,6 +163,8 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
             boolValue = a.value().toString();
         } else if (n == u"string-value") {
             stringValue = a.value().toString();
+        } else if (n == u"formula") {
+            formula = a.value().toString();
         }
     }
     const QString typeText = type.toString();
@@ -153,7 +180,13 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
                 if (!firstParagraph) shown += QLatin1Char('\n');
                 firstParagraph = false;
                 readParagraph(x, shown);
-                if (shown.size() > cx_.limits.maxCellChars * 4) shown.truncate(cx_.limits.maxCellChars * 4);
+                // Kept whole, up to what a sheet may hold in all.
+                if (shown.size() > cx_.limits.maxTextChars) {
+                    cx_.fail(Failure::TooLarge, QStringLiteral("A cell of the sheet holds more than %L1 characters, "
+                                                               "more than this program reads.")
+                                                    .arg(cx_.limits.maxTextChars));
+                    return false;
+                }
             } else {
                 x.skipCurrentElement();  // notes, drawings, nested tables
             }
@@ -204,6 +237,11 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
         c->kind = CellKind::Boolean;
         c->num = boolValue.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || boolValue == QLatin1String("1");
         if (c->shown.isEmpty()) c->shown = c->num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    } else if (typeText.isEmpty() && calcText.isEmpty() && !formula.isEmpty() && c->shown.isEmpty()) {
+        // A formula and no result: written by a program that does not calculate.
+        c->kind = CellKind::Uncalculated;
+        c->shown = formula.startsWith(QLatin1String("of:")) ? formula.mid(3) : formula;
+        if (c->shown.startsWith(QLatin1Char('='))) c->shown.remove(0, 1);
     } else {
         c->kind = CellKind::Text;
         if (!stringValue.isEmpty() && c->shown.isEmpty()) c->shown = stringValue;
@@ -336,6 +374,9 @@ std::unique_ptr<Workbook> OdsReader::read() {
     contentPart_ = zip_.find(QStringLiteral("content.xml"));
     if (contentPart_.isEmpty())
         return cx_.fail(Failure::Damaged, QStringLiteral("The spreadsheet document has no content part."));
+    if (contentEncrypted())
+        return cx_.fail(Failure::Encrypted, QStringLiteral("The spreadsheet is protected by a password. Save it without a "
+                                                           "password and try again."));
     if (cx_.meter) cx_.meter->setTotal(std::max<qint64>(0, zip_.claimedSize(contentPart_)));
     const QString active = activeTable();
     auto b = std::make_unique<SheetBuilder>(cx_.limits, cx_.error, cx_.failure);

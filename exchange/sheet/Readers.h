@@ -27,7 +27,7 @@ struct ReadContext {
 std::unique_ptr<Workbook> readXlsx(ZipParts& zip, const QString& workbookPart, const ReadContext& cx);
 std::unique_ptr<Workbook> readOds(ZipParts& zip, const ReadContext& cx);
 // data: the whole file, already read (the compound file is checked first).
-std::unique_ptr<Workbook> readXls(const QString& path, const QByteArray& data, const ReadContext& cx);
+std::unique_ptr<Workbook> readXls(const QByteArray& data, const ReadContext& cx);
 std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx);
 
 // The main workbook part of an .xlsx package, found through its

@@ -105,6 +105,7 @@ QString SheetData::text(const CellRec& c) const {
     case CellKind::DateTime: return formats[c.fmt].format(c.num, date1904);
     case CellKind::Boolean: return c.num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case CellKind::Error: return strings.at(c.str);
+    case CellKind::Uncalculated:
     case CellKind::Empty: break;
     }
     return QString();
@@ -117,6 +118,7 @@ QVariant SheetData::value(const CellRec& c) const {
     case CellKind::Number: return c.num;
     case CellKind::Boolean: return c.num != 0;
     case CellKind::DateTime: return serialToDateTime(c.num, date1904);
+    case CellKind::Uncalculated: return QString(QLatin1Char('=') + strings.at(c.str));
     case CellKind::Empty: break;
     }
     return QVariant();
@@ -138,6 +140,7 @@ QString SheetData::valueText(const CellRec& c) const {
         if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
         return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
+    case CellKind::Uncalculated:
     case CellKind::Empty: break;
     }
     return QString();
@@ -290,10 +293,22 @@ bool SheetBuilder::addError(int row, int col, QStringView text) {
     return checkTextBudget();
 }
 
+bool SheetBuilder::addUncalculated(int row, int col, QStringView formula) {
+    if (!place(row, col)) return false;
+    CellRec c;
+    c.row = quint32(row);
+    c.col = quint32(col);
+    c.kind = quint8(CellKind::Uncalculated);
+    c.str = d_->strings.add(formula);
+    d_->cells.push_back(c);
+    return checkTextBudget();
+}
+
 bool SheetBuilder::addShown(int row, int col, CellKind kind, double num, QStringView shown, bool timeOnly) {
     if (kind == CellKind::Empty) return true;
     if (kind == CellKind::Text) return addText(row, col, shown);
     if (kind == CellKind::Error) return addError(row, col, shown);
+    if (kind == CellKind::Uncalculated) return addUncalculated(row, col, shown);
     if (!place(row, col)) return false;
     CellRec c;
     c.row = quint32(row);

@@ -108,6 +108,8 @@ public:
     bool addDate(int row, int col, double serial, quint16 fmt, bool timeOnly = false);
     bool addBool(int row, int col, bool v);
     bool addError(int row, int col, QStringView text);
+    // A formula without a calculated result (formula without its "=").
+    bool addUncalculated(int row, int col, QStringView formula);
     // A cell with a value and a shown text of its own.
     bool addShown(int row, int col, CellKind kind, double num, QStringView shown, bool timeOnly = false);
     bool add(const CellRec& c);

@@ -215,6 +215,12 @@ bool XlsxReader::readStyles(const QString& part) {
 
 enum class PartResult { Ok, Failed, Retry };
 
+QString cellTooLong(const Limits& limits) {
+    return QStringLiteral("A cell of the workbook holds more than %L1 characters, more than this program reads in one "
+                          "cell")
+        .arg(limits.maxCellChars);
+}
+
 // Text of a string item (<si> or <is>): its <t> elements, rich runs
 // included, phonetic runs left out. The reader stands on the start tag.
 template <class X>
@@ -263,6 +269,10 @@ PartResult parseSharedStrings(X& x, SheetBuilder& b, const Limits& limits) {
             return PartResult::Failed;
         }
         if (!readItem(x, &item)) return x.unsupported() ? PartResult::Retry : PartResult::Failed;
+        if (item.size() > limits.maxCellChars) {
+            b.fail(Failure::TooLarge, cellTooLong(limits) + QLatin1Char('.'));
+            return PartResult::Failed;
+        }
         pool.add(item);
         if ((pool.count() & 1023) == 0 && !b.checkTextBudget()) return PartResult::Failed;
     }
@@ -295,7 +305,7 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
     auto broken = [&]() { return x.unsupported() ? PartResult::Retry : PartResult::Failed; };
     int row = 0, col = 0;
     bool inData = false;
-    QString v, inlineText;
+    QString v, inlineText, formula;
     for (;;) {
         const XmlTok tok = x.next();
         if (tok == XmlTok::Done) return PartResult::Ok;
@@ -352,7 +362,7 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
             bool ok = false;
             styleIndex = viewToInt(style, &ok);
         }
-        bool hasV = false, hasInline = false;
+        bool hasV = false, hasInline = false, hasF = false;
         v.clear();
         for (;;) {
             const XmlTok t = x.next();
@@ -362,6 +372,9 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
             if (x.is("v")) {
                 if (!x.readText(&v)) return broken();
                 hasV = true;
+            } else if (x.is("f")) {
+                if (!x.readText(&formula)) return broken();
+                hasF = true;
             } else if (x.is("is")) {
                 if (!readItem(x, &inlineText)) return broken();
                 hasInline = true;
@@ -369,8 +382,18 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
                 return broken();
             }
         }
+        if (v.size() > st.limits->maxCellChars || (hasInline && inlineText.size() > st.limits->maxCellChars)) {
+            b.fail(Failure::TooLarge, cellTooLong(*st.limits) + QStringLiteral(" (cell %1%2).").arg(columnName(col)).arg(row));
+            return PartResult::Failed;
+        }
         const quint16 fmt = size_t(styleIndex) < st.xfFormat->size() ? (*st.xfFormat)[size_t(styleIndex)] : 0;
         bool ok = true;
+        if (hasF && (!hasV || QStringView(v).trimmed().isEmpty()) && ty != T::Str && ty != T::Inline) {
+            // A formula and no result: written by a program that does not
+            // calculate. (An empty text result is written as type "str".)
+            if (!b.addUncalculated(row, col, formula)) return PartResult::Failed;
+            continue;
+        }
         if (ty == T::Shared) {
             bool num = false;
             const uint idx = QStringView(v).trimmed().toUInt(&num);

@@ -268,7 +268,8 @@ private slots:
         QVERIFY(wb);
         const sheet::Worksheet& s = wb->activeSheet();
         QCOMPARE(s.name(), QString("客户"));
-        QCOMPARE(texts(*wb), QStringList({"公司名称|Amount", "Müller GmbH|1234.5", "007|42", "2024-03-05|2024-03-05 18:00:00"}));
+        // Dates shown through their cell styles' formats (built-in 14 and 22).
+        QCOMPARE(texts(*wb), QStringList({"公司名称|Amount", "Müller GmbH|1234.5", "007|42", "2024-03-05|2024-03-05 18:00"}));
         QCOMPARE(s.kind(3, 1), CellKind::Text);
         QCOMPARE(s.kind(4, 1), CellKind::DateTime);
         QCOMPARE(s.valueText(4, 2), QString("2024-03-05 18:00:00"));
@@ -287,11 +288,14 @@ private slots:
         QVERIFY(!open(locked.bytes(), "locked.xls", &error));
         QVERIFY2(error.contains("password"), qPrintable(error));
 
-        // A few hundred bytes claiming a whole sheet's worth of cells.
+        // A few hundred bytes claiming a whole sheet's worth of cells: the
+        // claim sets nothing aside, the cells there are count.
         testfiles::Xls huge;
         huge.sheets << testfiles::XlsSheet{"Big", {{0, 0, QString("x")}}, 65536, 256};
-        QVERIFY(!open(huge.bytes(), "huge.xls", &error));
-        QVERIFY2(error.contains("65,536 rows by 256 columns"), qPrintable(error));
+        auto big = open(huge.bytes(), "huge.xls", &error);
+        QVERIFY2(big, qPrintable(error));
+        QCOMPARE(big->activeSheet().rowCount(), 1);
+        QCOMPARE(big->activeSheet().columnCount(), 1);
 
         // A compound file without a workbook, and a protected .xlsx.
         QVERIFY(!open(testfiles::compoundFile("WordDocument", QByteArray(5000, 'x')), "doc.xls", &error));
