@@ -56,17 +56,21 @@ int intAttr(const QXmlStreamAttributes& a, QStringView name, int fallback) {
 }
 
 // The text of a paragraph, spaces, tabs and line breaks included; notes and
-// other drawn objects inside it are left out.
-void readParagraph(QXmlStreamReader& x, QString& out) {
+// other drawn objects inside it are left out. Runs of spaces stop past
+// limit characters (the caller refuses a cell that long).
+void readParagraph(QXmlStreamReader& x, QString& out, qint64 limit) {
     int depth = 1;
     while (depth > 0 && !x.atEnd() && !x.hasError()) {
         switch (x.readNext()) {
-        case QXmlStreamReader::Characters: out += x.text(); break;
+        case QXmlStreamReader::Characters:
+            out += x.text();
+            if (out.size() > limit) return;  // too long already: the caller says so
+            break;
         case QXmlStreamReader::StartElement: {
             const QStringView n = x.name();
             if (n == u"s") {
-                out += QString(intAttr(x.attributes(), u"c", 1) > 1000 ? 1000 : intAttr(x.attributes(), u"c", 1),
-                               QLatin1Char(' '));
+                const qint64 room = std::max<qint64>(0, limit + 1 - out.size());
+                out += QString(qsizetype(std::min<qint64>(intAttr(x.attributes(), u"c", 1), room)), QLatin1Char(' '));
                 x.skipCurrentElement();
             } else if (n == u"tab") {
                 out += QLatin1Char('\t');
@@ -179,12 +183,12 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
             if (x.name() == u"p" || x.name() == u"h") {
                 if (!firstParagraph) shown += QLatin1Char('\n');
                 firstParagraph = false;
-                readParagraph(x, shown);
-                // Kept whole, up to what a sheet may hold in all.
-                if (shown.size() > cx_.limits.maxTextChars) {
+                readParagraph(x, shown, cx_.limits.maxCellChars);
+                // Kept whole, up to what this program reads in one cell.
+                if (shown.size() > cx_.limits.maxCellChars) {
                     cx_.fail(Failure::TooLarge, QStringLiteral("A cell of the sheet holds more than %L1 characters, "
-                                                               "more than this program reads.")
-                                                    .arg(cx_.limits.maxTextChars));
+                                                               "more than this program reads in one cell.")
+                                                    .arg(cx_.limits.maxCellChars));
                     return false;
                 }
             } else {
