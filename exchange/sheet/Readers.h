@@ -3,6 +3,7 @@
 // or returns null with error and failure set.
 #include <QByteArray>
 #include <QIODevice>
+#include <functional>
 #include <memory>
 
 #include "exchange/sheet/Workbook.h"
@@ -16,6 +17,9 @@ struct ReadContext {
     QString* error = nullptr;
     Failure* failure = nullptr;
     bool generalXmlOnly = false;
+    // Opens the workbook anew, for a second thread to read another part of
+    // it at the same time; null when it cannot.
+    std::function<std::unique_ptr<QIODevice>()> reopen;
 
     std::nullptr_t fail(Failure f, const QString& why) const {
         if (failure && *failure == Failure::None) *failure = f;

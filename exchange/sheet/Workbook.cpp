@@ -169,8 +169,8 @@ std::unique_ptr<Workbook> fromBytes(const QByteArray& data, const detail::ReadCo
     return detail::readText(data, cx);
 }
 
-std::unique_ptr<Workbook> openDevice(QIODevice* dev, qint64 size, const OpenOptions& options,
-                                     QString* error, Failure* failure) {
+std::unique_ptr<Workbook> openDevice(QIODevice* dev, qint64 size, const OpenOptions& options, QString* error,
+                                     Failure* failure, std::function<std::unique_ptr<QIODevice>()> reopen) {
     detail::ProgressMeter meter(options.progress);
     detail::ReadContext cx;
     cx.limits = options.limits;
@@ -178,6 +178,7 @@ std::unique_ptr<Workbook> openDevice(QIODevice* dev, qint64 size, const OpenOpti
     cx.error = error;
     cx.failure = failure;
     cx.generalXmlOnly = options.generalXmlOnly;
+    cx.reopen = std::move(reopen);
     if (size > options.limits.maxFileBytes)
         return cx.fail(Failure::TooLarge, QStringLiteral("The file is %L1 bytes long, more than this program reads.").arg(size));
     const QByteArray head = dev->peek(8);
@@ -227,7 +228,12 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, QString* error, co
         *error = QStringLiteral("The file cannot be opened: %1.").arg(f.errorString());
         return nullptr;
     }
-    auto wb = openDevice(&f, f.size(), options, error, failure);
+    const QString full = fi.absoluteFilePath();
+    auto wb = openDevice(&f, f.size(), options, error, failure, [full]() -> std::unique_ptr<QIODevice> {
+        auto again = std::make_unique<QFile>(full);
+        if (!again->open(QIODevice::ReadOnly)) return nullptr;
+        return again;
+    });
     if (wb && wb->format_ == Format::Csv) {
         wb->sheetNames_ = QStringList{fi.completeBaseName()};
         auto d = std::const_pointer_cast<detail::SheetData>(wb->sheet_.d_);
@@ -247,7 +253,11 @@ std::unique_ptr<Workbook> Workbook::openData(const QByteArray& data, QString* er
     QByteArray copy = data;
     QBuffer buf(&copy);
     buf.open(QIODevice::ReadOnly);
-    return openDevice(&buf, copy.size(), options, error, failure);
+    return openDevice(&buf, copy.size(), options, error, failure, [&copy]() -> std::unique_ptr<QIODevice> {
+        auto again = std::make_unique<QBuffer>(&copy);
+        again->open(QIODevice::ReadOnly);
+        return again;
+    });
 }
 
 }  // namespace sheet
