@@ -78,12 +78,27 @@ QStringList pairHeaders(const QString& table, const QList<MappingRow>& rows, con
             break;
         }
     }
-    // Then by position, where that column is still free.
-    for (int j = 0; j < rows.size(); ++j) {
-        if (rowDone[j] || j >= headers.size() || colUsed[j]) continue;
-        out[j] = headers[j];
-        colUsed[j] = true;
+    // By position only when no header named anything: a sheet of other
+    // headers (or none) is probably laid out as the export lays it out. Once
+    // one header pairs by name, the headers are names, and a header matching
+    // nothing would only be put into an unrelated column.
+    if (!colUsed.contains(true))
+        for (int j = 0; j < rows.size() && j < headers.size(); ++j) out[j] = headers[j];
+    return out;
+}
+
+QStringList unpairedHeaders(const QStringList& headers, const QStringList& pairings) {
+    QSet<QString> used;
+    for (const QString& p : pairings) {
+        if (p.trimmed().isEmpty()) continue;
+        used << p;
+        // A join feeds its pieces, unless the whole text is a header itself.
+        if (!headers.contains(p))
+            for (const QString& piece : p.split(QLatin1Char('+'))) used << piece;
     }
+    QStringList out;
+    for (const QString& h : headers)
+        if (!h.trimmed().isEmpty() && !used.contains(h) && !out.contains(h)) out << h;
     return out;
 }
 

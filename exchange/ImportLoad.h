@@ -34,9 +34,9 @@ void captureHeaders(TFrm_Data* data, const QStringList& headers);
 // Pairs the T_Import rows of table ("custom" or "contact") with the sheet's
 // headers: a header equal to a row's display name, column name or export
 // title (ignoring case and surrounding blanks) pairs with that row wherever
-// it stands; the other rows pair with the column at their own position when
-// that column is still free, and are left unpaired otherwise. The rows of the
-// other table are not touched.
+// it stands, and the other rows stay unpaired. Only when no header pairs by
+// name are the rows paired by position (the j-th row with the j-th column).
+// The rows of the other table are not touched.
 void prePair(TFrm_Data* data, const QString& table, const QStringList& headers);
 
 // What prePair writes, worked out from the rows' (column name, display
@@ -46,6 +46,10 @@ struct MappingRow {
     QString displayName;  // FieldName
 };
 QStringList pairHeaders(const QString& table, const QList<MappingRow>& rows, const QStringList& headers);
+
+// The headers (non-empty, each once, in sheet order) that none of the
+// pairings names, alone or as a piece of a join.
+QStringList unpairedHeaders(const QStringList& headers, const QStringList& pairings);
 
 // T_Temp as a map from header to column number; of two equal headers the
 // first (lower column) counts.

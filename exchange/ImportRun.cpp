@@ -2,6 +2,10 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
@@ -130,6 +134,14 @@ QDate parseDateText(const QString& text) {
     return QDate();
 }
 
+bool isAmbiguousDateText(const QString& text) {
+    static const QRegularExpression dmy(QStringLiteral("^(\\d{1,2})[-/.](\\d{1,2})[-/.](\\d{2}|\\d{4})$"));
+    const auto m = dmy.match(text.trimmed());
+    if (!m.hasMatch()) return false;
+    const int a = m.captured(1).toInt(), b = m.captured(2).toInt();
+    return a != b && a >= 1 && b >= 1 && a <= 12 && b <= 12;
+}
+
 // ---- the mapping ---------------------------------------------------------------
 
 QList<MappingPair> readMapping(db::Connection* c, const QString& table) {
@@ -254,6 +266,29 @@ bool ImportRun::checkMapping(ImportOutcome* o) {
     return o->problemCount == 0;
 }
 
+bool ImportRun::uncalculated(ImportOutcome* o, int row, const QString& header, int col) const {
+    if (sheet_.kind(row, col) != sheet::CellKind::Uncalculated) return false;
+    problem(o, row, header, quoteValue(sheet_.value(row, col).toString()),
+            QStringLiteral("a formula whose result was never calculated (the file was written by a program that does not "
+                           "calculate; open it in a spreadsheet program, save it and import it again)"));
+    return true;
+}
+
+QDate ImportRun::cellDate(int row, const Slot& slot, const QString& text) const {
+    // A date cell is a date whatever its format shows (3/5/2024, 5-Mar-24 ...).
+    if (slot.pieces.isEmpty() && !slot.empty && sheet_.kind(row, slot.col) == sheet::CellKind::DateTime) {
+        const QDateTime dt = sheet_.value(row, slot.col).toDateTime();
+        if (dt.isValid()) return dt.date();
+    }
+    return parseDateText(text);
+}
+
+QString ImportRun::notADate(const QString& text) {
+    if (isAmbiguousDateText(text))
+        return QStringLiteral("a date that reads two ways, day first or month first (write it as yyyy-MM-dd)");
+    return QStringLiteral("not a date (write it as yyyy-MM-dd)");
+}
+
 bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
     const int n = int(targets_.size());
     out->values.fill(QVariant(), n);
@@ -268,9 +303,13 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         if (slot.empty) {
             text = QString(QLatin1String(""));  // set, but empty
         } else if (!slot.pieces.isEmpty()) {
+            bool bad = false;
+            for (int col : slot.pieces) bad = uncalculated(o, row, slot.header, col) || bad;
+            if (bad) continue;  // reported once, not again as an empty value
             for (int col : slot.pieces) text += sheet_.text(row, col);
             if (text.isNull()) text = QString(QLatin1String(""));
         } else {
+            if (uncalculated(o, row, slot.header, slot.col)) continue;
             // Customers take what the sheet shows, contacts the cell's value.
             text = customers() ? sheet_.text(row, slot.col) : sheet_.valueText(row, slot.col);
         }
@@ -298,9 +337,9 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         case Target::EntryDate: {
             // The entry date is text compared as text: one form only.
             if (text.trimmed().isEmpty()) continue;
-            const QDate d = parseDateText(text);
+            const QDate d = cellDate(row, slots_[s], text);
             if (!d.isValid()) {
-                problem(o, row, header, quoteValue(text), QStringLiteral("not a date"));
+                problem(o, row, header, quoteValue(text), notADate(text));
                 ok = false;
             } else {
                 v = d.toString(QString::fromLatin1(kDateFormat));
@@ -332,9 +371,9 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
             }
             case db::FieldKind::DateTime: {
                 if (text.trimmed().isEmpty()) continue;
-                const QDate d = parseDateText(text);
+                const QDate d = cellDate(row, slots_[s], text);
                 ok = d.isValid();
-                if (!ok) problem(o, row, header, quoteValue(text), QStringLiteral("not a date (write it as yyyy-MM-dd)"));
+                if (!ok) problem(o, row, header, quoteValue(text), notADate(text));
                 else v = QDateTime(d, QTime(0, 0));
                 break;
             }
@@ -367,7 +406,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
     }
     for (int t = 0; t < n; ++t) {
         const Target& target = targets_[t];
-        const bool empty = !out->set[t] || out->values[t].toString().isEmpty();
+        if (target.special == Target::Plain) continue;
         if (target.special == Target::Company && out->from[t] >= 0) {
             // A company name that was too long has been reported already.
             const bool tooLong = !out->set[t] && !out->texts[t].trimmed().isEmpty();
@@ -376,7 +415,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         } else if (target.special == Target::Owner) {
             // The importing user, unless the sheet names an owner (or one too long, reported already).
             const bool reported = out->from[t] >= 0 && !out->set[t] && !out->texts[t].trimmed().isEmpty();
-            if (!reported && (empty || out->values[t].toString().trimmed().isEmpty())) {
+            if (!reported && (!out->set[t] || out->values[t].toString().trimmed().isEmpty())) {
                 out->values[t] = user_;
                 out->set[t] = true;
             }
@@ -402,6 +441,85 @@ ImportOutcome ImportRun::run(const std::function<bool(qint64, qint64)>& progress
     write(&o, progress);
     return o;
 }
+
+// The rows, checked in batches on a second thread while this one writes
+// the batch before: reading the cells and checking them then costs no time
+// of its own on two cores. Only that thread touches the sheet meanwhile.
+class ImportRun::CheckAhead {
+public:
+    struct Row {
+        bool empty = false;
+        bool ok = false;
+        RowValues values;
+    };
+
+    CheckAhead(const ImportRun& run, int first, int last) : run_(run), first_(first), last_(last) {
+        worker_ = std::thread([this] { work(); });
+    }
+    ~CheckAhead() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    // The next row, in order. The problems of its batch are added to o when
+    // the batch is taken: a run with any problem writes nothing, so which
+    // rows were handed to the database before is of no account.
+    Row& next(ImportOutcome* o) {
+        if (at_ >= current_.rows.size()) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return !ready_.empty(); });
+            current_ = std::move(ready_.front());
+            ready_.pop_front();
+            lock.unlock();
+            changed_.notify_all();
+            at_ = 0;
+            o->problemCount += current_.noted.problemCount;
+            for (const ImportProblem& p : current_.noted.problems)
+                if (o->problems.size() < kShownProblems) o->problems << p;
+        }
+        return current_.rows[at_++];
+    }
+
+private:
+    struct Batch {
+        std::vector<Row> rows;
+        ImportOutcome noted;  // problems found in these rows
+    };
+    static constexpr int kRows = 512;
+    static constexpr size_t kAhead = 4;  // batches waiting, at most
+
+    void work() {
+        for (int r = first_; r <= last_;) {
+            Batch b;
+            b.rows.resize(size_t(std::min(kRows, last_ - r + 1)));
+            for (Row& row : b.rows) {
+                row.empty = run_.sheet_.rowIsEmpty(r);
+                if (!row.empty) row.ok = run_.rowValues(r, &row.values, &b.noted);
+                ++r;
+            }
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return ready_.size() < kAhead || stop_; });
+            if (stop_) return;
+            ready_.push_back(std::move(b));
+            lock.unlock();
+            changed_.notify_all();
+        }
+    }
+
+    const ImportRun& run_;
+    const int first_, last_;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> ready_;
+    bool stop_ = false;
+    Batch current_;
+    size_t at_ = 0;
+};
 
 // One pass over the rows: each row is checked and, as long as no row has
 // failed, written inside a transaction. The first problem stops the writing
@@ -429,7 +547,7 @@ void ImportRun::write(ImportOutcome* o, const std::function<bool(qint64, qint64)
     };
     QList<Pending> contacts;
     const int companyTarget = targetOf(QStringLiteral("Company"), false);
-    RowValues values;
+    CheckAhead ahead(*this, 2, rowCount_);
     int written = 0;
     for (int r = 2; r <= rowCount_; ++r) {
         if (progress && !progress(r - 1, total)) {
@@ -437,11 +555,13 @@ void ImportRun::write(ImportOutcome* o, const std::function<bool(qint64, qint64)
             o->emptyRows = 0;
             return;  // the guard rolls back
         }
-        if (sheet_.rowIsEmpty(r)) {
+        CheckAhead::Row& checked = ahead.next(o);
+        if (checked.empty) {
             ++o->emptyRows;
             continue;
         }
-        if (!rowValues(r, &values, o) || o->problemCount > 0) continue;
+        if (!checked.ok || o->problemCount > 0) continue;
+        const RowValues& values = checked.values;
         target.add(values.values, values.set);
         if (nameRule_ && !values.contactName.trimmed().isEmpty())
             contacts << Pending{written, values.contactName,

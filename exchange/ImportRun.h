@@ -92,8 +92,17 @@ private:
     // Works out and checks the values of a row; false (with problems noted) when it cannot be imported.
     bool rowValues(int row, RowValues* out, ImportOutcome* o) const;
     void problem(ImportOutcome* o, int row, const QString& header, const QString& value, const QString& reason) const;
+    // True, with a problem noted, when the cell holds a formula the file has
+    // no result for.
+    bool uncalculated(ImportOutcome* o, int row, const QString& header, int col) const;
+    // The date of a cell paired with a date column: a date cell's own value,
+    // otherwise its text read as a date (invalid when it cannot be).
+    QDate cellDate(int row, const Slot& slot, const QString& text) const;
+    static QString notADate(const QString& text);
     bool checkMapping(ImportOutcome* o);
     void write(ImportOutcome* o, const std::function<bool(qint64, qint64)>& progress);
+    // Checks the rows on a thread of its own, ahead of the ones being written.
+    class CheckAhead;
 
     db::Connection* c_;
     const sheet::Worksheet& sheet_;
@@ -119,3 +128,5 @@ bool parseYesNo(const QString& text, bool* value);
 // 05-Mar-2024, and day/month/year or month/day/year only where one of the
 // two is above 12. Invalid for anything else.
 QDate parseDateText(const QString& text);
+// 3/5/2024, 03.05.24: numbers that make a date day first and another month first.
+bool isAmbiguousDateText(const QString& text);

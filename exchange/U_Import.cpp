@@ -36,6 +36,11 @@ QWidget* HeaderPickDelegate::createEditor(QWidget* parent, const QStyleOptionVie
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(headers);
     box->lineEdit()->setMaxLength(kHeaderChars);
+    // A header picked from the list, or typed and confirmed, counts at once
+    // (the window's list of unpaired columns follows it).
+    auto* self = const_cast<HeaderPickDelegate*>(this);  // Qt makes the editor in a const function
+    connect(box, &QComboBox::activated, self, [self, box] { emit self->commitData(box); });
+    connect(box->lineEdit(), &QLineEdit::editingFinished, self, [self, box] { emit self->commitData(box); });
     editor_ = box;
     return box;
 }
@@ -72,8 +77,11 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     Label1 = new QLabel(this);
     Label1->setGeometry(12, 10, 406, 20);
     DBGrid1 = new toolkit::DataGrid(this);
-    DBGrid1->setGeometry(12, 36, 406, 300);
+    DBGrid1->setGeometry(12, 36, 406, 272);
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    Label3 = new QLabel(this);
+    Label3->setGeometry(12, 310, 406, 30);
+    Label3->setWordWrap(true);
     Label2 = new QLabel(this);
     Label2->setGeometry(12, 342, 406, 32);
     Label2->setWordWrap(true);
@@ -92,6 +100,9 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     HeaderPick = new HeaderPickDelegate(DBGrid1);
     DBGrid1->setItemDelegateForColumn(1, HeaderPick);
 
+    // Every change of a pairing, typed or picked, updates the list of unpaired columns.
+    connect(Qry_Import, &toolkit::RecordSource::rowChanged, this, [this] { ShowUnpaired(); });
+    connect(Qry_Import, &toolkit::RecordSource::resetDone, this, [this] { ShowUnpaired(); });
     toolkit::onClick(Btn_Start, this, &TFrm_Import::Btn_StartClick);
     toolkit::onClick(Btn_Exit, this, &TFrm_Import::Btn_ExitClick);
     toolkit::centreOnScreen(this);
@@ -128,6 +139,21 @@ void TFrm_Import::FormShow() {
     QStringList headers;
     for (t.first(); !t.eof(); t.next()) headers << t.asString(QStringLiteral("S_Field"));
     HeaderPick->headers = headers;
+    ShowUnpaired();
+}
+
+void TFrm_Import::ShowUnpaired() {
+    const int field = Qry_Import->fieldIndex(QStringLiteral("F_Field"));
+    if (field < 0) {
+        Label3->clear();
+        return;
+    }
+    QStringList pairings;
+    for (int r = 0; r < Qry_Import->recordCount(); ++r) pairings << Qry_Import->textAt(r, field);
+    const QStringList unpaired = unpairedHeaders(HeaderPick->headers, pairings);
+    Label3->setText(unpaired.isEmpty() ? QString()
+                                       : QStringLiteral("Sheet columns paired with nothing (not imported): %1")
+                                             .arg(unpaired.join(QStringLiteral(", "))));
 }
 
 void TFrm_Import::Btn_StartClick() {

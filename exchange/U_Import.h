@@ -49,6 +49,7 @@ public:
 
     QLabel* Label1;
     QLabel* Label2;  // what the last run added
+    QLabel* Label3;  // the sheet's headers that no row is paired with
     toolkit::DataGrid* DBGrid1;
     QPushButton* Btn_Start;
     QPushButton* Btn_Exit;
@@ -57,6 +58,8 @@ public:
     HeaderPickDelegate* HeaderPick;
 
     const ImportOutcome& lastOutcome() const { return last_; }
+    // Says which of the sheet's columns no row is paired with.
+    void ShowUnpaired();
 
 protected:
     void showEvent(QShowEvent* e) override;

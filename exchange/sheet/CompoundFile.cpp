@@ -19,8 +19,13 @@ bool looksLikeCompoundFile(const QByteArray& head) {
 
 QByteArray CompoundFile::sector(quint32 n) const {
     const qint64 at = (qint64(n) + 1) * sectorSize_;
-    if (n >= sectorCount_ || at + sectorSize_ > data_->size()) return QByteArray();
-    return QByteArray::fromRawData(data_->constData() + at, sectorSize_);
+    if (n >= sectorCount_ || at >= data_->size()) return QByteArray();
+    if (at + sectorSize_ <= data_->size()) return QByteArray::fromRawData(data_->constData() + at, sectorSize_);
+    // Some writers leave the last sector short; what is missing reads as zeros
+    // (a stream's own length still says how much of it counts).
+    QByteArray part(data_->constData() + at, qsizetype(data_->size() - at));
+    part.resize(sectorSize_, '\0');
+    return part;
 }
 
 bool CompoundFile::chain(const std::vector<quint32>& fat, quint32 start, qint64 maxSectors,
@@ -57,7 +62,7 @@ bool CompoundFile::open(const QByteArray* data, QString* why) {
         return false;
     }
     sectorSize_ = 1 << shift;
-    const qint64 sectors = data->size() / sectorSize_ - 1;
+    const qint64 sectors = (data->size() + sectorSize_ - 1) / sectorSize_ - 1;  // a short last one counts
     if (sectors < 1) {
         *why = QStringLiteral("The compound file is cut short.");
         return false;

@@ -331,13 +331,24 @@ Section parseSection(const QString& s) {
 
 QString pad(qint64 v, int width) { return QString::number(v).rightJustified(width, QLatin1Char('0')); }
 
-// Best fraction num/den for x in [0, 1) with den at most maxDen.
-void bestFraction(double x, int maxDen, qint64* num, qint64* den) {
-    qint64 bn = qint64(std::llround(x)), bd = 1;
-    double best = std::fabs(x - double(bn));
-    for (int d = 2; d <= maxDen && best > 0; ++d) {
-        const qint64 n = std::llround(x * d);
-        const double err = std::fabs(x - double(n) / d);
+// Whole numbers as text at any magnitude: past 2^53 a double holds no more
+// than its 15 or so significant digits, and the rest is shown as zeros (as
+// spreadsheets do), never pushed through a 64-bit integer.
+QString integerText(double v) {
+    if (std::fabs(v) < 9007199254740992.0) return QString::number(qint64(v));
+    const Decimal d = Decimal::of(std::fabs(v));
+    return v < 0 ? QLatin1Char('-') + d.integerDigits() : d.integerDigits();
+}
+
+// Best fraction num/den for x with den at most maxDen. Numerator and
+// denominator are whole doubles, so no magnitude overflows.
+void bestFraction(double x, int maxDen, double* num, double* den) {
+    double bn = std::round(x), bd = 1;
+    double best = std::fabs(x - bn);
+    // Past 2^53 every double is whole already.
+    for (int d = 2; d <= maxDen && best > 0 && x < 9007199254740992.0; ++d) {
+        const double n = std::round(x * d);
+        const double err = std::fabs(x - n / d);
         if (err < best - 1e-12) {
             best = err;
             bn = n;
@@ -622,14 +633,17 @@ QString NumberFormat::formatNumberSection(const Section& s, double v, bool negat
         while (intLast >= 0 && !isDigit(t[intLast].type)) --intLast;
         const bool hasInt = intLast >= 0;
         int denDigits = 0;
-        qint64 fixedDen = 0;
+        double fixedDen = 0;
+        QString fixedDigits;
         int denEnd = slash + 1;
         if (denEnd < n && t[denEnd].type == Token::Literal && !t[denEnd].text.isEmpty() && t[denEnd].text[0].isDigit()) {
             QString digits;
             const QString& lt = t[denEnd].text;
             int k = 0;
             while (k < lt.size() && lt[k].isDigit()) digits += lt[k++];
-            fixedDen = digits.toLongLong();
+            fixedDen = digits.toDouble();
+            fixedDigits = digits;
+            if (!std::isfinite(fixedDen)) fixedDen = 0;  // hundreds of digits: no denominator to keep
         } else {
             while (denEnd < n && isDigit(t[denEnd].type)) ++denDigits, ++denEnd;
         }
@@ -638,10 +652,10 @@ QString NumberFormat::formatNumberSection(const Section& s, double v, bool negat
             whole = std::floor(v);
             frac = v - whole;
         }
-        qint64 num = 0, den = 1;
+        double num = 0, den = 1;
         if (fixedDen > 0) {
             den = fixedDen;
-            num = std::llround(frac * double(den));
+            num = std::round(frac * den);
         } else {
             bestFraction(frac, int(std::min(999.0, std::pow(10.0, std::max(1, denDigits)) - 1)), &num, &den);
         }
@@ -649,17 +663,35 @@ QString NumberFormat::formatNumberSection(const Section& s, double v, bool negat
             whole += 1;
             num = 0;
         }
+        // "?" placeholders keep their width with blanks, so that fractions
+        // line up: 0.5 in "# ??/??" shows "  1/2 ".
+        int numWidth = 0, denWidth = 0;
+        bool numBlanks = false, denBlanks = false;
+        for (int i = numStart; i < slash; ++i) {
+            ++numWidth;
+            numBlanks = numBlanks || t[i].type == Token::Quest;
+        }
+        for (int i = slash + 1; i < denEnd; ++i) {
+            ++denWidth;
+            denBlanks = denBlanks || t[i].type == Token::Quest;
+        }
         QString out = negativeSign ? QStringLiteral("-") : QString();
         if (hasInt) {
             for (int i = 0; i <= intLast; ++i) {
                 if (t[i].type == Token::Literal) out += t[i].text;
             }
-            if (whole != 0 || num == 0) out += QString::number(qint64(whole));
+            if (whole != 0 || num == 0 || t[intLast].type == Token::Zero) out += integerText(whole);
         }
+        for (int i = intLast + 1; i < numStart; ++i)
+            if (t[i].type == Token::Literal) out += t[i].text;
         if (num != 0 || !hasInt) {
-            for (int i = intLast + 1; i < numStart; ++i)
-                if (t[i].type == Token::Literal) out += t[i].text;
-            out += QString::number(num) + QLatin1Char('/') + QString::number(den);
+            const QString ns = integerText(num), ds = fixedDen > 0 ? fixedDigits : integerText(den);
+            if (numBlanks && ns.size() < numWidth) out += QString(numWidth - ns.size(), QLatin1Char(' '));
+            out += ns + QLatin1Char('/') + ds;
+            if (denBlanks && ds.size() < denWidth) out += QString(denWidth - ds.size(), QLatin1Char(' '));
+        } else if (numBlanks || denBlanks) {
+            // A whole number leaves the fraction's room blank.
+            out += QString(numWidth + 1 + (fixedDen > 0 ? 0 : denWidth), QLatin1Char(' '));
         }
         for (int i = std::max(denEnd, slash + 1); i < n; ++i) {
             if (t[i].type == Token::Literal) {
@@ -674,7 +706,7 @@ QString NumberFormat::formatNumberSection(const Section& s, double v, bool negat
                 out += QLatin1Char('%');
             }
         }
-        return out.trimmed();
+        return out;
     }
 
     // Placeholders of the integer, fraction and exponent parts.

@@ -56,17 +56,21 @@ int intAttr(const QXmlStreamAttributes& a, QStringView name, int fallback) {
 }
 
 // The text of a paragraph, spaces, tabs and line breaks included; notes and
-// other drawn objects inside it are left out.
-void readParagraph(QXmlStreamReader& x, QString& out) {
+// other drawn objects inside it are left out. Runs of spaces stop past
+// limit characters (the caller refuses a cell that long).
+void readParagraph(QXmlStreamReader& x, QString& out, qint64 limit) {
     int depth = 1;
     while (depth > 0 && !x.atEnd() && !x.hasError()) {
         switch (x.readNext()) {
-        case QXmlStreamReader::Characters: out += x.text(); break;
+        case QXmlStreamReader::Characters:
+            out += x.text();
+            if (out.size() > limit) return;  // too long already: the caller says so
+            break;
         case QXmlStreamReader::StartElement: {
             const QStringView n = x.name();
             if (n == u"s") {
-                out += QString(intAttr(x.attributes(), u"c", 1) > 1000 ? 1000 : intAttr(x.attributes(), u"c", 1),
-                               QLatin1Char(' '));
+                const qint64 room = std::max<qint64>(0, limit + 1 - out.size());
+                out += QString(qsizetype(std::min<qint64>(intAttr(x.attributes(), u"c", 1), room)), QLatin1Char(' '));
                 x.skipCurrentElement();
             } else if (n == u"tab") {
                 out += QLatin1Char('\t');
@@ -94,6 +98,7 @@ public:
 
 private:
     QString activeTable();
+    bool contentEncrypted();
     // Streams content.xml; reads the table named want (the first when empty).
     // found tells whether it was there.
     bool readContent(const QString& want, SheetBuilder& b, bool* found, QStringList* names);
@@ -104,6 +109,30 @@ private:
     const ReadContext& cx_;
     QString contentPart_;
 };
+
+// A document saved with a password keeps its parts encrypted; the manifest
+// says which.
+bool OdsReader::contentEncrypted() {
+    const QString part = zip_.find(QStringLiteral("META-INF/manifest.xml"));
+    if (part.isEmpty()) return false;
+    QByteArray bytes;
+    QString why;
+    if (!zip_.readAll(part, cx_.limits.maxSmallPartBytes, &bytes, &why)) return false;
+    QXmlStreamReader x(bytes);
+    bool inContent = false;
+    while (!x.atEnd() && !x.hasError()) {
+        const auto t = x.readNext();
+        if (t == QXmlStreamReader::EndElement && x.name() == u"file-entry") inContent = false;
+        if (t != QXmlStreamReader::StartElement) continue;
+        if (x.name() == u"file-entry") {
+            for (const QXmlStreamAttribute& a : x.attributes())
+                if (a.name() == u"full-path") inContent = a.value() == u"content.xml" || a.value() == u"/content.xml";
+        } else if (x.name() == u"encryption-data" && inContent) {
+            return true;
+        }
+    }
+    return false;
+}
 
 QString OdsReader::activeTable() {
     const QString part = zip_.find(QStringLiteral("settings.xml"));
@@ -122,7 +151,7 @@ QString OdsReader::activeTable() {
 
 bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
     QStringView type, calcType;
-    QString value, dateValue, timeValue, boolValue, stringValue;
+    QString value, dateValue, timeValue, boolValue, stringValue, formula;
     for (const QXmlStreamAttribute& a : x.attributes()) {
         const QStringView n = a.name();
         if (n == u"value-type") {
@@ -138,6 +167,8 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
             boolValue = a.value().toString();
         } else if (n == u"string-value") {
             stringValue = a.value().toString();
+        } else if (n == u"formula") {
+            formula = a.value().toString();
         }
     }
     const QString typeText = type.toString();
@@ -152,8 +183,14 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
             if (x.name() == u"p" || x.name() == u"h") {
                 if (!firstParagraph) shown += QLatin1Char('\n');
                 firstParagraph = false;
-                readParagraph(x, shown);
-                if (shown.size() > cx_.limits.maxCellChars * 4) shown.truncate(cx_.limits.maxCellChars * 4);
+                readParagraph(x, shown, cx_.limits.maxCellChars);
+                // Kept whole, up to what this program reads in one cell.
+                if (shown.size() > cx_.limits.maxCellChars) {
+                    cx_.fail(Failure::TooLarge, QStringLiteral("A cell of the sheet holds more than %L1 characters, "
+                                                               "more than this program reads in one cell.")
+                                                    .arg(cx_.limits.maxCellChars));
+                    return false;
+                }
             } else {
                 x.skipCurrentElement();  // notes, drawings, nested tables
             }
@@ -204,6 +241,11 @@ bool OdsReader::readCell(QXmlStreamReader& x, PendingCell* c, bool* filled) {
         c->kind = CellKind::Boolean;
         c->num = boolValue.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || boolValue == QLatin1String("1");
         if (c->shown.isEmpty()) c->shown = c->num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    } else if (typeText.isEmpty() && calcText.isEmpty() && !formula.isEmpty() && c->shown.isEmpty()) {
+        // A formula and no result: written by a program that does not calculate.
+        c->kind = CellKind::Uncalculated;
+        c->shown = formula.startsWith(QLatin1String("of:")) ? formula.mid(3) : formula;
+        if (c->shown.startsWith(QLatin1Char('='))) c->shown.remove(0, 1);
     } else {
         c->kind = CellKind::Text;
         if (!stringValue.isEmpty() && c->shown.isEmpty()) c->shown = stringValue;
@@ -336,6 +378,9 @@ std::unique_ptr<Workbook> OdsReader::read() {
     contentPart_ = zip_.find(QStringLiteral("content.xml"));
     if (contentPart_.isEmpty())
         return cx_.fail(Failure::Damaged, QStringLiteral("The spreadsheet document has no content part."));
+    if (contentEncrypted())
+        return cx_.fail(Failure::Encrypted, QStringLiteral("The spreadsheet is protected by a password. Save it without a "
+                                                           "password and try again."));
     if (cx_.meter) cx_.meter->setTotal(std::max<qint64>(0, zip_.claimedSize(contentPart_)));
     const QString active = activeTable();
     auto b = std::make_unique<SheetBuilder>(cx_.limits, cx_.error, cx_.failure);

@@ -3,6 +3,7 @@
 // or returns null with error and failure set.
 #include <QByteArray>
 #include <QIODevice>
+#include <functional>
 #include <memory>
 
 #include "exchange/sheet/Workbook.h"
@@ -16,6 +17,9 @@ struct ReadContext {
     QString* error = nullptr;
     Failure* failure = nullptr;
     bool generalXmlOnly = false;
+    // Opens the workbook anew, for a second thread to read another part of
+    // it at the same time; null when it cannot.
+    std::function<std::unique_ptr<QIODevice>()> reopen;
 
     std::nullptr_t fail(Failure f, const QString& why) const {
         if (failure && *failure == Failure::None) *failure = f;
@@ -27,7 +31,7 @@ struct ReadContext {
 std::unique_ptr<Workbook> readXlsx(ZipParts& zip, const QString& workbookPart, const ReadContext& cx);
 std::unique_ptr<Workbook> readOds(ZipParts& zip, const ReadContext& cx);
 // data: the whole file, already read (the compound file is checked first).
-std::unique_ptr<Workbook> readXls(const QString& path, const QByteArray& data, const ReadContext& cx);
+std::unique_ptr<Workbook> readXls(const QByteArray& data, const ReadContext& cx);
 std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx);
 
 // The main workbook part of an .xlsx package, found through its

@@ -105,6 +105,7 @@ QString SheetData::text(const CellRec& c) const {
     case CellKind::DateTime: return formats[c.fmt].format(c.num, date1904);
     case CellKind::Boolean: return c.num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case CellKind::Error: return strings.at(c.str);
+    case CellKind::Uncalculated:
     case CellKind::Empty: break;
     }
     return QString();
@@ -117,6 +118,7 @@ QVariant SheetData::value(const CellRec& c) const {
     case CellKind::Number: return c.num;
     case CellKind::Boolean: return c.num != 0;
     case CellKind::DateTime: return serialToDateTime(c.num, date1904);
+    case CellKind::Uncalculated: return QString(QLatin1Char('=') + strings.at(c.str));
     case CellKind::Empty: break;
     }
     return QVariant();
@@ -138,6 +140,7 @@ QString SheetData::valueText(const CellRec& c) const {
         if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
         return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
+    case CellKind::Uncalculated:
     case CellKind::Empty: break;
     }
     return QString();
@@ -237,6 +240,49 @@ bool SheetBuilder::addPooledText(int row, int col, quint32 str, quint16 fmt) {
     return true;
 }
 
+bool SheetBuilder::addSharedRef(int row, int col, quint32 idx, quint16 fmt) {
+    if (!place(row, col)) return false;
+    CellRec c;
+    c.row = quint32(row);
+    c.col = quint32(col);
+    c.kind = quint8(CellKind::Text);
+    c.fmt = fmt;
+    c.str = idx;
+    c.flags = SharedRef;
+    d_->cells.push_back(c);
+    return true;
+}
+
+bool SheetBuilder::adoptSharedStrings(StringPool& shared) {
+    const auto count = quint32(std::min<qint64>(shared.count(), 0xFFFFFFFF));
+    // The pool becomes: the shared strings, then the ones this sheet added.
+    shared.append(d_->strings);
+    d_->strings.swap(shared);
+    shared = StringPool();
+    CellVector& cells = d_->cells;
+    size_t out = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        CellRec c = cells[i];
+        if (c.flags & SharedRef) {
+            c.flags &= quint8(~SharedRef);
+            if (c.str >= count)
+                return fail(Failure::Damaged, QStringLiteral("Cell %1%2 refers to shared string %3, but the workbook has "
+                                                             "only %4.")
+                                                  .arg(columnName(int(c.col)))
+                                                  .arg(c.row)
+                                                  .arg(c.str)
+                                                  .arg(count));
+            if (d_->strings.length(c.str) == 0) continue;  // an empty text is an empty cell
+        } else if (c.kind == quint8(CellKind::Text) || c.kind == quint8(CellKind::Error) ||
+                   c.kind == quint8(CellKind::Uncalculated) || (c.flags & HasDisplay)) {
+            c.str += count;
+        }
+        cells[out++] = c;
+    }
+    cells.resize(out);
+    return checkTextBudget();
+}
+
 bool SheetBuilder::addNumber(int row, int col, double v, quint16 fmt) {
     if (!std::isfinite(v)) return addError(row, col, QStringLiteral("#NUM!"));
     const NumberFormat& f = d_->formats[fmt];
@@ -290,10 +336,22 @@ bool SheetBuilder::addError(int row, int col, QStringView text) {
     return checkTextBudget();
 }
 
+bool SheetBuilder::addUncalculated(int row, int col, QStringView formula) {
+    if (!place(row, col)) return false;
+    CellRec c;
+    c.row = quint32(row);
+    c.col = quint32(col);
+    c.kind = quint8(CellKind::Uncalculated);
+    c.str = d_->strings.add(formula);
+    d_->cells.push_back(c);
+    return checkTextBudget();
+}
+
 bool SheetBuilder::addShown(int row, int col, CellKind kind, double num, QStringView shown, bool timeOnly) {
     if (kind == CellKind::Empty) return true;
     if (kind == CellKind::Text) return addText(row, col, shown);
     if (kind == CellKind::Error) return addError(row, col, shown);
+    if (kind == CellKind::Uncalculated) return addUncalculated(row, col, shown);
     if (!place(row, col)) return false;
     CellRec c;
     c.row = quint32(row);
@@ -313,11 +371,11 @@ bool SheetBuilder::addShown(int row, int col, CellKind kind, double num, QString
 }
 
 std::shared_ptr<const SheetData> SheetBuilder::finish() {
-    std::vector<CellRec>& cells = d_->cells;
+    CellVector& cells = d_->cells;
     if (!sorted_) {
         std::stable_sort(cells.begin(), cells.end(), before);
         // Of two cells at one place the later one counts.
-        std::vector<CellRec> out;
+        CellVector out;
         out.reserve(cells.size());
         for (const CellRec& c : cells) {
             if (!out.empty() && out.back().row == c.row && out.back().col == c.col) out.back() = c;
@@ -325,8 +383,9 @@ std::shared_ptr<const SheetData> SheetBuilder::finish() {
         }
         cells.swap(out);
     }
-    if (cells.capacity() > cells.size() + cells.size() / 4 + 1024) cells.shrink_to_fit();
-    d_->strings.shrink();
+    // Room set aside and never used is not given back: pages never written
+    // cost no memory, and copying a pool of many megabytes to shrink it
+    // would take longer than reading it did.
     d_->rows = cells.empty() ? 0 : int(cells.back().row);
     int cols = 0;
     for (const CellRec& c : cells) cols = std::max(cols, int(c.col));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "exchange/sheet/BigAlloc.h"
 #include "exchange/sheet/NumberFormat.h"
 #include "exchange/sheet/Workbook.h"
 
@@ -43,21 +44,30 @@ public:
         starts_.resize(size_t(n));
     }
     qint64 chars() const { return qint64(chars_.size()); }
-    // Room for more characters; untouched room costs address space only.
-    void reserve(qint64 chars) { chars_.reserve(size_t(chars_.size()) + size_t(chars)); }
-    void shrink() {
-        chars_.shrink_to_fit();
-        starts_.shrink_to_fit();
+    // Puts other's strings after this pool's: other's index i becomes count() + i.
+    void append(const StringPool& other) {
+        const quint64 base = quint64(chars_.size());
+        chars_.insert(chars_.end(), other.chars_.begin(), other.chars_.end());
+        starts_.reserve(starts_.size() + other.starts_.size());
+        for (quint64 s : other.starts_) starts_.push_back(base + s);
     }
+    void swap(StringPool& other) {
+        chars_.swap(other.chars_);
+        starts_.swap(other.starts_);
+    }
+    // Room for more characters (and strings); untouched room costs address space only.
+    void reserve(qint64 chars) { chars_.reserve(size_t(chars_.size()) + size_t(chars)); }
+    void reserveStrings(qint64 n) { starts_.reserve(starts_.size() + size_t(n)); }
 
 private:
-    std::vector<char16_t> chars_;
-    std::vector<quint64> starts_;
+    std::vector<char16_t, BigAllocator<char16_t>> chars_;
+    std::vector<quint64, BigAllocator<quint64>> starts_;
 };
 
 enum CellFlag : quint8 {
     HasDisplay = 1,  // str holds the text the file itself gives as shown (.ods)
     TimeOnly = 2,    // a time of day without a date
+    SharedRef = 4,   // str is an index into a shared-string table read apart (see adoptSharedStrings)
 };
 
 struct CellRec {
@@ -70,9 +80,11 @@ struct CellRec {
     quint8 flags = 0;
 };
 
+using CellVector = std::vector<CellRec, BigAllocator<CellRec>>;
+
 struct SheetData {
     QString name;
-    std::vector<CellRec> cells;  // sorted by row, then column; no empty cells
+    CellVector cells;  // sorted by row, then column; no empty cells
     StringPool strings;
     std::vector<NumberFormat> formats;  // formats[0] is General
     bool date1904 = false;
@@ -104,10 +116,20 @@ public:
     // False (with the error set) when a limit is passed.
     bool addText(int row, int col, QStringView text, quint16 fmt = 0);
     bool addPooledText(int row, int col, quint32 str, quint16 fmt = 0);
+    // A text cell naming entry idx of a shared-string table that is being
+    // read elsewhere at the same time; adoptSharedStrings() settles it.
+    bool addSharedRef(int row, int col, quint32 idx, quint16 fmt = 0);
+    // Takes the shared-string table (its strings come first in the pool),
+    // checks every reference made with addSharedRef() against it and drops
+    // the cells whose string is empty. False (with the error set) when a
+    // cell names an entry the table does not have.
+    bool adoptSharedStrings(StringPool& shared);
     bool addNumber(int row, int col, double v, quint16 fmt);  // date when fmt is a date format
     bool addDate(int row, int col, double serial, quint16 fmt, bool timeOnly = false);
     bool addBool(int row, int col, bool v);
     bool addError(int row, int col, QStringView text);
+    // A formula without a calculated result (formula without its "=").
+    bool addUncalculated(int row, int col, QStringView formula);
     // A cell with a value and a shown text of its own.
     bool addShown(int row, int col, CellKind kind, double num, QStringView shown, bool timeOnly = false);
     bool add(const CellRec& c);
@@ -134,7 +156,11 @@ public:
     qint64 cellCount() const { return qint64(d_->cells.size()); }
     // Room for about n cells, within the cell limit (growing a vector of a
     // million cells copies it many times over).
-    void expect(qint64 n) { d_->cells.reserve(size_t(std::clamp<qint64>(n, 0, limits_.maxCells))); }
+    void expect(qint64 n) {
+        const auto k = size_t(std::clamp<qint64>(n, 0, limits_.maxCells));
+        d_->cells.reserve(k);
+        d_->strings.reserveStrings(qint64(k));
+    }
     void expectText(qint64 chars) { d_->strings.reserve(std::clamp<qint64>(chars, 0, limits_.maxTextChars)); }
 
 private:

@@ -164,6 +164,14 @@ std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx
     QString field;
     bool inQuotes = false, wasQuoted = false, afterQuote = false, pendingCr = false;
     int row = 1, col = 1;
+    int quoteRow = 0, quoteCol = 0;  // where the open quote stands
+    auto tooLong = [&]() {
+        return cx.fail(Failure::TooLarge, QStringLiteral("The field in row %1, column %2 is longer than the %L3 characters "
+                                                         "this program reads in one cell.")
+                                              .arg(row)
+                                              .arg(col)
+                                              .arg(cx.limits.maxCellChars));
+    };
     auto endField = [&]() -> bool {
         const bool ok = skipLine || b.addText(row, col, field);
         field.clear();
@@ -202,6 +210,8 @@ std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx
                     pendingCr = true;
                 } else {
                     field += c;
+                    // A quoted field is bounded like a plain one, before it fills memory.
+                    if (field.size() > cx.limits.maxCellChars) return tooLong();
                 }
                 continue;
             }
@@ -212,6 +222,8 @@ std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx
                     afterQuote = false;
                 } else if (field.isEmpty() && !wasQuoted) {
                     inQuotes = wasQuoted = true;
+                    quoteRow = row;
+                    quoteCol = col;
                 } else {
                     field += c;  // a stray quote inside a plain field
                 }
@@ -225,12 +237,18 @@ std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx
                 if (c == QLatin1Char('\r')) pendingCr = true;
             } else {
                 field += c;
-                if (field.size() > cx.limits.maxTextChars)
-                    return cx.fail(Failure::TooLarge, QStringLiteral("A field of the file is longer than this program reads."));
+                if (field.size() > cx.limits.maxCellChars) return tooLong();
             }
         }
     }
-    if (inQuotes || !field.isEmpty() || col > 1) {
+    if (inQuotes)
+        // Taking the rest of the file as one field would hide the mistake.
+        return cx.fail(Failure::Damaged, QStringLiteral("The quote that opens the field in row %1, column %2 is never "
+                                                        "closed, so the rest of the file would be one field. Close "
+                                                        "the quote and try again.")
+                                             .arg(quoteRow)
+                                             .arg(quoteCol));
+    if (!field.isEmpty() || col > 1) {
         if (!endField()) return nullptr;
     }
     if (decoder.hasError() && enc.name.startsWith(QLatin1String("UTF-16")))

@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include "exchange/sheet/CompoundFile.h"
 #include "exchange/sheet/Readers.h"
@@ -132,7 +131,7 @@ std::unique_ptr<Workbook> fromZip(QIODevice* dev, const detail::ReadContext& cx)
     return cx.fail(Failure::NotAWorkbook, QString::fromLatin1(kNotAWorkbook));
 }
 
-std::unique_ptr<Workbook> fromCompound(const QString& path, const QByteArray& data, const detail::ReadContext& cx) {
+std::unique_ptr<Workbook> fromCompound(const QByteArray& data, const detail::ReadContext& cx) {
     detail::CompoundFile cf;
     QString why;
     if (!cf.open(&data, &why)) return cx.fail(Failure::Damaged, why);
@@ -140,21 +139,15 @@ std::unique_ptr<Workbook> fromCompound(const QString& path, const QByteArray& da
         return cx.fail(Failure::Encrypted, QStringLiteral("The workbook is protected by a password. Save it without a "
                                                           "password and try again."));
     if (!cf.find(QStringLiteral("Workbook")).isEmpty() || !cf.find(QStringLiteral("Book")).isEmpty())
-        return detail::readXls(path, data, cx);
+        return detail::readXls(data, cx);
     if (!cf.find(QStringLiteral("WordDocument")).isEmpty())
         return cx.fail(Failure::NotAWorkbook, QStringLiteral("The file is a Word document, not a workbook."));
     return cx.fail(Failure::NotAWorkbook, QString::fromLatin1(kNotAWorkbook));
 }
 
 // Everything but the zip: decided on the bytes.
-std::unique_ptr<Workbook> fromBytes(const QString& path, const QByteArray& data, const detail::ReadContext& cx) {
-    if (detail::looksLikeCompoundFile(data)) {
-        if (!path.isEmpty()) return fromCompound(path, data, cx);
-        QTemporaryFile tmp;
-        if (!tmp.open() || tmp.write(data) != data.size() || !tmp.flush())
-            return cx.fail(Failure::Unreadable, QStringLiteral("A temporary copy of the workbook cannot be written."));
-        return fromCompound(tmp.fileName(), data, cx);
-    }
+std::unique_ptr<Workbook> fromBytes(const QByteArray& data, const detail::ReadContext& cx) {
+    if (detail::looksLikeCompoundFile(data)) return fromCompound(data, cx);
     if (looksLikeOldBiff(data))
         return cx.fail(Failure::Unsupported, QStringLiteral("The file is a worksheet of Excel 4.0 or older, which this "
                                                             "program does not read. Save it as .xlsx."));
@@ -176,8 +169,8 @@ std::unique_ptr<Workbook> fromBytes(const QString& path, const QByteArray& data,
     return detail::readText(data, cx);
 }
 
-std::unique_ptr<Workbook> openDevice(const QString& path, QIODevice* dev, qint64 size, const OpenOptions& options,
-                                     QString* error, Failure* failure) {
+std::unique_ptr<Workbook> openDevice(QIODevice* dev, qint64 size, const OpenOptions& options, QString* error,
+                                     Failure* failure, std::function<std::unique_ptr<QIODevice>()> reopen) {
     detail::ProgressMeter meter(options.progress);
     detail::ReadContext cx;
     cx.limits = options.limits;
@@ -185,6 +178,7 @@ std::unique_ptr<Workbook> openDevice(const QString& path, QIODevice* dev, qint64
     cx.error = error;
     cx.failure = failure;
     cx.generalXmlOnly = options.generalXmlOnly;
+    cx.reopen = std::move(reopen);
     if (size > options.limits.maxFileBytes)
         return cx.fail(Failure::TooLarge, QStringLiteral("The file is %L1 bytes long, more than this program reads.").arg(size));
     const QByteArray head = dev->peek(8);
@@ -200,7 +194,7 @@ std::unique_ptr<Workbook> openDevice(const QString& path, QIODevice* dev, qint64
         const QByteArray data = dev->readAll();
         if (data.size() != size)
             return cx.fail(Failure::Unreadable, QStringLiteral("The file cannot be read whole: %1").arg(dev->errorString()));
-        wb = fromBytes(path, data, cx);
+        wb = fromBytes(data, cx);
     }
     if (meter.cancelled()) return cx.fail(Failure::Cancelled, QStringLiteral("Reading was cancelled."));
     if (!wb && error && error->isEmpty()) cx.fail(Failure::Damaged, QStringLiteral("The workbook cannot be read."));
@@ -234,7 +228,12 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, QString* error, co
         *error = QStringLiteral("The file cannot be opened: %1.").arg(f.errorString());
         return nullptr;
     }
-    auto wb = openDevice(fi.absoluteFilePath(), &f, f.size(), options, error, failure);
+    const QString full = fi.absoluteFilePath();
+    auto wb = openDevice(&f, f.size(), options, error, failure, [full]() -> std::unique_ptr<QIODevice> {
+        auto again = std::make_unique<QFile>(full);
+        if (!again->open(QIODevice::ReadOnly)) return nullptr;
+        return again;
+    });
     if (wb && wb->format_ == Format::Csv) {
         wb->sheetNames_ = QStringList{fi.completeBaseName()};
         auto d = std::const_pointer_cast<detail::SheetData>(wb->sheet_.d_);
@@ -254,7 +253,11 @@ std::unique_ptr<Workbook> Workbook::openData(const QByteArray& data, QString* er
     QByteArray copy = data;
     QBuffer buf(&copy);
     buf.open(QIODevice::ReadOnly);
-    return openDevice(QString(), &buf, copy.size(), options, error, failure);
+    return openDevice(&buf, copy.size(), options, error, failure, [&copy]() -> std::unique_ptr<QIODevice> {
+        auto again = std::make_unique<QBuffer>(&copy);
+        again->open(QIODevice::ReadOnly);
+        return again;
+    });
 }
 
 }  // namespace sheet

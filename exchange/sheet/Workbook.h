@@ -21,12 +21,15 @@ struct SheetData;
 
 enum class Format { Xlsx, Ods, Xls, Csv };
 
-enum class CellKind : quint8 { Empty, Text, Number, Boolean, DateTime, Error };
+// Uncalculated: a formula whose result the file does not hold (written by a
+// program that does not calculate); its value is the formula, its shown
+// text empty.
+enum class CellKind : quint8 { Empty, Text, Number, Boolean, DateTime, Error, Uncalculated };
 
 struct Cell {
     CellKind kind = CellKind::Empty;
     // QString for text and errors, double for numbers, bool, QDateTime for
-    // dates and times; null when empty.
+    // dates and times, the formula ("=A1+1") when uncalculated; null when empty.
     QVariant value;
     // What a spreadsheet program shows in the cell, through its number format.
     QString text;
@@ -48,10 +51,9 @@ struct Limits {
     qint64 maxZipEntries = 20'000;
     qint64 maxFileBytes = 1LL << 30;          // any file we read
     qint64 maxTextFileBytes = 512LL << 20;    // .csv and .txt
-    qint64 maxXlsCells = 8'000'000;           // cell slots FreeXL allocates for a sheet
     int maxRows = 1'048'576;
     int maxColumns = 16'384;
-    int maxCellChars = 32'767;                // longest cell text a spreadsheet can hold
+    qint64 maxCellChars = 16'000'000;          // one cell's text (a memo column takes it whole)
 };
 
 struct OpenOptions {
@@ -115,8 +117,7 @@ public:
     // reason fit for the user in error (the file name is not part of it).
     static std::unique_ptr<Workbook> open(const QString& path, QString* error,
                                           const OpenOptions& options = {}, Failure* failure = nullptr);
-    // The same for bytes in memory. An .xls needs a file: its bytes are
-    // written to a temporary file first.
+    // The same for bytes in memory.
     static std::unique_ptr<Workbook> openData(const QByteArray& data, QString* error,
                                               const OpenOptions& options = {}, Failure* failure = nullptr);
 

@@ -1,147 +1,345 @@
-// .xls (BIFF5 and BIFF8) through FreeXL. Before FreeXL sees a file, the
-// workbook stream is walked here: FreeXL does not tell which sheet the
-// workbook opens on, and it allocates a cell slot for every position a
-// sheet's dimensions claim, so a few hundred bytes claiming 65,536 rows by
-// 256 columns must be refused before it gets to them.
-#include <QDate>
-#include <QFile>
+// .xls: Excel 97-2003 (BIFF8) and Excel 5/95 (BIFF5) workbooks, read record
+// by record from the workbook stream of the compound file. The globals give
+// the sheets, the active tab, the date system, the number formats, the cell
+// styles and the shared strings; the active sheet's records give its cells,
+// formulas with the result the writing program calculated.
+//
+// Nothing a record states is trusted: every length is checked against the
+// bytes there are, counts only bound how much room is set aside, and cells
+// go through the same builder (and limits) as those of the other formats.
+#include <QHash>
+#include <QStringDecoder>
 #include <QtEndian>
-#include <freexl.h>
 
 #include "exchange/sheet/CompoundFile.h"
 #include "exchange/sheet/Readers.h"
 #include "exchange/sheet/SheetStore.h"
+#include "exchange/sheet/XlsRecords.h"
 
 namespace sheet::detail {
 
 namespace {
 
-quint16 u16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 u32(const char* p) { return qFromLittleEndian<quint32>(p); }
+constexpr quint16 kBof = 0x0809, kEof = 0x000A, kFilePass = 0x002F, kCodePage = 0x0042, kDateMode = 0x0022,
+                  kWindow1 = 0x003D, kWindow2 = 0x023E, kBoundSheet = 0x0085, kFormat = 0x041E, kXf = 0x00E0,
+                  kSst = 0x00FC, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kLabelSst = 0x00FD, kLabel = 0x0204,
+                  kRString = 0x00D6, kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207;
+
+const char kPassword[] = "The workbook is protected by a password. Save it without a password and try again.";
 
 struct BoundSheet {
     QString name;
     quint32 pos = 0;
-    quint8 type = 0;  // 0 worksheet, 2 chart, 6 module, 1 macro sheet
+    quint8 type = 0;  // 0 worksheet, 1 macro sheet, 2 chart, 6 module
 };
 
-struct BiffScan {
-    bool encrypted = false;
-    bool biff8 = true;
-    int activeTab = 0;
-    bool date1904 = false;
-    QList<BoundSheet> sheets;
-    quint64 sstUnique = 0;
+QString errorText(quint8 code) {
+    switch (code) {
+    case 0x00: return QStringLiteral("#NULL!");
+    case 0x07: return QStringLiteral("#DIV/0!");
+    case 0x17: return QStringLiteral("#REF!");
+    case 0x1D: return QStringLiteral("#NAME?");
+    case 0x24: return QStringLiteral("#NUM!");
+    case 0x2A: return QStringLiteral("#N/A");
+    default: return QStringLiteral("#VALUE!");
+    }
+}
+
+// A number packed into 30 bits: an integer or the high bits of a double,
+// either possibly times 100.
+double rkValue(quint32 rk) {
+    double v;
+    if (rk & 2) {
+        v = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        memcpy(&v, &bits, sizeof v);
+    }
+    return (rk & 1) ? v / 100 : v;
+}
+
+class XlsReader {
+public:
+    XlsReader(const QByteArray& stream, const ReadContext& cx)
+        : s_(stream), cx_(cx), b_(cx.limits, cx.error, cx.failure) {}
+    std::unique_ptr<Workbook> read();
+
+private:
+    bool readGlobals();
+    bool readSheet(const BoundSheet& sheet);
+    bool readSst(const BiffRecord& r);
+    int activeSheet();
+    bool cell(const BiffRecord& r, bool* pendingString, int* pendingRow, int* pendingCol, quint16* pendingFmt);
+    quint16 fmtOf(quint16 xf) const { return xf < xfFormat_.size() ? xfFormat_[xf] : 0; }
+    bool damaged(const QString& why) {
+        cx_.fail(Failure::Damaged, why);
+        return false;
+    }
+
+    const QByteArray& s_;
+    const ReadContext& cx_;
+    SheetBuilder b_;
+    BiffText text_;
+    bool biff8_ = true;
+    bool date1904_ = false;
+    int activeTab_ = -1;
+    QList<BoundSheet> sheets_;
+    QHash<int, QString> formats_;    // format id -> code, as the workbook states them
+    std::vector<quint16> xfIds_;     // cell style -> format id
+    std::vector<quint16> xfFormat_;  // cell style -> index into the builder's formats
+    quint32 sharedCount_ = 0;
 };
 
-// Walks the records of the globals substream.
-bool scanGlobals(const QByteArray& s, BiffScan* out, QString* why) {
-    const char* d = s.constData();
-    const qint64 n = s.size();
-    qint64 pos = 0;
-    bool first = true;
-    while (pos + 4 <= n) {
-        const quint16 type = u16(d + pos);
-        const quint16 len = u16(d + pos + 2);
-        const char* body = d + pos + 4;
-        if (pos + 4 + len > n) break;  // cut short: FreeXL will say more
-        if (first) {
-            if (type != 0x0809 || len < 4) {
-                *why = QStringLiteral("The workbook stream does not start as an Excel 5 to 2003 workbook does.");
-                return false;
-            }
-            out->biff8 = u16(body) == 0x0600;
-            first = false;
-        }
-        switch (type) {
-        case 0x002F: out->encrypted = true; break;                            // FILEPASS
-        case 0x0022: if (len >= 2) out->date1904 = u16(body) == 1; break;     // DATEMODE
-        case 0x003D: if (len >= 12) out->activeTab = u16(body + 10); break;   // WINDOW1
-        case 0x00FC: if (len >= 8) out->sstUnique = u32(body + 4); break;     // SST
-        case 0x0085: {                                                         // BOUNDSHEET
-            if (len < 7) break;
-            BoundSheet b;
-            b.pos = u32(body);
-            b.type = quint8(body[5]);
-            const int cch = quint8(body[6]);
-            if (out->biff8 && len >= 8) {
-                const bool wide = body[7] & 1;
-                const int bytes = wide ? cch * 2 : cch;
-                if (8 + bytes <= len)
-                    b.name = wide ? QString::fromUtf16(reinterpret_cast<const char16_t*>(body + 8), cch)
-                                  : QString::fromLatin1(body + 8, cch);
-            } else if (7 + cch <= len) {
-                b.name = QString::fromLatin1(body + 7, cch);
-            }
-            out->sheets << b;
-            if (out->sheets.size() > 65535) {
-                *why = QStringLiteral("The workbook lists too many sheets.");
-                return false;
-            }
+bool XlsReader::readSst(const BiffRecord& r) {
+    BiffSegments seg(r.parts);
+    quint32 total = 0, unique = 0;
+    if (!seg.u32(&total) || !seg.u32(&unique)) return damaged(QStringLiteral("The workbook's table of shared strings is cut short."));
+    StringPool& pool = b_.strings();
+    // Every string takes at least three bytes: a claim is no more than a hint.
+    pool.reserve(std::min<qint64>(qint64(unique), r.bytes() / 3) * 8);
+    QString item;
+    for (quint32 i = 0; i < unique; ++i) {
+        if (seg.atEnd()) break;  // fewer than claimed: the cells say whether any is missing
+        if (pool.count() >= cx_.limits.maxSharedStrings)
+            return b_.fail(Failure::TooLarge, QStringLiteral("The workbook's table of shared strings has more than %L1 "
+                                                             "entries, more than this program reads.")
+                                                  .arg(cx_.limits.maxSharedStrings));
+        if (!text_.unicodeString(seg, 2, &item)) return damaged(QStringLiteral("A shared string of the workbook is cut short."));
+        pool.add(item);
+        if ((pool.count() & 1023) == 0 && !b_.checkTextBudget()) return false;
+    }
+    sharedCount_ = quint32(pool.count());
+    return b_.checkTextBudget();
+}
+
+bool XlsReader::readGlobals() {
+    BiffWalker w(s_, 0);
+    BiffRecord r;
+    if (!w.next(&r) || r.type != kBof || r.size() < 4)
+        return damaged(QStringLiteral("The workbook stream does not start as an Excel 5 to 2003 workbook does."));
+    const quint16 version = r.u16(0);
+    if (version != 0x0600 && version != 0x0500) {
+        cx_.fail(Failure::Unsupported, QStringLiteral("The workbook was written by an Excel version this program does not "
+                                                      "read. Save it as .xlsx."));
+        return false;
+    }
+    biff8_ = version == 0x0600;
+    text_.setBiff8(biff8_);
+    bool sawSst = false;
+    while (w.next(&r)) {
+        switch (r.type) {
+        case kEof: break;
+        case kFilePass:
+            cx_.fail(Failure::Encrypted, QString::fromLatin1(kPassword));
+            return false;
+        case kCodePage:
+            if (r.size() >= 2) text_.setCodePage(r.u16(0));
+            break;
+        case kDateMode:
+            if (r.size() >= 2) date1904_ = r.u16(0) == 1;
+            break;
+        case kWindow1:
+            if (r.size() >= 12 && activeTab_ < 0) activeTab_ = r.u16(10);
+            break;
+        case kFormat: {
+            if (r.size() < 3) break;
+            BiffSegments seg(r.parts);
+            quint16 id = 0;
+            QString code;
+            seg.u16(&id);
+            if (text_.unicodeString(seg, biff8_ ? 2 : 1, &code) && formats_.size() < 65536) formats_.insert(id, code);
             break;
         }
-        case 0x000A: return true;  // EOF of the globals
+        case kXf:
+            if (r.size() >= 4 && xfIds_.size() < 65536) xfIds_.push_back(r.u16(2));
+            break;
+        case kBoundSheet: {
+            if (r.size() < 7) break;
+            BoundSheet b;
+            b.pos = r.u32(0);
+            b.type = r.u8(5);
+            BiffSegments seg(r.parts);
+            seg.skip(6);
+            text_.unicodeString(seg, 1, &b.name);
+            sheets_ << b;
+            if (sheets_.size() > 65535) return damaged(QStringLiteral("The workbook lists too many sheets."));
+            break;
+        }
+        case kSst:
+            if (sawSst) break;  // one table; a second one is not Excel's
+            sawSst = true;
+            if (!readSst(r)) return false;
+            break;
         default: break;
         }
-        pos += 4 + len;
+        if (r.type == kEof) break;
+        if (cx_.meter && !cx_.meter->advance(r.bytes() + 4)) return false;
     }
-    return !first;
-}
-
-// The dimensions a sheet substream claims: rows x columns.
-bool sheetDimensions(const QByteArray& s, quint32 at, bool biff8, quint64* rows, quint64* cols) {
-    const char* d = s.constData();
-    const qint64 n = s.size();
-    qint64 pos = at;
-    int records = 0;
-    while (pos + 4 <= n && records++ < 100000) {
-        const quint16 type = u16(d + pos);
-        const quint16 len = u16(d + pos + 2);
-        if (pos + 4 + len > n) return false;
-        const char* body = d + pos + 4;
-        if (type == 0x0200) {
-            if (biff8 && len >= 14) {
-                *rows = u32(body + 4);
-                *cols = u16(body + 10);
-            } else if (len >= 10) {
-                *rows = u16(body + 2);
-                *cols = u16(body + 6);
-            }
-            return true;
+    if (w.failed()) return damaged(w.why());
+    // Cell style -> format, each format code parsed once.
+    QHash<int, quint16> byId;
+    xfFormat_.reserve(xfIds_.size());
+    for (quint16 id : xfIds_) {
+        auto it = byId.find(id);
+        if (it == byId.end()) {
+            QString code = formats_.value(id);
+            if (code.isEmpty()) code = builtinFormatCode(id);
+            it = byId.insert(id, b_.formatIndex(code));
         }
-        if (type == 0x000A) return false;
-        pos += 4 + len;
+        xfFormat_.push_back(*it);
     }
-    return false;
+    return true;
 }
 
-QString freexlWhy(int code) {
-    switch (code) {
-    case FREEXL_FILE_NOT_FOUND: return QStringLiteral("The file cannot be opened.");
-    case FREEXL_INSUFFICIENT_MEMORY: return QStringLiteral("There is not enough memory to read the workbook.");
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND: return QStringLiteral("The file holds no Excel workbook stream.");
-    case FREEXL_UNSUPPORTED_CHARSET: return QStringLiteral("The workbook's character set is not supported.");
-    case FREEXL_INVALID_CHARACTER: return QStringLiteral("The workbook holds text that cannot be converted.");
-    case FREEXL_CRAFTED_FILE: return QStringLiteral("The workbook's records contradict each other.");
-    default: return QStringLiteral("The workbook's records are damaged (reader error %1).").arg(code);
+// The tab the workbook opens on; a chart or a module there, or no tab at
+// all, means the first worksheet, as with the other formats.
+int XlsReader::activeSheet() {
+    if (activeTab_ >= 0 && activeTab_ < sheets_.size() && sheets_[activeTab_].type == 0) return activeTab_;
+    if (activeTab_ < 0) {
+        // No WINDOW1: the worksheet whose own window says it is the one shown.
+        for (int i = 0; i < sheets_.size(); ++i) {
+            if (sheets_[i].type != 0 || sheets_[i].pos >= quint32(s_.size())) continue;
+            BiffWalker w(s_, sheets_[i].pos);
+            BiffRecord r;
+            for (int k = 0; k < 100000 && w.next(&r) && r.type != kEof; ++k)
+                if (r.type == kWindow2 && r.size() >= 2 && (r.u16(0) & 0x0400)) return i;
+        }
+    }
+    for (int i = 0; i < sheets_.size(); ++i)
+        if (sheets_[i].type == 0) return i;
+    return -1;
+}
+
+bool XlsReader::cell(const BiffRecord& r, bool* pendingString, int* pendingRow, int* pendingCol, quint16* pendingFmt) {
+    const int row = r.u16(0) + 1, col = r.u16(2) + 1;
+    const quint16 fmt = fmtOf(r.u16(4));
+    switch (r.type) {
+    case kNumber: return r.size() < 14 || b_.addNumber(row, col, r.f64(6), fmt);
+    case kRk: return r.size() < 10 || b_.addNumber(row, col, rkValue(r.u32(6)), fmt);
+    case kMulRk: {
+        const int n = (r.size() - 6) / 6;
+        for (int i = 0; i < n; ++i)
+            if (!b_.addNumber(row, col + i, rkValue(r.u32(6 + i * 6)), fmtOf(r.u16(4 + i * 6)))) return false;
+        return true;
+    }
+    case kLabelSst: {
+        if (r.size() < 10) return true;
+        const quint32 idx = r.u32(6);
+        if (idx >= sharedCount_)
+            return damaged(QStringLiteral("Cell %1%2 refers to shared string %3, but the workbook has only %4.")
+                               .arg(columnName(col))
+                               .arg(row)
+                               .arg(idx)
+                               .arg(sharedCount_));
+        return b_.addPooledText(row, col, idx, fmt);
+    }
+    case kLabel:
+    case kRString: {
+        BiffSegments seg(r.parts);
+        seg.skip(6);
+        QString t;
+        if (!text_.unicodeString(seg, 2, &t)) return damaged(QStringLiteral("The text of cell %1%2 is cut short.").arg(columnName(col)).arg(row));
+        return b_.addText(row, col, t, fmt);
+    }
+    case kBoolErr:
+        if (r.size() < 8) return true;
+        if (r.u8(7)) return b_.addError(row, col, errorText(r.u8(6)));
+        return b_.addBool(row, col, r.u8(6) != 0);
+    case kFormula: {
+        if (r.size() < 14) return true;
+        // The result: a number, or a tag in the first byte when the last two are 0xFFFF.
+        if (r.u16(12) != 0xFFFF) return b_.addNumber(row, col, r.f64(6), fmt);
+        switch (r.u8(6)) {
+        case 0:  // text, in the STRING record that follows
+            *pendingString = true;
+            *pendingRow = row;
+            *pendingCol = col;
+            *pendingFmt = fmt;
+            return true;
+        case 1: return b_.addBool(row, col, r.u8(8) != 0);
+        case 2: return b_.addError(row, col, errorText(r.u8(8)));
+        default: return true;  // an empty text
+        }
+    }
+    default: return true;
     }
 }
 
-const char kCannotRead[] =
-    "The .xls reader cannot make sense of this workbook's records. Open it in a spreadsheet program and save "
-    "it as .xlsx, then import that file.";
-
-class FreeXlHandle {
-public:
-    ~FreeXlHandle() {
-        if (h) freexl_close(h);
+bool XlsReader::readSheet(const BoundSheet& sheet) {
+    const auto missing = [&] {
+        return damaged(QStringLiteral("The sheet \"%1\" cannot be found in the workbook stream.").arg(sheet.name));
+    };
+    if (sheet.pos >= quint32(s_.size())) return missing();
+    BiffWalker w(s_, sheet.pos);
+    BiffRecord r;
+    if (!w.next(&r) || r.type != kBof) return missing();
+    // About one cell per 12 bytes of what follows: room once, not step by step.
+    b_.expect((s_.size() - qint64(sheet.pos)) / 12);
+    int depth = 0;  // charts embedded in the sheet have a substream of their own
+    bool pending = false;
+    int pRow = 0, pCol = 0;
+    quint16 pFmt = 0;
+    qint64 sinceProgress = 0;
+    while (w.next(&r)) {
+        if (r.type == kBof) {
+            ++depth;
+            continue;
+        }
+        if (r.type == kEof) {
+            if (depth == 0) break;
+            --depth;
+            continue;
+        }
+        if (depth > 0) continue;
+        if (r.type == kString) {
+            if (!pending) continue;
+            pending = false;
+            BiffSegments seg(r.parts);
+            QString t;
+            if (!text_.unicodeString(seg, 2, &t))
+                return damaged(QStringLiteral("The result of the formula in cell %1%2 is cut short.").arg(columnName(pCol)).arg(pRow));
+            if (!b_.addText(pRow, pCol, t, pFmt)) return false;
+            continue;
+        }
+        switch (r.type) {
+        case kNumber: case kRk: case kMulRk: case kLabelSst: case kLabel: case kRString: case kBoolErr: case kFormula:
+            if (r.size() < 6) continue;
+            pending = false;  // a text result must come right after its formula
+            if (!cell(r, &pending, &pRow, &pCol, &pFmt)) return false;
+            break;
+        default: break;
+        }
+        sinceProgress += r.bytes() + 4;
+        if (sinceProgress > 65536) {
+            if (cx_.meter && !cx_.meter->advance(sinceProgress)) return false;
+            sinceProgress = 0;
+        }
     }
-    const void* h = nullptr;
-};
+    if (w.failed()) return damaged(w.why());
+    return true;
+}
+
+std::unique_ptr<Workbook> XlsReader::read() {
+    if (cx_.meter) cx_.meter->setTotal(s_.size());
+    if (!readGlobals()) return nullptr;
+    b_.setDate1904(date1904_);
+    if (sheets_.isEmpty()) return cx_.fail(Failure::Damaged, QStringLiteral("The workbook lists no sheets."));
+    const int active = activeSheet();
+    if (active < 0) return cx_.fail(Failure::NotAWorkbook, QStringLiteral("The workbook has no worksheet (only charts or macros)."));
+    b_.setName(sheets_[active].name);
+    if (!readSheet(sheets_[active])) return nullptr;
+    Workbook::Parts p;
+    p.format = Format::Xls;
+    for (const BoundSheet& s : sheets_) p.sheetNames << s.name;
+    p.active = active;
+    p.date1904 = date1904_;
+    p.sheet = b_.finish();
+    return std::make_unique<Workbook>(std::move(p));
+}
 
 }  // namespace
 
-std::unique_ptr<Workbook> readXls(const QString& path, const QByteArray& data, const ReadContext& cx) {
+std::unique_ptr<Workbook> readXls(const QByteArray& data, const ReadContext& cx) {
     CompoundFile cf;
     QString why;
     if (!cf.open(&data, &why)) return cx.fail(Failure::Damaged, why);
@@ -150,143 +348,10 @@ std::unique_ptr<Workbook> readXls(const QString& path, const QByteArray& data, c
     if (stream.isEmpty()) return cx.fail(Failure::NotAWorkbook, QStringLiteral("The file holds no Excel workbook."));
     QByteArray wb;
     if (!cf.read(stream, cx.limits.maxFileBytes, &wb, &why)) return cx.fail(Failure::Damaged, why);
-    BiffScan scan;
-    if (!scanGlobals(wb, &scan, &why)) return cx.fail(Failure::Damaged, why);
-    if (scan.encrypted)
-        return cx.fail(Failure::Encrypted, QStringLiteral("The workbook is protected by a password. Save it without "
-                                                          "a password and try again."));
-    // Every shared string takes at least three bytes of the stream.
-    if (scan.sstUnique > quint64(wb.size()) / 3 + 1)
-        return cx.fail(Failure::Damaged, QStringLiteral("The workbook claims %L1 shared strings, more than its %L2 "
-                                                        "bytes can hold.")
-                                             .arg(scan.sstUnique)
-                                             .arg(wb.size()));
-    int worksheets = 0;
-    for (const BoundSheet& b : scan.sheets) {
-        if (b.type != 0) continue;
-        ++worksheets;
-        quint64 rows = 0, cols = 0;
-        if (b.pos < quint32(wb.size()) && sheetDimensions(wb, b.pos, scan.biff8, &rows, &cols) &&
-            rows * cols > quint64(cx.limits.maxXlsCells))
-            return cx.fail(Failure::TooLarge, QStringLiteral("The sheet \"%1\" claims %L2 rows by %L3 columns, more "
-                                                             "than this program reads.")
-                                                  .arg(b.name)
-                                                  .arg(rows)
-                                                  .arg(cols));
-    }
-    if (!scan.sheets.isEmpty() && worksheets == 0)
-        return cx.fail(Failure::NotAWorkbook, QStringLiteral("The workbook has no worksheet (only charts or macros)."));
-    int activeOrdinal = 0;  // among worksheets
-    QString activeName;
-    {
-        const int tab = scan.activeTab < scan.sheets.size() && scan.sheets[scan.activeTab].type == 0 ? scan.activeTab : -1;
-        int ord = 0;
-        for (int i = 0; i < scan.sheets.size(); ++i) {
-            if (scan.sheets[i].type != 0) continue;
-            if (i == tab || (tab < 0 && ord == 0)) {
-                activeOrdinal = ord;
-                activeName = scan.sheets[i].name;
-                if (i == tab) break;
-            }
-            ++ord;
-        }
-    }
-    wb.clear();
-
-    FreeXlHandle fx;
-    int rc = freexl_open(QFile::encodeName(path).constData(), &fx.h);
-    if (rc != FREEXL_OK) {
-        fx.h = nullptr;  // a failed open leaves nothing to close
-        return cx.fail(rc == FREEXL_INSUFFICIENT_MEMORY ? Failure::TooLarge : Failure::Damaged,
-                       freexlWhy(rc) + QLatin1Char(' ') + QString::fromLatin1(kCannotRead));
-    }
-    // FreeXL answers some workbooks it does not understand with success and no handle.
-    if (!fx.h) return cx.fail(Failure::Damaged, QString::fromLatin1(kCannotRead));
-    unsigned int info = 0;
-    if (freexl_get_info(fx.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        return cx.fail(Failure::Encrypted, QStringLiteral("The workbook is protected by a password. Save it without "
-                                                          "a password and try again."));
-    bool date1904 = scan.date1904;
-    if (freexl_get_info(fx.h, FREEXL_BIFF_DATEMODE, &info) == FREEXL_OK) date1904 = info == FREEXL_BIFF_DATEMODE_1904;
-    unsigned int count = 0;
-    if (freexl_get_info(fx.h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0)
-        return cx.fail(Failure::Damaged, QStringLiteral("The workbook has no readable worksheet."));
-    QStringList names;
-    int index = -1;
-    for (unsigned int i = 0; i < count && i < 65535; ++i) {
-        const char* nm = nullptr;
-        QString name;
-        if (freexl_get_worksheet_name(fx.h, quint16(i), &nm) == FREEXL_OK && nm) name = QString::fromUtf8(nm);
-        names << name;
-        if (index < 0 && !activeName.isEmpty() && name == activeName) index = int(i);
-    }
-    if (index < 0) index = activeOrdinal < int(count) ? activeOrdinal : 0;
-    rc = freexl_select_active_worksheet(fx.h, quint16(index));
-    if (rc != FREEXL_OK) return cx.fail(Failure::Damaged, freexlWhy(rc));
-    unsigned int rows = 0;
-    unsigned short cols = 0;
-    rc = freexl_worksheet_dimensions(fx.h, &rows, &cols);
-    if (rc != FREEXL_OK) return cx.fail(Failure::Damaged, freexlWhy(rc));
-    if (quint64(rows) * cols > quint64(cx.limits.maxXlsCells))
-        return cx.fail(Failure::TooLarge, QStringLiteral("The sheet claims %L1 rows by %L2 columns, more than this "
-                                                         "program reads.")
-                                              .arg(rows)
-                                              .arg(cols));
-
-    SheetBuilder b(cx.limits, cx.error, cx.failure);
-    b.setName(names.value(index));
-    const quint16 dateFmt = b.formatIndex(QStringLiteral("yyyy-mm-dd"));
-    const quint16 dateTimeFmt = b.formatIndex(QStringLiteral("yyyy-mm-dd hh:mm:ss"));
-    const quint16 timeFmt = b.formatIndex(QStringLiteral("hh:mm:ss"));
-    if (cx.meter) cx.meter->setTotal(qint64(rows) * cols * 16);
-    for (unsigned int r = 0; r < rows; ++r) {
-        if (cx.meter && !cx.meter->advance(qint64(cols) * 16))
-            return cx.fail(Failure::Cancelled, QStringLiteral("Reading was cancelled."));
-        for (unsigned short c = 0; c < cols; ++c) {
-            FreeXL_CellValue v;
-            if (freexl_get_cell_value(fx.h, r, c, &v) != FREEXL_OK) continue;
-            const int row = int(r) + 1, col = int(c) + 1;
-            bool ok = true;
-            switch (v.type) {
-            case FREEXL_CELL_INT: ok = b.addNumber(row, col, double(v.value.int_value), 0); break;
-            case FREEXL_CELL_DOUBLE: ok = b.addNumber(row, col, v.value.double_value, 0); break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-                if (v.value.text_value) ok = b.addText(row, col, QString::fromUtf8(v.value.text_value));
-                break;
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME: {
-                if (!v.value.text_value) break;
-                const QString t = QString::fromUtf8(v.value.text_value);
-                if (v.type == FREEXL_CELL_TIME) {
-                    const QTime tm = QTime::fromString(t, QStringLiteral("hh:mm:ss"));
-                    if (tm.isValid()) ok = b.addDate(row, col, tm.msecsSinceStartOfDay() / 86400000.0, timeFmt, true);
-                    else ok = b.addText(row, col, t);
-                } else {
-                    QDateTime dt = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-                    if (!dt.isValid()) dt = QDateTime(QDate::fromString(t, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
-                    // FreeXL has applied the workbook's date system already.
-                    if (dt.isValid())
-                        ok = b.addDate(row, col, dateTimeToSerial(dt, false),
-                                       v.type == FREEXL_CELL_DATE ? dateFmt : dateTimeFmt);
-                    else
-                        ok = b.addText(row, col, t);
-                }
-                break;
-            }
-            default: break;
-            }
-            if (!ok) return nullptr;
-        }
-    }
-    Workbook::Parts p;
-    p.format = Format::Xls;
-    p.sheetNames = names;
-    p.active = index;
-    p.date1904 = date1904;
-    p.sheet = b.finish();
-    return std::make_unique<Workbook>(std::move(p));
+    XlsReader r(wb, cx);
+    auto out = r.read();
+    if (!out && cx.meter && cx.meter->cancelled()) return cx.fail(Failure::Cancelled, QStringLiteral("Reading was cancelled."));
+    return out;
 }
 
 }  // namespace sheet::detail

@@ -3,16 +3,20 @@
 // the texts; the sheet itself is streamed, never held as a tree.
 #include <QHash>
 #include <QXmlStreamReader>
-#include <cmath>
+
+#include <QIODevice>
+#include <atomic>
+#include <thread>
 
 #include "exchange/sheet/Readers.h"
 #include "exchange/sheet/SheetStore.h"
-#include "exchange/sheet/XmlPull.h"
-#include <climits>
+#include "exchange/sheet/XlsxCells.h"
 
 namespace sheet::detail {
 
 namespace {
+
+using namespace xlsx;
 
 struct Rel {
     QString type;
@@ -62,29 +66,6 @@ bool readRels(ZipParts& zip, const QString& part, const Limits& limits, QHash<QS
     return true;
 }
 
-bool parseDouble(QStringView s, double* v) {
-    bool ok = false;
-    *v = s.trimmed().toDouble(&ok);
-    return ok;
-}
-
-// An ISO 8601 date or date-time ("d" cells).
-bool parseIsoSerial(const QString& s, bool date1904, double* serial) {
-    QDateTime dt = QDateTime::fromString(s.trimmed(), Qt::ISODateWithMs);
-    if (!dt.isValid()) {
-        const QDate d = QDate::fromString(s.trimmed(), Qt::ISODate);
-        if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
-    }
-    if (!dt.isValid()) {
-        const QTime t = QTime::fromString(s.trimmed(), Qt::ISODateWithMs);
-        if (!t.isValid()) return false;
-        *serial = t.msecsSinceStartOfDay() / 86400000.0;
-        return true;
-    }
-    *serial = dateTimeToSerial(dt, date1904);
-    return true;
-}
-
 class XlsxReader {
 public:
     XlsxReader(ZipParts& zip, const ReadContext& cx)
@@ -97,15 +78,17 @@ private:
     bool readStyles(const QString& part);
     bool readSharedStrings(const QString& part);
     bool readSheet(const QString& part);
-    // Reads one part with parse, which takes either XML reader.
+    // A big table of shared strings read on a thread of its own while this
+    // one reads the sheet; false with the error set.
+    bool readSheetAndStrings(const QString& sheetPart, const QString& sharedPart);
     template <class Parse>
-    bool readPart(const QString& part, const Parse& parse);
+    bool readPart(const QString& part, const Parse& parse) {
+        return readPartWith(zip_, b_, cx_, part, parse);
+    }
     bool fail(Failure f, const QString& why) {
         cx_.fail(f, why);
         return false;
     }
-    // Why reading a streamed part stopped; false, with the reason set.
-    bool streamFailed(const QString& part, const QString& xmlError);
 
     ZipParts& zip_;
     const ReadContext& cx_;
@@ -122,19 +105,6 @@ private:
     std::vector<quint16> xfFormat_;  // cell style -> index of its number format
     quint32 sharedCount_ = 0;
 };
-
-bool XlsxReader::streamFailed(const QString& part, const QString& xmlError) {
-    if (cx_.error && !cx_.error->isEmpty()) return false;  // the builder said why
-    if (zip_.cancelledRead()) return fail(Failure::Cancelled, QStringLiteral("Reading was cancelled."));
-    if (zip_.exceeded())
-        return fail(Failure::TooLarge,
-                    QStringLiteral("The part %1 of the workbook is larger than %L2 bytes once unpacked; it is "
-                                   "refused as a likely zip bomb.")
-                        .arg(part)
-                        .arg(cx_.limits.maxPartBytes));
-    return fail(Failure::Damaged,
-                QStringLiteral("The part %1 of the workbook is damaged: %2.").arg(part, xmlError));
-}
 
 bool XlsxReader::readWorkbook(const QString& part) {
     QByteArray bytes;
@@ -213,243 +183,9 @@ bool XlsxReader::readStyles(const QString& part) {
     return true;
 }
 
-enum class PartResult { Ok, Failed, Retry };
-
-// Text of a string item (<si> or <is>): its <t> elements, rich runs
-// included, phonetic runs left out. The reader stands on the start tag.
-template <class X>
-bool readItem(X& x, QString* out) {
-    out->clear();
-    int depth = 1;
-    for (;;) {
-        switch (x.next()) {
-        case XmlTok::Start:
-            if (x.is("t")) {
-                QString t;
-                if (!x.readText(&t)) return false;
-                if (out->isEmpty()) *out = t;
-                else *out += t;
-            } else if (x.is("rPh")) {
-                if (!x.skip()) return false;
-            } else {
-                ++depth;
-            }
-            break;
-        case XmlTok::End:
-            if (--depth == 0) {
-                *out = decodeXmlEscapes(*out);
-                return true;
-            }
-            break;
-        case XmlTok::Text: break;
-        default: return false;
-        }
-    }
-}
-
-template <class X>
-PartResult parseSharedStrings(X& x, SheetBuilder& b, const Limits& limits) {
-    StringPool& pool = b.strings();
-    QString item;
-    for (;;) {
-        const XmlTok t = x.next();
-        if (t == XmlTok::Done) return PartResult::Ok;
-        if (t == XmlTok::Failed) return x.unsupported() ? PartResult::Retry : PartResult::Failed;
-        if (t != XmlTok::Start || !x.is("si")) continue;
-        if (pool.count() >= limits.maxSharedStrings) {
-            b.fail(Failure::TooLarge, QStringLiteral("The workbook's table of shared strings has more than %L1 "
-                                                     "entries, more than this program reads.")
-                                          .arg(limits.maxSharedStrings));
-            return PartResult::Failed;
-        }
-        if (!readItem(x, &item)) return x.unsupported() ? PartResult::Retry : PartResult::Failed;
-        pool.add(item);
-        if ((pool.count() & 1023) == 0 && !b.checkTextBudget()) return PartResult::Failed;
-    }
-}
-
-int viewToInt(QByteArrayView v, bool* ok) {
-    v = v.trimmed();
-    qint64 n = 0;
-    *ok = !v.isEmpty() && v.size() <= 10;
-    for (char c : v) {
-        if (c < '0' || c > '9') {
-            *ok = false;
-            return 0;
-        }
-        n = n * 10 + (c - '0');
-    }
-    if (n > INT_MAX) *ok = false;
-    return int(n);
-}
-
-struct SheetState {
-    const std::vector<quint16>* xfFormat;
-    quint32 sharedCount;
-    bool date1904;
-    const Limits* limits;
-};
-
-template <class X>
-PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
-    auto broken = [&]() { return x.unsupported() ? PartResult::Retry : PartResult::Failed; };
-    int row = 0, col = 0;
-    bool inData = false;
-    QString v, inlineText;
-    for (;;) {
-        const XmlTok tok = x.next();
-        if (tok == XmlTok::Done) return PartResult::Ok;
-        if (tok == XmlTok::Failed) return broken();
-        if (tok == XmlTok::End) {
-            if (x.is("sheetData")) inData = false;
-            continue;
-        }
-        if (tok != XmlTok::Start) continue;
-        if (!inData) {
-            if (x.is("sheetData")) inData = true;
-            continue;
-        }
-        if (x.is("row")) {
-            QByteArrayView r;
-            bool ok = false;
-            const int n = x.rawAttribute("r", &r) ? viewToInt(r, &ok) : 0;
-            row = ok ? n : row + 1;
-            col = 0;
-            if (row < 1 || row > st.limits->maxRows) {
-                b.fail(Failure::TooLarge, QStringLiteral("The sheet has a row numbered %1, beyond the last row a sheet "
-                                                         "can have.")
-                                              .arg(QString::fromLatin1(r.first(std::min<qsizetype>(20, r.size())))));
-                return PartResult::Failed;
-            }
-            continue;
-        }
-        if (!x.is("c")) {
-            if (!x.skip()) return broken();
-            continue;
-        }
-        // A cell: its place, type and style, then its value.
-        QByteArrayView ref, type, style;
-        int r = 0, c = 0;
-        if (x.rawAttribute("r", &ref) && parseCellRef(ref, &r, &c)) {
-            row = r;  // a reference outside its row element: the reference wins
-            col = c;
-        } else {
-            ++col;
-        }
-        if (row == 0) row = 1;
-        // The type is looked at after the children are read, when the view is gone.
-        enum class T { Number, Shared, Inline, Str, Bool, Error, Date } ty = T::Number;
-        if (x.rawAttribute("t", &type)) {
-            if (type == "s") ty = T::Shared;
-            else if (type == "inlineStr") ty = T::Inline;
-            else if (type == "str") ty = T::Str;
-            else if (type == "b") ty = T::Bool;
-            else if (type == "e") ty = T::Error;
-            else if (type == "d") ty = T::Date;
-        }
-        int styleIndex = 0;
-        if (x.rawAttribute("s", &style)) {
-            bool ok = false;
-            styleIndex = viewToInt(style, &ok);
-        }
-        bool hasV = false, hasInline = false;
-        v.clear();
-        for (;;) {
-            const XmlTok t = x.next();
-            if (t == XmlTok::End && x.is("c")) break;
-            if (t == XmlTok::Failed || t == XmlTok::Done) return broken();
-            if (t != XmlTok::Start) continue;
-            if (x.is("v")) {
-                if (!x.readText(&v)) return broken();
-                hasV = true;
-            } else if (x.is("is")) {
-                if (!readItem(x, &inlineText)) return broken();
-                hasInline = true;
-            } else if (!x.skip()) {
-                return broken();
-            }
-        }
-        const quint16 fmt = size_t(styleIndex) < st.xfFormat->size() ? (*st.xfFormat)[size_t(styleIndex)] : 0;
-        bool ok = true;
-        if (ty == T::Shared) {
-            bool num = false;
-            const uint idx = QStringView(v).trimmed().toUInt(&num);
-            if (!hasV || !num) continue;
-            if (idx >= st.sharedCount) {
-                b.fail(Failure::Damaged, QStringLiteral("Cell %1%2 refers to shared string %3, but the workbook has "
-                                                        "only %4.")
-                                             .arg(columnName(col))
-                                             .arg(row)
-                                             .arg(idx)
-                                             .arg(st.sharedCount));
-                return PartResult::Failed;
-            }
-            ok = b.addPooledText(row, col, idx, fmt);
-        } else if (ty == T::Inline) {
-            ok = b.addText(row, col, hasInline ? inlineText : decodeXmlEscapes(v), fmt);
-        } else if (ty == T::Str) {
-            ok = b.addText(row, col, decodeXmlEscapes(v), fmt);
-        } else if (ty == T::Bool) {
-            if (!hasV) continue;
-            const QStringView t = QStringView(v).trimmed();
-            ok = b.addBool(row, col, t == u"1" || t.compare(u"true", Qt::CaseInsensitive) == 0);
-        } else if (ty == T::Error) {
-            ok = b.addError(row, col, QStringView(v).trimmed());
-        } else if (ty == T::Date) {
-            double serial = 0;
-            if (!hasV || !parseIsoSerial(v, st.date1904, &serial)) continue;
-            const quint16 f = b.format(fmt).isDate() ? fmt : b.formatIndex(QStringLiteral("yyyy-mm-dd"));
-            ok = b.addDate(row, col, serial, f, b.format(f).isTimeOnly());
-        } else {
-            if (!hasV || QStringView(v).trimmed().isEmpty()) {
-                if (hasInline) ok = b.addText(row, col, inlineText, fmt);
-                if (!ok) return PartResult::Failed;
-                continue;
-            }
-            double d = 0;
-            if (!parseDouble(v, &d)) ok = b.addText(row, col, v, fmt);  // not a number after all
-            else ok = b.addNumber(row, col, d, fmt);
-        }
-        if (!ok) return PartResult::Failed;
-    }
-}
-
-template <class Parse>
-bool XlsxReader::readPart(const QString& part, const Parse& parse) {
-    // Our own fast reader first; a part it cannot follow is read again,
-    // from the start, by QXmlStreamReader.
-    const SheetBuilder::Mark m = b_.mark();
-    for (int pass = cx_.generalXmlOnly ? 1 : 0; pass < 2; ++pass) {
-        QString why;
-        QIODevice* dev = zip_.stream(part, cx_.limits.maxPartBytes, cx_.meter, &why);
-        if (!dev) return fail(zip_.encrypted(part) ? Failure::Encrypted : Failure::TooLarge, why);
-        PartResult r;
-        QString err;
-        if (pass == 0) {
-            FastXml x(dev);
-            r = parse(x);
-            err = x.errorString();
-        } else {
-            QtXml x(dev);
-            r = parse(x);
-            err = x.errorString();
-        }
-        if (r == PartResult::Retry) {
-            b_.rollback(m);
-            continue;
-        }
-        if (r == PartResult::Failed) {
-            const bool res = streamFailed(part, err);
-            zip_.closeStream();
-            return res;
-        }
-        zip_.closeStream();
-        return true;
-    }
-    return fail(Failure::Damaged, QStringLiteral("The part %1 of the workbook cannot be read.").arg(part));
-}
-
 bool XlsxReader::readSharedStrings(const QString& part) {
+    // An entry takes at least some 16 bytes ("<si><t>x</t></si>").
+    b_.strings().reserveStrings(std::clamp<qint64>(zip_.claimedSize(part) / 16, 0, cx_.limits.maxSharedStrings));
     if (!readPart(part, [this](auto& x) { return parseSharedStrings(x, b_, cx_.limits); })) return false;
     sharedCount_ = quint32(b_.strings().count());
     return b_.checkTextBudget();
@@ -460,6 +196,47 @@ bool XlsxReader::readSheet(const QString& part) {
     b_.expect(zip_.claimedSize(part) / 30);
     const SheetState st{&xfFormat_, sharedCount_, date1904_, &cx_.limits};
     return readPart(part, [this, &st](auto& x) { return parseSheet(x, b_, st); });
+}
+
+bool XlsxReader::readSheetAndStrings(const QString& sheetPart, const QString& sharedPart) {
+    // The second thread reads through a handle of its own on the file and
+    // fills a builder of its own; only its pool of strings is kept.
+    struct Apart {
+        QString error;
+        Failure failure = Failure::None;
+        StringPool pool;
+        bool ok = false;
+    } apart;
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        ReadContext c = cx_;
+        c.error = &apart.error;
+        c.failure = &apart.failure;
+        ProgressMeter meter([&](qint64, qint64) { return !stop.load(); });
+        c.meter = &meter;
+        const std::unique_ptr<QIODevice> dev = cx_.reopen();
+        ZipParts zip;
+        QString why;
+        if (!dev || !zip.open(dev.get(), c.limits, &why)) {
+            c.fail(Failure::Unreadable, QStringLiteral("The workbook cannot be read a second time: %1").arg(why));
+            return;
+        }
+        SheetBuilder b(c.limits, c.error, c.failure);
+        b.expectText(zip.claimedSize(sharedPart) / 3);
+        b.strings().reserveStrings(std::clamp<qint64>(zip.claimedSize(sharedPart) / 16, 0, c.limits.maxSharedStrings));
+        apart.ok = readPartWith(zip, b, c, sharedPart, [&](auto& x) { return parseSharedStrings(x, b, c.limits); }) &&
+                   b.checkTextBudget();
+        if (apart.ok) apart.pool.swap(b.strings());
+    });
+    b_.expect(zip_.claimedSize(sheetPart) / 30);
+    SheetState st{&xfFormat_, 0, date1904_, &cx_.limits};
+    st.deferShared = true;
+    const bool ok = readPart(sheetPart, [this, &st](auto& x) { return parseSheet(x, b_, st); });
+    if (!ok) stop = true;  // no need for the strings any more
+    worker.join();
+    if (!ok) return false;
+    if (!apart.ok) return fail(apart.failure == Failure::None ? Failure::Damaged : apart.failure, apart.error);
+    return b_.adoptSharedStrings(apart.pool);
 }
 
 std::unique_ptr<Workbook> XlsxReader::read(const QString& workbookPart) {
@@ -500,17 +277,23 @@ std::unique_ptr<Workbook> XlsxReader::read(const QString& workbookPart) {
     if (sheetPart.isEmpty())
         return cx_.fail(Failure::Damaged, QStringLiteral("The workbook has no worksheet that can be found in the file."));
 
-    if (cx_.meter)
-        cx_.meter->setTotal(std::max<qint64>(0, zip_.claimedSize(sheetPart)) +
-                            (sharedPart.isEmpty() ? 0 : std::max<qint64>(0, zip_.claimedSize(sharedPart))));
+    const qint64 sheetBytes = std::max<qint64>(0, zip_.claimedSize(sheetPart));
+    const qint64 sharedBytes = sharedPart.isEmpty() ? 0 : std::max<qint64>(0, zip_.claimedSize(sharedPart));
+    // Big parts on two cores: the shared strings on a thread of their own
+    // while this one reads the sheet (each about half the work).
+    const bool apart = cx_.reopen && sharedBytes >= (1 << 20) && sheetBytes >= (1 << 20);
+    if (cx_.meter) cx_.meter->setTotal(apart ? sheetBytes : sheetBytes + sharedBytes);
     // Room for the text once, rather than growing a pool of many megabytes
     // step by step: about a character per three bytes of XML at most.
-    b_.expectText((std::max<qint64>(0, zip_.claimedSize(sheetPart)) +
-                   (sharedPart.isEmpty() ? 0 : std::max<qint64>(0, zip_.claimedSize(sharedPart)))) / 3);
+    b_.expectText((apart ? sheetBytes : sheetBytes + sharedBytes) / 3);
     if (!stylesPart.isEmpty() && !readStyles(stylesPart)) return nullptr;
-    if (!sharedPart.isEmpty() && !readSharedStrings(sharedPart)) return nullptr;
     b_.setName(sheets_[active].name);
-    if (!readSheet(sheetPart)) return nullptr;
+    if (apart) {
+        if (!readSheetAndStrings(sheetPart, sharedPart)) return nullptr;
+    } else {
+        if (!sharedPart.isEmpty() && !readSharedStrings(sharedPart)) return nullptr;
+        if (!readSheet(sheetPart)) return nullptr;
+    }
 
     Workbook::Parts p;
     p.format = Format::Xlsx;

@@ -1,10 +1,13 @@
 #include "exchange/sheet/XlsxWriter.h"
 
+#include "exchange/sheet/CellText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <sys/stat.h>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -140,27 +143,6 @@ const Lxw& lxw() {
 
 }  // namespace
 
-namespace {
-// In a workbook "_x0041_" stands for the character U+0041, so a text that
-// holds such a sequence itself has its underscore written as "_x005F_".
-QString escapeUnderscores(const QString& t) {
-    if (!t.contains(QLatin1String("_x"))) return t;
-    QString out;
-    out.reserve(t.size() + 8);
-    for (qsizetype i = 0; i < t.size(); ++i) {
-        if (t[i] == QLatin1Char('_') && i + 6 < t.size() && t[i + 1] == QLatin1Char('x') && t[i + 6] == QLatin1Char('_')) {
-            bool hex = true;
-            for (int k = 2; k < 6; ++k) hex = hex && isxdigit(t[i + k].toLatin1());
-            if (hex) {
-                out += QLatin1String("_x005F_");
-                continue;
-            }
-        }
-        out += t[i];
-    }
-    return out;
-}
-}  // namespace
 
 // Rows are handed to a thread of their own, which encodes them and passes
 // them to libxlsxwriter while the caller reads the next ones from the
@@ -211,7 +193,7 @@ struct XlsxWriter::Impl {
             for (auto r = rows.cbegin(); r != rows.cend() && err == LXW_NO_ERROR; ++r) {
                 for (int c = 0; c < r->cells.size() && err == LXW_NO_ERROR; ++c) {
                     if (r->cells[c].isEmpty()) continue;
-                    const QByteArray u = escapeUnderscores(r->cells[c]).toUtf8();
+                    const QByteArray u = r->cells[c].toUtf8();  // escaped and cut already
                     err = lxw().worksheet_write_string(ws, lxw_row_t(r->row - 1), lxw_col_t(r->column - 1 + c),
                                                        u.constData(), nullptr);
                     if (err != LXW_NO_ERROR) {
@@ -322,9 +304,16 @@ XlsxWriter::XlsxWriter(const QString& path, const Options& options) : d_(std::ma
 
 XlsxWriter::~XlsxWriter() { discard(); }
 
+// The library's message for an error, without its closing full stop (ours follows).
+QString XlsxWriter::libraryMessage(int err) {
+    QString m = QString::fromUtf8(lxw().lxw_strerror(lxw_error(err)));
+    while (m.endsWith(QLatin1Char('.'))) m.chop(1);
+    return m;
+}
+
 bool XlsxWriter::check(int err, const QString& what) {
     if (err == LXW_NO_ERROR) return true;
-    if (error_.isEmpty()) error_ = QStringLiteral("%1: %2.").arg(what, QString::fromUtf8(lxw().lxw_strerror(lxw_error(err))));
+    if (error_.isEmpty()) error_ = QStringLiteral("%1: %2.").arg(what, libraryMessage(err));
     return false;
 }
 
@@ -346,7 +335,8 @@ bool XlsxWriter::setTitles(const QStringList& titles) {
             return false;
     lxw().worksheet_freeze_panes(d_->ws, 1, 0);
     for (int c = 0; c < titles.size(); ++c) {
-        const QByteArray t = escapeUnderscores(titles[c]).toUtf8();
+        bool cut = false;
+        const QByteArray t = workbookCellText(titles[c], kMaxCellChars, &cut).toUtf8();
         if (!check(lxw().worksheet_write_string(d_->ws, 0, lxw_col_t(c), t.constData(), d_->bold),
                    QStringLiteral("Writing the title row")))
             return false;
@@ -367,13 +357,14 @@ bool XlsxWriter::writeCells(int row, int column, const QStringList& cells) {
         error_ = QStringLiteral("Cell %1, %2 lies outside a sheet.").arg(row).arg(column - 1 + cells.size());
         return false;
     }
-    QStringList kept = cells;
-    for (QString& t : kept) {
-        if (t.size() <= kMaxCellChars) continue;
-        int cut = kMaxCellChars;
-        if (t[cut - 1].isHighSurrogate()) --cut;  // never half a character
-        t.truncate(cut);
-        ++truncated_;
+    // Escaped first, then cut: the escapes count against the cell's length,
+    // and a cell the library would refuse as too long would end the export.
+    QStringList kept;
+    kept.reserve(cells.size());
+    for (const QString& t : cells) {
+        bool cut = false;
+        kept << workbookCellText(t, kMaxCellChars, &cut);
+        if (cut) ++truncated_;
     }
     d_->batch.push_back({row, column, std::move(kept)});
     d_->flush(false);
@@ -394,10 +385,17 @@ bool XlsxWriter::commit() {
         return false;
     }
     d_->closed = true;
+    errno = 0;
     const lxw_error err = lxw().workbook_close(d_->wb);
+    const int errorNumber = errno;
     d_->wb = nullptr;
     if (err != LXW_NO_ERROR) {
-        error_ = QStringLiteral("The workbook could not be written: %1.").arg(QString::fromUtf8(lxw().lxw_strerror(err)));
+        // The library's words for a full disk name a zip function; the user
+        // needs to hear that the disk is full.
+        QString why = noRoomReason(QFileInfo(d_->temp).absolutePath(), errorNumber);
+        if (why.isEmpty()) why = noRoomReason(QDir::tempPath(), errorNumber);
+        if (why.isEmpty()) why = libraryMessage(err);
+        error_ = QStringLiteral("The workbook could not be written: %1.").arg(why);
         QFile::remove(d_->temp);
         return false;
     }

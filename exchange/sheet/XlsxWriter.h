@@ -59,6 +59,7 @@ private:
     bool writable();
     bool writeCells(int row, int column, const QStringList& cells);
     bool check(int err, const QString& what);
+    static QString libraryMessage(int err);
     struct Impl;
     std::unique_ptr<Impl> d_;
     QString path_;

@@ -17,7 +17,6 @@ sheet::OpenOptions options(bool general) {
     o.limits.maxSharedStrings = 200000;
     o.limits.maxPartBytes = 16 << 20;
     o.limits.maxSmallPartBytes = 4 << 20;
-    o.limits.maxXlsCells = 400000;
     o.generalXmlOnly = general;
     return o;
 }
@@ -53,6 +52,14 @@ long workbook(const uint8_t* data, size_t size) {
     const long general = open(bytes, true);
     if (fast == -2 || general == -2) __builtin_trap();
     return fast;
+}
+
+long xls(const uint8_t* data, size_t size) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (!bytes.startsWith("\xD0\xCF\x11\xE0")) return 0;
+    const long n = open(bytes, false);
+    if (n == -2) __builtin_trap();
+    return n;
 }
 
 long text(const uint8_t* data, size_t size) {

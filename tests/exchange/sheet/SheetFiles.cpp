@@ -176,7 +176,9 @@ QByteArray utf16(const QString& t) {
 
 }  // namespace
 
-QByteArray Xls::bytes() const {
+QByteArray Xls::bytes() const { return compoundFile(QStringLiteral("Workbook"), stream()); }
+
+QByteArray Xls::stream() const {
     // Shared strings of all sheets.
     QStringList sst;
     for (const XlsSheet& s : sheets)
@@ -262,10 +264,10 @@ QByteArray Xls::bytes() const {
     }
     record(globals, 0x000A, QByteArray());
 
-    QByteArray stream = globals;
+    QByteArray out = globals;
     for (int i = 0; i < sheets.size(); ++i) {
         const XlsSheet& s = sheets[i];
-        qToLittleEndian(quint32(stream.size()), stream.data() + sheetPosAt[i]);
+        qToLittleEndian(quint32(out.size()), out.data() + sheetPosAt[i]);
         QByteArray sh;
         record(sh, 0x0809, bof(0x0010));
         int rows = 0, cols = 0;
@@ -310,9 +312,9 @@ QByteArray Xls::bytes() const {
             }
         }
         record(sh, 0x000A, QByteArray());
-        stream += sh;
+        out += sh;
     }
-    return compoundFile(QStringLiteral("Workbook"), stream);
+    return out;
 }
 
 QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {

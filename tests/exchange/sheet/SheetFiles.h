@@ -71,6 +71,8 @@ struct Xls {
     bool date1904 = false;
     bool password = false;  // a FILEPASS record: the workbook is protected
     QByteArray bytes() const;
+    // The workbook stream alone (bytes() wraps it in a compound file).
+    QByteArray stream() const;
 };
 
 // A compound file holding one stream.

@@ -61,7 +61,12 @@ private slots:
         QTest::newRow("scientific small") << "0.00E+00" << 0.000123 << "1.23E-04";
         QTest::newRow("engineering") << "##0.0E+0" << 12345.0 << "12.3E+3";
         QTest::newRow("fraction") << "# ?/?" << 1.5 << "1 1/2";
-        QTest::newRow("fraction proper") << "# ?/?" << 0.75 << "3/4";
+        // "?" keeps room with blanks, as LibreOffice shows these (see lo-kinds.ods).
+        QTest::newRow("fraction proper") << "# ?/?" << 0.75 << " 3/4";
+        QTest::newRow("fraction padded") << "# ?\?/?\?" << 1.25 << "1  1/4 ";
+        QTest::newRow("fraction whole") << "# ?/?" << 3.0 << "3    ";
+        QTest::newRow("fraction negative") << "# ?/?" << -0.5 << "- 1/2";
+        QTest::newRow("fraction improper") << "?/?" << 1.25 << "5/4";
         QTest::newRow("fraction fixed") << "# ?/16" << 1.25 << "1 4/16";
         QTest::newRow("phone") << "000-0000" << 5551234.0 << "555-1234";
         QTest::newRow("leading zeros") << "00000" << 42.0 << "00042";
@@ -81,6 +86,33 @@ private slots:
         QTest::newRow("general with text") << "General\" pcs\"" << 3.0 << "3 pcs";
     }
     void numbers() {
+        QFETCH(QString, code);
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(NumberFormat(code).format(value), text);
+    }
+
+    void beyondSixtyFourBits_data() {
+        // Whole parts past what a 64-bit integer holds: shown with the 15
+        // digits a spreadsheet keeps, never through an integer that overflows.
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        const double two63 = 9223372036854775808.0;
+        QTest::newRow("2^63 - 1024") << "# ?/?" << two63 - 1024 << "9223372036854770000    ";
+        QTest::newRow("2^63") << "# ?/?" << two63 << "9223372036854780000    ";
+        QTest::newRow("1e20") << "# ?/?" << 1e20 << "100000000000000000000    ";
+        QTest::newRow("-1e20") << "# ?/?" << -1e20 << "-100000000000000000000    ";
+        QTest::newRow("1e300 improper") << "?/?" << 1e300 << "1" + QString(300, '0') + "/1";
+        QTest::newRow("1e20 fixed") << "?/16" << 1e20 << "1600000000000000000000/16";
+        QTest::newRow("2^53 + half") << "# ?/?" << 4503599627370495.5 << "4503599627370495 1/2";
+        QTest::newRow("huge denominator") << "# ?/99999999999999999999" << 0.5 << " 50000000000000000000/99999999999999999999";
+        QTest::newRow("fixed") << "0.00" << 1e20 << "100000000000000000000.00";
+        QTest::newRow("thousands") << "#,##0" << two63 << "9,223,372,036,854,780,000";
+        QTest::newRow("general") << "General" << two63 << "9.22337E+18";
+        QTest::newRow("largest double") << "# ?/?" << 1.7976931348623157e308 << "17976931348623200" + QString(292, '0') + "    ";
+    }
+    void beyondSixtyFourBits() {
         QFETCH(QString, code);
         QFETCH(double, value);
         QFETCH(QString, text);

@@ -257,6 +257,18 @@ private slots:
         QCOMPARE(s.text(1000004, 3), QString("noted"));
         QCOMPARE(s.kind(1000004, 5), CellKind::Error);
         QVERIFY(s.rowIsEmpty(500000));
+
+        // Runs of spaces count whole, up to the cell bound (then the cell is refused).
+        const QString spaces = R"(<table:table table:name="S"><table:table-row><table:table-cell office:value-type="string">)"
+                               R"(<text:p>a<text:s text:c="5000"/>b</text:p></table:table-cell></table:table-row></table:table>)";
+        auto sp = open(testfiles::ods(spaces));
+        QVERIFY(sp);
+        QCOMPARE(sp->activeSheet().text(1, 1), "a" + QString(5000, ' ') + "b");
+        sheet::OpenOptions o;
+        o.limits.maxCellChars = 4000;
+        QString error;
+        QVERIFY(!open(testfiles::ods(spaces), QString(), &error, o));
+        QVERIFY2(error.contains("4,000 characters"), qPrintable(error));
     }
 
     void xlsCells() {
@@ -268,7 +280,8 @@ private slots:
         QVERIFY(wb);
         const sheet::Worksheet& s = wb->activeSheet();
         QCOMPARE(s.name(), QString("客户"));
-        QCOMPARE(texts(*wb), QStringList({"公司名称|Amount", "Müller GmbH|1234.5", "007|42", "2024-03-05|2024-03-05 18:00:00"}));
+        // Dates shown through their cell styles' formats (built-in 14 and 22).
+        QCOMPARE(texts(*wb), QStringList({"公司名称|Amount", "Müller GmbH|1234.5", "007|42", "2024-03-05|2024-03-05 18:00"}));
         QCOMPARE(s.kind(3, 1), CellKind::Text);
         QCOMPARE(s.kind(4, 1), CellKind::DateTime);
         QCOMPARE(s.valueText(4, 2), QString("2024-03-05 18:00:00"));
@@ -287,11 +300,14 @@ private slots:
         QVERIFY(!open(locked.bytes(), "locked.xls", &error));
         QVERIFY2(error.contains("password"), qPrintable(error));
 
-        // A few hundred bytes claiming a whole sheet's worth of cells.
+        // A few hundred bytes claiming a whole sheet's worth of cells: the
+        // claim sets nothing aside, the cells there are count.
         testfiles::Xls huge;
         huge.sheets << testfiles::XlsSheet{"Big", {{0, 0, QString("x")}}, 65536, 256};
-        QVERIFY(!open(huge.bytes(), "huge.xls", &error));
-        QVERIFY2(error.contains("65,536 rows by 256 columns"), qPrintable(error));
+        auto big = open(huge.bytes(), "huge.xls", &error);
+        QVERIFY2(big, qPrintable(error));
+        QCOMPARE(big->activeSheet().rowCount(), 1);
+        QCOMPARE(big->activeSheet().columnCount(), 1);
 
         // A compound file without a workbook, and a protected .xlsx.
         QVERIFY(!open(testfiles::compoundFile("WordDocument", QByteArray(5000, 'x')), "doc.xls", &error));
@@ -387,6 +403,56 @@ private slots:
             QVERIFY2(wb, qPrintable(name));
             QCOMPARE(texts(*wb), expected);
         }
+    }
+
+    void bigSharedStringTables() {
+        // Shared strings and sheet of a megabyte and more are read at the
+        // same time; the cells come out the same, and what is wrong in
+        // either part is still said.
+        QStringList texts;
+        QString rows;
+        for (int i = 0; i < 40000; ++i) texts << QStringLiteral("shared text number %1 with some more words").arg(i);
+        texts[7] = QString();  // an empty string: its cells stay empty
+        for (int r = 1; r <= 20000; ++r)
+            rows += QStringLiteral("<row r=\"%1\"><c r=\"A%1\" t=\"s\"><v>%2</v></c><c r=\"B%1\"><v>%1</v></c>"
+                                   "<c r=\"C%1\" t=\"inlineStr\"><is><t>inline %1</t></is></c><c r=\"D%1\" t=\"s\"><v>%3</v></c></row>")
+                        .arg(r)
+                        .arg((r * 7) % 40000)
+                        .arg(r % 2 ? 7 : 39999);
+        testfiles::Xlsx x;
+        x.shared = testfiles::sharedXml(texts);
+        x.sheets << testfiles::sheetXml(rows);
+        QVERIFY(x.shared.size() > (1 << 20) && x.sheets[0].size() > (1 << 20));
+        QString error;
+        auto wb = open(x.bytes(), "big.xlsx", &error);
+        QVERIFY2(wb, qPrintable(error));
+        const sheet::Worksheet& sh = wb->activeSheet();
+        QCOMPARE(sh.rowCount(), 20000);
+        QCOMPARE(sh.text(1, 1), texts[7 % 40000]);
+        QCOMPARE(sh.text(12345, 1), texts[(12345 * 7) % 40000]);
+        QCOMPARE(sh.text(12345, 2), QString("12345"));
+        QCOMPARE(sh.text(12345, 3), QString("inline 12345"));
+        QCOMPARE(sh.kind(1, 4), CellKind::Empty);  // shared string 7 is empty
+        QCOMPARE(sh.text(2, 4), texts[39999]);
+        QCOMPARE(sh.storedCells(), 20000 * 3 + 10000 - 1);  // A1 names the empty string
+        // The same from the general XML reader.
+        sheet::OpenOptions general;
+        general.generalXmlOnly = true;
+        auto slow = open(x.bytes(), "big-general.xlsx", &error, general);
+        QVERIFY(slow);
+        QCOMPARE(slow->activeSheet().text(12345, 1), sh.text(12345, 1));
+        QCOMPARE(slow->activeSheet().storedCells(), sh.storedCells());
+
+        // A cell naming a string past the table's end.
+        testfiles::Xlsx bad = x;
+        bad.sheets[0] = testfiles::sheetXml(rows + "<row r=\"20001\"><c r=\"A20001\" t=\"s\"><v>40000</v></c></row>");
+        QVERIFY(!open(bad.bytes(), "bad-index.xlsx", &error));
+        QVERIFY2(error.contains("Cell A20001 refers to shared string 40000, but the workbook has only 40000."), qPrintable(error));
+        // A table that breaks off.
+        testfiles::Xlsx cut = x;
+        cut.shared = x.shared.left(x.shared.size() - 100);
+        QVERIFY(!open(cut.bytes(), "cut-strings.xlsx", &error));
+        QVERIFY2(error.contains("sharedStrings.xml"), qPrintable(error));
     }
 
     void formatByContentNotName() {

@@ -1,10 +1,13 @@
 // The .xlsx writer: what it writes reads back the same, the title row looks
 // as promised, and no half-written file ever carries the target's name.
 #include <QDir>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <quazip.h>
 #include <quazipfile.h>
 
@@ -219,6 +222,69 @@ private slots:
         QVERIFY(!tooLong.error().isEmpty());
         QVERIFY(!QFile::exists(longName));
         QCOMPARE(QDir(dir.path()).entryList({"*nnnn*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void escapesBeforeTheCut() {
+        // An underscore that would read as a character code is written
+        // escaped, and the escape counts against the cell's length: cut
+        // after escaping, the cell fits, and the export goes on.
+        const QString escapedLong = QStringLiteral("_x0041_") + QString(40000, 'x');
+        const QString manyEscapes = QStringLiteral("A_x0041_").repeated(5000);
+        const QString emojiAtTheEdge = QString(32766, 'z') + QStringLiteral("😀😀");
+        const QString path = dir.filePath("escaped.xlsx");
+        XlsxWriter w(path);
+        QVERIFY(w.setTitles({"One", "Two", "Three", "Four"}));
+        QVERIFY(w.writeRow(2, {escapedLong, manyEscapes, emojiAtTheEdge, QStringLiteral("short_x0041_")}));
+        QCOMPARE(w.truncatedCells(), 3);
+        QVERIFY2(w.commit(), qPrintable(w.error()));
+        auto wb = sheet::Workbook::open(path, nullptr);
+        QVERIFY(wb);
+        const sheet::Worksheet& s = wb->activeSheet();
+        // 32,767 characters stored, six of them the escape's.
+        QCOMPARE(s.text(2, 1), QStringLiteral("_x0041_") + QString(32767 - 13, 'x'));
+        // Never half an escape: "A_x0041_" is stored as 14 characters.
+        QCOMPARE(s.text(2, 2), QStringLiteral("A_x0041_").repeated(32767 / 14) + QLatin1Char('A'));
+        // Never half a character.
+        QCOMPARE(s.text(2, 3), QString(32766, 'z') + QStringLiteral("😀"));
+        QCOMPARE(s.text(2, 4), QStringLiteral("short_x0041_"));
+    }
+
+    void fullDiskSaidInWords() {
+        // A small file system of its own, filled by the workbook: only where
+        // this test may mount one (as root with the right to).
+        const QString small = dir.filePath("small");
+        QVERIFY(QDir().mkpath(small));
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0)
+            QSKIP("No small file system can be mounted here to fill.");
+        struct Unmount {
+            QByteArray at;
+            ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+        } unmount{QFile::encodeName(small)};
+        const QString path = QDir(small).filePath("full.xlsx");
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("the old file");
+        }
+        XlsxWriter w(path);
+        QVERIFY2(w.ok(), qPrintable(w.error()));
+        QVERIFY(w.setTitles({"Noise"}));
+        // Text that does not pack: some 1 MB once zipped.
+        QRandomGenerator rng(7);
+        for (int r = 2; r < 200; ++r) {
+            QString t;
+            for (int i = 0; i < 5000; ++i) t += QChar(0x4E00 + int(rng.bounded(20000)));
+            if (!w.writeRow(r, {t})) break;
+        }
+        QVERIFY(!w.commit());
+        QVERIFY2(w.error().contains("the disk is full"), qPrintable(w.error()));
+        QVERIFY2(!w.error().contains("ZIP") && !w.error().contains(".."), qPrintable(w.error()));
+        // The old file is as it was, and nothing else is left behind.
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the old file"));
+        QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList({"full.xlsx"}));
     }
 
     void longCellsAreCut() {
