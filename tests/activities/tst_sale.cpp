@@ -68,7 +68,10 @@ class TestSale : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerActivityWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerActivityWindows();
+    }
 
     void init() {
         QVERIFY(start());

@@ -34,14 +34,14 @@ protected:
     }
 
     // Adds a contact to customer custId; returns its number.
-    int contact(int custId, const QString& name, const QString& mobile = QString(), bool main = false,
+    int contact(int custId, const QString& name, const QString& mobile = QString(), bool isMain = false,
                 const QString& address = QString(), const QString& postCode = QString(),
                 const QString& company = QString()) {
         t->exec(QStringLiteral("insert into contact (CustID, Name, Mobile, Main, Address, PostCode, Company, Tel, "
                                "Position, Email) values ('%1', %2, %3, %4, %5, %6, %7, '0755-2', 'Manager', "
                                "'x@y.z')")
                     .arg(custId)
-                    .arg(db::quoted(name), db::quoted(mobile), main ? QStringLiteral("1") : QStringLiteral("0"),
+                    .arg(db::quoted(name), db::quoted(mobile), isMain ? QStringLiteral("1") : QStringLiteral("0"),
                          db::quoted(address), db::quoted(postCode), db::quoted(company)));
         return t->scalar(QStringLiteral("select max(ContactId) from contact"));
     }
