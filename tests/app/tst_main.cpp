@@ -23,7 +23,7 @@ using toolkit::ScriptedModal;
 class StandIn : public QDialog {
     Q_OBJECT
 public:
-    StandIn(QWidget* parent, const QVariant& arg) : QDialog(parent), arg(arg) { ++made; }
+    StandIn(QWidget* parent, const QVariant& a) : QDialog(parent), arg(a) { ++made; }
     ~StandIn() override { ++destroyed; }
     QVariant arg;
     static int made;
@@ -44,8 +44,12 @@ class TestMain : public QObject, testsupport::AppFixture {
 
     QAction* menuItem(const QString& name) { return main->findChild<QAction*>(name); }
 
+    // What config.ini holds for the next start ("?" when nothing).
+    QString dbConn() const { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); }
+
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         for (const char* name : {"TFrm_AddUser", "TFrm_ChangePass", "TFrm_AddCust", "TFrm_Tree", "TFrm_Field"})
             TFrm_Main::registerWindow(QString::fromLatin1(name),
                                       [](QWidget* p, const QVariant& a) { return new StandIn(p, a); });
@@ -289,13 +293,9 @@ private slots:
     // "Open Database": a file chosen through the file dialog, or a server
     // whose address answers; cancelled, DBConn is emptied. The running
     // program keeps its database either way.
-    void openDatabaseRecordsChoiceOnly() {
-        const QString before = t->data()->Connection->connString();
-        auto dbConn = [this] { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); };
-        const QString other = t->dir() + "/other.db";
-        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, other));
-        QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
-        // A file that is no Tallix database is refused, with the cause.
+    // Open Database: a file that is no Tallix database is refused, with the
+    // cause, and the dialog stays open to choose again.
+    void openDatabaseRefusesOtherFiles() {
         const QString notes = t->dir() + "/notes.csv";
         {
             QFile f(notes);
@@ -316,7 +316,14 @@ private slots:
         }
         QCOMPARE(dlg->messages(), QStringList({"This file is not a Tallix database, so it was not chosen."}));
         QVERIFY2(dlg->last()->detail.contains("not a database"), qPrintable(dlg->last()->detail));
-        dlg->clear();
+        QCOMPARE(dbConn(), t->dbConn().isEmpty() ? QString("?") : t->dbConn());  // as it was
+    }
+
+    // A database file chosen through the file dialog is kept for the next start.
+    void openDatabaseKeepsAChosenFile() {
+        const QString other = t->dir() + "/other.db";
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, other));
+        QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
         dlg->fileAnswers << other;
         {
             toolkit::ScriptedModal script([](QDialog* d) {
@@ -332,8 +339,12 @@ private slots:
         QVERIFY(dlg->last()->text.contains("*.db"));
         QCOMPARE(dbConn(), QDir::toNativeSeparators(QFileInfo(other).absoluteFilePath()));
         QCOMPARE(dlg->messages(), QStringList());
+    }
 
-        // A server that does not answer is refused with the cause and not kept.
+    // A server that does not answer is refused with the cause and not kept;
+    // the program stays on its database.
+    void openDatabaseRefusesAServerThatDoesNotAnswer() {
+        const QString before = t->data()->Connection->connString();
         {
             toolkit::ScriptedModal script([](QDialog* d) {
                 auto* o = qobject_cast<TFrm_OpenDb*>(d);
@@ -350,14 +361,15 @@ private slots:
         }
         QCOMPARE(dlg->messages(), QStringList({"The server cannot be used, so it was not chosen."}));
         QVERIFY2(dlg->last()->detail.contains("cannot be reached"), qPrintable(dlg->last()->detail));
-        QCOMPARE(dbConn(), QString());  // cancelled
+        QCOMPARE(dbConn(), QString());  // Cancel leaves no choice
         QVERIFY(t->data()->Connection->connected());
         QCOMPARE(t->data()->Connection->connString(), before);
+    }
 
-        // A server that answers is kept (on the test server only).
-        if (!TestDb::onServer()) return;
+    // A server that answers is kept (on the test server only).
+    void openDatabaseKeepsAServerThatAnswers() {
+        if (!TestDb::onServer()) QSKIP("needs a database server: runs as tst_main_pg");
         const QString server = qEnvironmentVariable("TALLIX_TEST_PG") + "/tallix_template";
-        dlg->clear();
         {
             toolkit::ScriptedModal script([&](QDialog* d) {
                 auto* o = qobject_cast<TFrm_OpenDb*>(d);
