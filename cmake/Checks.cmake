@@ -43,7 +43,7 @@ set(TALLIX_SANITIZER_ENV "")
 set(_supp ${CMAKE_SOURCE_DIR}/tests/sanitizers)
 if(TALLIX_SANITIZED STREQUAL "address")
   set(TALLIX_SANITIZER_ENV
-    "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1"
+    "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:suppressions=${_supp}/asan.supp"
     "LSAN_OPTIONS=suppressions=${_supp}/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=${_supp}/ubsan.supp")
 elseif(TALLIX_SANITIZED STREQUAL "thread")

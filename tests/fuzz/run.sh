@@ -20,7 +20,7 @@ targets=("$@")
 fixtures="$root/../shared/fixtures/workbooks"
 supp="$root/tests/sanitizers"
 
-export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1"
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1:suppressions=$supp/asan.supp"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
 export QT_QPA_PLATFORM=offscreen
