@@ -69,7 +69,10 @@ private slots:
         QCOMPARE(main->windowTitle(), QString("Tallix V1.70"));
         QCOMPARE(main->RootCategory, QString("All Categories"));
         QCOMPARE(main->statusText(2), QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
-        // The two parts are joined as stored: without the blank they run together.
+    }
+
+    void nameAndVersionJoinAsStored() {
+        // Without a blank of their own the two parts run together.
         QVERIFY(t->exec("update T_SoftInfo set Version='V2'"));
         main->LoadSoftInfo();
         QCOMPARE(main->SoftName + main->SoftVersion, QString("TallixV2"));
@@ -194,8 +197,9 @@ private slots:
         QCOMPARE(StandIn::destroyed, 1);
         QCOMPARE(modal.shown, QStringList({"StandIn"}));
         QVERIFY(!main->openWindow("TFrm_AddCust"));
+    }
 
-        // The mode and table name reach the window before it shows.
+    void modeAndTableReachTheWindowBeforeItShows() {
         QVariant seen;
         ScriptedModal capture([&](QDialog* d) {
             seen = static_cast<StandIn*>(d)->arg;
@@ -231,7 +235,11 @@ private slots:
         QVERIFY(modal.shown.isEmpty());
         QVERIFY(dlg->requests.isEmpty());
         QVERIFY(main->MdiArea->subWindowList().isEmpty());
-        // The imports first ask for the workbook; cancelled, nothing more happens.
+    }
+
+    void importsAskForTheWorkbookFirst() {
+        // Cancelled, nothing more happens.
+        ScriptedModal modal([](QDialog*) { return 0; });
         main->sss1Click();
         main->Excel2Click();
         QCOMPARE(dlg->requests.size(), 2);
