@@ -1,6 +1,8 @@
 # Two entry points for people: `make run` and `make test`.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
+# More cmake options, e.g. CMAKE_FLAGS=-DTALLIX_WERROR=ON (CI does).
+CMAKE_FLAGS ?=
 
 .PHONY: deps build run test package clean
 
@@ -8,7 +10,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build

@@ -53,7 +53,7 @@ QString hoursBetween(const QDateTime& start, const QDateTime& end) {
     if (!start.isValid() || !end.isValid() || end < start) return QString();
     const double hours = double(start.secsTo(end)) / 3600.0;
     // Two decimals at most: a duration of 20 minutes reads "0.33".
-    return QString::number(qRound64(hours * 100) / 100.0, 'f', 2)
+    return QString::number(double(qRound64(hours * 100)) / 100.0, 'f', 2)
         .remove(QRegularExpression(QStringLiteral("\\.?0+$")));
 }
 

@@ -332,7 +332,7 @@ bool TFrm_AddSchedule::saveFields() {
         set("StartTime", start);
         set("EndTime", end);
         set("Hours", Edit1->text());
-        set("Remind", remindAt.isValid() ? ComboBox5->currentText() : QString(""));
+        set("Remind", remindAt.isValid() ? ComboBox5->currentText() : QString());
         set("RemindAt", remindAt.isValid() ? QVariant(remindAt) : QVariant());
         // A new or moved reminder is due again, unless the activity has begun
         // already: nobody needs reminding of that.

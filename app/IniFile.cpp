@@ -170,7 +170,7 @@ bool IniFile::find(const Lines& l, const QString& section, const QString& key, i
             continue;
         }
         if (!inSection || t.startsWith(QLatin1Char(';'))) continue;
-        const int eq = t.indexOf(QLatin1Char('='));
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
         if (eq <= 0) continue;
         if (t.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
             *keyLine = i;

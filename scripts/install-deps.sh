@@ -7,12 +7,13 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6opengl6-dev
   libgl-dev libxkbcommon-dev
-  libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
+  libxlsxwriter-dev libzip-dev
   fonts-wqy-microhei
   sqlite3 libsqlite3-dev poppler-utils
   dpkg-dev file librsvg2-bin desktop-file-utils appstream
   postgresql postgresql-client
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

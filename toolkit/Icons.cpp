@@ -104,15 +104,6 @@ QPainterPath plusShape(const QPointF& c, qreal half, qreal arm) {
     return h.united(v).simplified();
 }
 
-void cross(QPainter& p, const QPointF& c, qreal half, qreal arm, const QColor& fill, const QColor& outline) {
-    p.save();
-    p.translate(c);
-    p.rotate(45);
-    ink(p, outline, fill, kLine * 0.8);
-    p.drawPath(plusShape(QPointF(0, 0), half, arm));
-    p.restore();
-}
-
 void checkMark(QPainter& p, const QPointF& a, const QPointF& b, const QPointF& c, qreal width) {
     // A dark rim under a lighter stroke reads as one outlined tick.
     stroke(p, kGreenDark, width + 2.5);
@@ -371,13 +362,13 @@ using DrawFn = void (*)(QPainter&);
 
 DrawFn painterFor(const QString& name) {
     static const QHash<QString, DrawFn> table{
-        {"print", drawPrint},       {"preview", drawPreview},   {"add", drawAdd},
-        {"edit", drawEdit},         {"delete", drawDelete},     {"search", drawSearch},
-        {"help", drawHelp},         {"custcontact", drawCustContact},
-        {"customers", drawCustomers}, {"contacts", drawContacts}, {"mycust", drawMyCust},
-        {"category", drawCategory}, {"refresh", drawRefresh},   {"select", drawSelect},
-        {"exit", drawExit},         {"save", drawSave},         {"cancel", drawCancel},
-        {"users", drawUsers},       {"lookup", drawLookup},
+        {QStringLiteral("print"), drawPrint},       {QStringLiteral("preview"), drawPreview},   {QStringLiteral("add"), drawAdd},
+        {QStringLiteral("edit"), drawEdit},         {QStringLiteral("delete"), drawDelete},     {QStringLiteral("search"), drawSearch},
+        {QStringLiteral("help"), drawHelp},         {QStringLiteral("custcontact"), drawCustContact},
+        {QStringLiteral("customers"), drawCustomers}, {QStringLiteral("contacts"), drawContacts}, {QStringLiteral("mycust"), drawMyCust},
+        {QStringLiteral("category"), drawCategory}, {QStringLiteral("refresh"), drawRefresh},   {QStringLiteral("select"), drawSelect},
+        {QStringLiteral("exit"), drawExit},         {QStringLiteral("save"), drawSave},         {QStringLiteral("cancel"), drawCancel},
+        {QStringLiteral("users"), drawUsers},       {QStringLiteral("lookup"), drawLookup},
     };
     return table.value(name, nullptr);
 }

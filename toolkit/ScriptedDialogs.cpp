@@ -19,21 +19,21 @@ QMessageBox::StandardButton ScriptedDialogs::message(const QString& text, const 
 }
 
 void ScriptedDialogs::error(const QString& text) {
-    requests.append({DialogRequest::Error, text, QString(), Icon::Error, QMessageBox::Ok});
+    requests.append({DialogRequest::Error, text, QString(), Icon::Error, QMessageBox::Ok, QString()});
 }
 
 QString ScriptedDialogs::openFile(const QString& title, const QString& filter, const QString&) {
-    requests.append({DialogRequest::OpenFile, filter, title, Icon::None, {}});
+    requests.append({DialogRequest::OpenFile, filter, title, Icon::None, {}, QString()});
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
 QString ScriptedDialogs::saveFile(const QString& title, const QString& filter, const QString&) {
-    requests.append({DialogRequest::SaveFile, filter, title, Icon::None, {}});
+    requests.append({DialogRequest::SaveFile, filter, title, Icon::None, {}, QString()});
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
 bool ScriptedDialogs::openUrl(const QUrl& url) {
-    requests.append({DialogRequest::OpenUrl, url.toString(), QString(), Icon::None, {}});
+    requests.append({DialogRequest::OpenUrl, url.toString(), QString(), Icon::None, {}, QString()});
     return urlResult;
 }
 

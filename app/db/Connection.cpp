@@ -13,11 +13,11 @@ namespace {
 // so a path may hold any character.
 void parseConnString(const QString& s, QString& provider, QString& source) {
     const QString ds = QStringLiteral("Data Source=");
-    const int at = s.indexOf(ds, 0, Qt::CaseInsensitive);
+    const qsizetype at = s.indexOf(ds, 0, Qt::CaseInsensitive);
     const QString head = at >= 0 ? s.left(at) : s;
     source = at >= 0 ? s.mid(at + ds.size()) : QString();
     for (const QString& part : head.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const int eq = part.indexOf(QLatin1Char('='));
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
         if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("Provider"), Qt::CaseInsensitive) == 0)
             provider = part.mid(eq + 1).trimmed();
     }

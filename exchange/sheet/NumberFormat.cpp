@@ -22,7 +22,7 @@ struct Decimal {
         Decimal d;
         if (!(a > 0) || !std::isfinite(a)) return d;
         const QString s = QString::number(a, 'e', 14);  // d.dddddddddddddde+XX
-        const int e = s.indexOf(QLatin1Char('e'));
+        const int e = int(s.indexOf(QLatin1Char('e')));
         d.digits = s.left(1) + s.mid(2, e - 2);
         d.point = s.mid(e + 1).toInt() + 1;
         d.trim();
@@ -157,7 +157,7 @@ Section parseSection(const QString& s) {
         const QChar c = s[i];
         const QChar lc = c.toLower();
         if (c == QLatin1Char('"')) {
-            const int end = s.indexOf(QLatin1Char('"'), i + 1);
+            const int end = int(s.indexOf(QLatin1Char('"'), i + 1));
             const int stop = end < 0 ? n : end;
             addLiteral(t, s.mid(i + 1, stop - i - 1));
             i = stop + 1;
@@ -170,13 +170,13 @@ Section parseSection(const QString& s) {
         } else if (c == QLatin1Char('*')) {
             i += 2;  // fill character: nothing to repeat into in plain text
         } else if (c == QLatin1Char('[')) {
-            const int end = s.indexOf(QLatin1Char(']'), i + 1);
+            const int end = int(s.indexOf(QLatin1Char(']'), i + 1));
             const int stop = end < 0 ? n : end;
             const QString in = s.mid(i + 1, stop - i - 1);
             i = stop + 1;
             if (in.startsWith(QLatin1Char('$'))) {
                 // [$sym-locale]: the symbol is shown, the locale is not.
-                const int dash = in.indexOf(QLatin1Char('-'));
+                const int dash = int(in.indexOf(QLatin1Char('-')));
                 addLiteral(t, in.mid(1, dash < 0 ? -1 : dash - 1));
             } else if (!in.isEmpty() && (in[0] == QLatin1Char('<') || in[0] == QLatin1Char('>') ||
                                          in[0] == QLatin1Char('='))) {

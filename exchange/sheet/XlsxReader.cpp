@@ -29,7 +29,7 @@ bool typeIs(const QString& relType, const char* last) {
 
 QString relsPathOf(QString part) {
     part.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const int slash = part.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = part.lastIndexOf(QLatin1Char('/'));
     return part.left(slash + 1) + QStringLiteral("_rels/") + part.mid(slash + 1) + QStringLiteral(".rels");
 }
 

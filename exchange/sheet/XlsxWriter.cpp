@@ -11,7 +11,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -87,60 +86,6 @@ QString cutPart(const QString& path) {
     return QString();
 }
 
-// libxlsxwriter is loaded at run time into a binding scope of its own.
-// It zips through the system's minizip, and QuaZip (which the readers use)
-// exports functions of the very same names for its own, incompatible copy
-// of minizip: linked into one program, each library's zip calls would land
-// in the other's code. RTLD_DEEPBIND makes libxlsxwriter and its minizip
-// find their own symbols first.
-struct Lxw {
-    decltype(&::workbook_new_opt) workbook_new_opt = nullptr;
-    decltype(&::workbook_add_worksheet) workbook_add_worksheet = nullptr;
-    decltype(&::workbook_add_format) workbook_add_format = nullptr;
-    decltype(&::format_set_bold) format_set_bold = nullptr;
-    decltype(&::worksheet_set_column) worksheet_set_column = nullptr;
-    decltype(&::worksheet_freeze_panes) worksheet_freeze_panes = nullptr;
-    decltype(&::worksheet_write_string) worksheet_write_string = nullptr;
-    decltype(&::workbook_close) workbook_close = nullptr;
-    decltype(&::lxw_workbook_free) lxw_workbook_free = nullptr;
-    decltype(&::lxw_strerror) lxw_strerror = nullptr;
-    QString error;
-};
-
-const Lxw& lxw() {
-    static const Lxw api = [] {
-        Lxw a;
-        void* h = nullptr;
-        for (const char* name : {"libxlsxwriter.so.4", "libxlsxwriter.so.5", "libxlsxwriter.so"}) {
-            h = dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
-            if (h) break;
-        }
-        if (!h) {
-            a.error = QStringLiteral("The library that writes workbooks (libxlsxwriter) cannot be loaded: %1")
-                          .arg(QString::fromLocal8Bit(dlerror()));
-            return a;
-        }
-        bool ok = true;
-        auto get = [&](auto& fn, const char* sym) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, sym));
-            ok = ok && fn;
-        };
-        get(a.workbook_new_opt, "workbook_new_opt");
-        get(a.workbook_add_worksheet, "workbook_add_worksheet");
-        get(a.workbook_add_format, "workbook_add_format");
-        get(a.format_set_bold, "format_set_bold");
-        get(a.worksheet_set_column, "worksheet_set_column");
-        get(a.worksheet_freeze_panes, "worksheet_freeze_panes");
-        get(a.worksheet_write_string, "worksheet_write_string");
-        get(a.workbook_close, "workbook_close");
-        get(a.lxw_workbook_free, "lxw_workbook_free");
-        get(a.lxw_strerror, "lxw_strerror");
-        if (!ok) a.error = QStringLiteral("The library that writes workbooks (libxlsxwriter) lacks functions this program needs.");
-        return a;
-    }();
-    return api;
-}
-
 }  // namespace
 
 
@@ -194,7 +139,7 @@ struct XlsxWriter::Impl {
                 for (int c = 0; c < r->cells.size() && err == LXW_NO_ERROR; ++c) {
                     if (r->cells[c].isEmpty()) continue;
                     const QByteArray u = r->cells[c].toUtf8();  // escaped and cut already
-                    err = lxw().worksheet_write_string(ws, lxw_row_t(r->row - 1), lxw_col_t(r->column - 1 + c),
+                    err = worksheet_write_string(ws, lxw_row_t(r->row - 1), lxw_col_t(r->column - 1 + c),
                                                        u.constData(), nullptr);
                     if (err != LXW_NO_ERROR) {
                         std::lock_guard lock(mutex);
@@ -263,10 +208,6 @@ XlsxWriter::XlsxWriter(const QString& path, const Options& options) : d_(std::ma
     }
     // Making the temporary file ourselves tells, in the system's words, why a
     // folder cannot take a file, before any work is done.
-    if (!lxw().error.isEmpty()) {
-        error_ = lxw().error;
-        return;
-    }
     QTemporaryFile tmp(dir.filePath(QStringLiteral(".") + target.completeBaseName() + QStringLiteral("-XXXXXX.tmp")));
     tmp.setAutoRemove(false);
     if (!tmp.open()) {
@@ -286,27 +227,27 @@ XlsxWriter::XlsxWriter(const QString& path, const Options& options) : d_(std::ma
     lxw_workbook_options opt{};
     opt.constant_memory = options.constantMemory ? LXW_TRUE : LXW_FALSE;
     opt.use_zip64 = LXW_TRUE;
-    d_->wb = lxw().workbook_new_opt(QFile::encodeName(d_->temp).constData(), &opt);
+    d_->wb = workbook_new_opt(QFile::encodeName(d_->temp).constData(), &opt);
     if (!d_->wb) {
         error_ = QStringLiteral("The workbook cannot be created (out of memory).");
         QFile::remove(d_->temp);
         return;
     }
     d_->sheetName = options.sheetName.left(31).toUtf8();
-    d_->ws = lxw().workbook_add_worksheet(d_->wb, d_->sheetName.isEmpty() ? nullptr : d_->sheetName.constData());
-    d_->bold = lxw().workbook_add_format(d_->wb);
+    d_->ws = workbook_add_worksheet(d_->wb, d_->sheetName.isEmpty() ? nullptr : d_->sheetName.constData());
+    d_->bold = workbook_add_format(d_->wb);
     if (!d_->ws || !d_->bold) {
         error_ = QStringLiteral("The worksheet cannot be created.");
         return;
     }
-    lxw().format_set_bold(d_->bold);
+    format_set_bold(d_->bold);
 }
 
 XlsxWriter::~XlsxWriter() { discard(); }
 
 // The library's message for an error, without its closing full stop (ours follows).
 QString XlsxWriter::libraryMessage(int err) {
-    QString m = QString::fromUtf8(lxw().lxw_strerror(lxw_error(err)));
+    QString m = QString::fromUtf8(lxw_strerror(lxw_error(err)));
     while (m.endsWith(QLatin1Char('.'))) m.chop(1);
     return m;
 }
@@ -330,14 +271,14 @@ bool XlsxWriter::setTitles(const QStringList& titles) {
     if (!writable()) return false;
     d_->finish();  // the sheet is the writer thread's while it has rows
     for (int c = 0; c < titles.size(); ++c)
-        if (!check(lxw().worksheet_set_column(d_->ws, lxw_col_t(c), lxw_col_t(c), widthFor(titles[c]), nullptr),
+        if (!check(worksheet_set_column(d_->ws, lxw_col_t(c), lxw_col_t(c), widthFor(titles[c]), nullptr),
                    QStringLiteral("Setting a column width")))
             return false;
-    lxw().worksheet_freeze_panes(d_->ws, 1, 0);
+    worksheet_freeze_panes(d_->ws, 1, 0);
     for (int c = 0; c < titles.size(); ++c) {
         bool cut = false;
         const QByteArray t = workbookCellText(titles[c], kMaxCellChars, &cut).toUtf8();
-        if (!check(lxw().worksheet_write_string(d_->ws, 0, lxw_col_t(c), t.constData(), d_->bold),
+        if (!check(worksheet_write_string(d_->ws, 0, lxw_col_t(c), t.constData(), d_->bold),
                    QStringLiteral("Writing the title row")))
             return false;
     }
@@ -386,7 +327,7 @@ bool XlsxWriter::commit() {
     }
     d_->closed = true;
     errno = 0;
-    const lxw_error err = lxw().workbook_close(d_->wb);
+    const lxw_error err = workbook_close(d_->wb);
     const int errorNumber = errno;
     d_->wb = nullptr;
     if (err != LXW_NO_ERROR) {
@@ -438,7 +379,7 @@ void XlsxWriter::discard() {
     }
     if (d_->wb && !d_->closed) {
         d_->closed = true;
-        lxw().lxw_workbook_free(d_->wb);  // frees without writing anything out
+        lxw_workbook_free(d_->wb);  // frees without writing anything out
         d_->wb = nullptr;
     }
     if (!d_->temp.isEmpty() && QFile::exists(d_->temp)) QFile::remove(d_->temp);

@@ -91,15 +91,29 @@ qsizetype FastXml::findSeq(const char* seq, qsizetype rel) {
     }
 }
 
-bool FastXml::decode(const char* from, const char* to, QString* out) {
-    const void* amp = memchr(from, '&', size_t(to - from));
-    if (!amp) {
+bool FastXml::decode(const char* from, const char* to, QString* out, bool attribute) {
+    // As XML has it: a line ends in "\n" however the file ends it, and in an
+    // attribute value every blank written as such is a space (a character
+    // reference keeps the character it names).
+    const bool plain = !memchr(from, '&', size_t(to - from)) && !memchr(from, '\r', size_t(to - from)) &&
+                       (!attribute || (!memchr(from, '\n', size_t(to - from)) && !memchr(from, '\t', size_t(to - from))));
+    if (plain) {
         *out = QString::fromUtf8(from, to - from);
         return true;
     }
     QByteArray b;
     b.reserve(to - from);
     for (const char* p = from; p < to;) {
+        if (*p == '\r') {
+            b += attribute ? ' ' : '\n';
+            p += (p + 1 < to && p[1] == '\n') ? 2 : 1;
+            continue;
+        }
+        if (attribute && (*p == '\n' || *p == '\t')) {
+            b += ' ';
+            ++p;
+            continue;
+        }
         if (*p != '&') {
             b += *p++;
             continue;
@@ -230,7 +244,15 @@ XmlTok FastXml::markup() {
         const qsizetype e = findSeq("]]>", 9);
         if (e < 0) return fail(QStringLiteral("a CDATA section does not end"));
         if (stack_.empty()) return fail(QStringLiteral("text outside the document"));
-        text_ = QString::fromUtf8(buf_.data() + pos_ + 9, e - 9);
+        const char* from = buf_.data() + pos_ + 9;
+        if (memchr(from, '\r', size_t(e - 9))) {
+            QByteArray b(from, e - 9);
+            b.replace("\r\n", "\n");
+            b.replace('\r', '\n');
+            text_ = QString::fromUtf8(b);
+        } else {
+            text_ = QString::fromUtf8(from, e - 9);
+        }
         pos_ += e + 3;
         return XmlTok::Text;
     }
@@ -397,10 +419,7 @@ bool FastXml::rawAttribute(const char* local, QByteArrayView* value) const {
 bool FastXml::attribute(const char* local, QString* value) const {
     QByteArrayView raw;
     if (!rawAttribute(local, &raw)) return false;
-    if (!const_cast<FastXml*>(this)->decode(raw.data(), raw.data() + raw.size(), value)) return false;
-    for (QChar& c : *value)
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) c = QLatin1Char(' ');
-    return true;
+    return const_cast<FastXml*>(this)->decode(raw.data(), raw.data() + raw.size(), value, true);
 }
 
 bool FastXml::readText(QString* out) {

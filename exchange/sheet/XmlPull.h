@@ -46,7 +46,7 @@ public:
 private:
     bool fill();
     XmlTok fail(const QString& why, bool unsupported = false);
-    bool decode(const char* from, const char* to, QString* out);
+    bool decode(const char* from, const char* to, QString* out, bool attribute = false);
     XmlTok markup();
     qsizetype find(char c, qsizetype from);
     qsizetype findSeq(const char* seq, qsizetype from);

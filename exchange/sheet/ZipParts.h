@@ -11,8 +11,8 @@
 
 #include "exchange/sheet/Workbook.h"
 
-class QuaZip;
-class QuaZipFile;
+struct zip;
+struct zip_file;
 
 namespace sheet::detail {
 
@@ -58,11 +58,18 @@ public:
     bool cancelledRead() const;
     void closeStream();
 
+    ZipParts(const ZipParts&) = delete;
+    ZipParts& operator=(const ZipParts&) = delete;
+
 private:
-    std::unique_ptr<QuaZip> zip_;
-    std::unique_ptr<QuaZipFile> file_;
-    std::unique_ptr<QIODevice> limited_;
+    struct Source;  // libzip's view of dev
+    void close();
+    std::unique_ptr<Source> source_;
+    zip* zip_ = nullptr;
+    zip_file* file_ = nullptr;
+    std::unique_ptr<QIODevice> part_;
     QHash<QString, QString> byLower_;
+    QHash<QString, quint64> index_;  // the first entry of each stored name
     QHash<QString, qint64> sizes_;
     QHash<QString, bool> encrypted_;
 };

@@ -45,7 +45,10 @@ class TestDaily : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerActivityWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerActivityWindows();
+    }
 
     void init() {
         QVERIFY(start());

@@ -40,6 +40,7 @@ class TestOldDb : public QObject, testsupport::AppFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerCustomerWindows();
         registerActivityWindows();
     }

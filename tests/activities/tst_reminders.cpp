@@ -49,7 +49,10 @@ class TestReminders : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerActivityWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerActivityWindows();
+    }
 
     void init() {
         QVERIFY(start());

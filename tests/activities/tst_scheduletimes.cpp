@@ -26,6 +26,8 @@ class TestScheduleTimes : public QObject {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         t = std::make_unique<testsupport::TestDb>();
         QVERIFY(t->ok());

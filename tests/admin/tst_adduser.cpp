@@ -40,6 +40,8 @@ class TestAddUser : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         registerAdminWindows();

@@ -30,6 +30,8 @@ class TestChangePass : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         registerAdminWindows();

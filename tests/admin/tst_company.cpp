@@ -32,6 +32,8 @@ class TestCompany : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         registerAdminWindows();

@@ -53,6 +53,8 @@ class TestOther : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         registerAdminWindows();

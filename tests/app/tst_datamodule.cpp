@@ -71,6 +71,8 @@ class TestDataModule : public QObject {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void opensDefaultDatabaseWithoutConfig() {
         if (TestDb::onServer()) QSKIP("a database file's handling: the embedded engine only");
         TestDb t;
@@ -400,7 +402,7 @@ private slots:
             return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt();
         };
         QVERIFY(t.exec("insert into custom (Company) values ('One')"));
-        for (const QString& suffix : {"", "-wal", "-shm", "-journal"}) {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
             QFile peek(t.dbPath() + suffix);
             if (peek.open(QIODevice::ReadOnly)) peek.read(64);
         }

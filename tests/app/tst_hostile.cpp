@@ -168,6 +168,7 @@ class TestHostile : public QObject, testsupport::AppFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerCustomerWindows();
         registerActivityWindows();
         registerExchangeWindows();

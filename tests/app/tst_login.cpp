@@ -21,6 +21,8 @@ class TestLogin : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));

@@ -24,7 +24,7 @@ using toolkit::ScriptedModal;
 class StandIn : public QDialog {
     Q_OBJECT
 public:
-    StandIn(QWidget* parent, const QVariant& arg) : QDialog(parent), arg(arg) { ++made; }
+    StandIn(QWidget* parent, const QVariant& a) : QDialog(parent), arg(a) { ++made; }
     ~StandIn() override { ++destroyed; }
     QVariant arg;
     static int made;
@@ -45,8 +45,12 @@ class TestMain : public QObject, testsupport::AppFixture {
 
     QAction* menuItem(const QString& name) { return main->findChild<QAction*>(name); }
 
+    // What config.ini holds for the next start ("?" when nothing).
+    QString dbConn() const { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); }
+
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         for (const char* name : {"TFrm_AddUser", "TFrm_ChangePass", "TFrm_AddCust", "TFrm_Tree", "TFrm_Field"})
             TFrm_Main::registerWindow(QString::fromLatin1(name),
                                       [](QWidget* p, const QVariant& a) { return new StandIn(p, a); });
@@ -66,7 +70,10 @@ private slots:
         QCOMPARE(main->windowTitle(), QString("Tallix V1.70"));
         QCOMPARE(main->RootCategory, QString("All Categories"));
         QCOMPARE(main->statusText(2), QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
-        // The two parts are joined as stored: without the blank they run together.
+    }
+
+    void nameAndVersionJoinAsStored() {
+        // Without a blank of their own the two parts run together.
         QVERIFY(t->exec("update T_SoftInfo set Version='V2'"));
         main->LoadSoftInfo();
         QCOMPARE(main->SoftName + main->SoftVersion, QString("TallixV2"));
@@ -192,8 +199,9 @@ private slots:
         QCOMPARE(StandIn::destroyed, 1);
         QCOMPARE(modal.shown, QStringList({"StandIn"}));
         QVERIFY(!main->openWindow("TFrm_AddCust"));
+    }
 
-        // The mode and table name reach the window before it shows.
+    void modeAndTableReachTheWindowBeforeItShows() {
         QVariant seen;
         ScriptedModal capture([&](QDialog* d) {
             seen = static_cast<StandIn*>(d)->arg;
@@ -229,7 +237,11 @@ private slots:
         QVERIFY(modal.shown.isEmpty());
         QVERIFY(dlg->requests.isEmpty());
         QVERIFY(main->MdiArea->subWindowList().isEmpty());
-        // The imports first ask for the workbook; cancelled, nothing more happens.
+    }
+
+    void importsAskForTheWorkbookFirst() {
+        // Cancelled, nothing more happens.
+        ScriptedModal modal([](QDialog*) { return 0; });
         main->sss1Click();
         main->Excel2Click();
         QCOMPARE(dlg->requests.size(), 2);
@@ -291,13 +303,9 @@ private slots:
     // "Open Database": a file chosen through the file dialog, or a server
     // whose address answers; cancelled, DBConn is emptied. The running
     // program keeps its database either way.
-    void openDatabaseRecordsChoiceOnly() {
-        const QString before = t->data()->Connection->connString();
-        auto dbConn = [this] { return t->data()->ConfigIni->readString("Config", "DBConn", "?"); };
-        const QString other = t->dir() + "/other.db";
-        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, other));
-        QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
-        // A file that is no Tallix database is refused, with the cause.
+    // Open Database: a file that is no Tallix database is refused, with the
+    // cause, and the dialog stays open to choose again.
+    void openDatabaseRefusesOtherFiles() {
         const QString notes = t->dir() + "/notes.csv";
         {
             QFile f(notes);
@@ -318,7 +326,14 @@ private slots:
         }
         QCOMPARE(dlg->messages(), QStringList({"This file is not a Tallix database, so it was not chosen."}));
         QVERIFY2(dlg->last()->detail.contains("not a database"), qPrintable(dlg->last()->detail));
-        dlg->clear();
+        QCOMPARE(dbConn(), t->dbConn().isEmpty() ? QString("?") : t->dbConn());  // as it was
+    }
+
+    // A database file chosen through the file dialog is kept for the next start.
+    void openDatabaseKeepsAChosenFile() {
+        const QString other = t->dir() + "/other.db";
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, other));
+        QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
         dlg->fileAnswers << other;
         {
             toolkit::ScriptedModal script([](QDialog* d) {
@@ -334,12 +349,17 @@ private slots:
         QVERIFY(dlg->last()->text.contains("*.db"));
         QCOMPARE(dbConn(), QDir::toNativeSeparators(QFileInfo(other).absoluteFilePath()));
         QCOMPARE(dlg->messages(), QStringList());
+    }
 
-        // A server that does not answer is refused with the cause and not kept.
+    // A server that does not answer is refused with the cause and not kept;
+    // the program stays on its database.
+    void openDatabaseRefusesAServerThatDoesNotAnswer() {
+        const QString before = t->data()->Connection->connString();
         {
             toolkit::ScriptedModal script([](QDialog* d) {
                 auto* o = qobject_cast<TFrm_OpenDb*>(d);
                 [&] {
+                    o->Edit_Server->clear();  // on the server it shows the address in use
                     QTest::keyClicks(o->Edit_Server, "postgresql://tallix@127.0.0.1:1/tallix");
                     QVERIFY(o->RB_Server->isChecked());
                     QTest::mouseClick(o->Btn_OK, Qt::LeftButton);
@@ -352,17 +372,19 @@ private slots:
         }
         QCOMPARE(dlg->messages(), QStringList({"The server cannot be used, so it was not chosen."}));
         QVERIFY2(dlg->last()->detail.contains("cannot be reached"), qPrintable(dlg->last()->detail));
-        QCOMPARE(dbConn(), QString());  // cancelled
+        QCOMPARE(dbConn(), QString());  // Cancel leaves no choice
         QVERIFY(t->data()->Connection->connected());
         QCOMPARE(t->data()->Connection->connString(), before);
+    }
 
-        // A server that answers is kept (on the test server only).
-        if (!TestDb::onServer()) return;
+    // A server that answers is kept (on the test server only).
+    void openDatabaseKeepsAServerThatAnswers() {
+        if (!TestDb::onServer()) QSKIP("needs a database server: runs as tst_main_pg");
         const QString server = qEnvironmentVariable("TALLIX_TEST_PG") + "/tallix_template";
-        dlg->clear();
         {
             toolkit::ScriptedModal script([&](QDialog* d) {
                 auto* o = qobject_cast<TFrm_OpenDb*>(d);
+                o->Edit_Server->clear();
                 QTest::keyClicks(o->Edit_Server, server);
                 QTest::mouseClick(o->Btn_Test, Qt::LeftButton);
                 QTest::mouseClick(o->Btn_OK, Qt::LeftButton);

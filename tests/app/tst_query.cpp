@@ -53,6 +53,8 @@ class TestQuery : public QObject {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         tdb = std::make_unique<testsupport::TestDb>();
         QVERIFY(tdb->ok());

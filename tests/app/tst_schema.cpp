@@ -28,6 +28,8 @@ class TestSchema : public QObject {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         t = std::make_unique<TestDb>();
         QVERIFY(t->ok());

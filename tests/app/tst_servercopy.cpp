@@ -42,6 +42,8 @@ class TestServerCopy : public QObject {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void copiedRowByRow() {
         if (!TestDb::onServer()) QSKIP("copies into the test database server: runs on the server");
         const QString server = qEnvironmentVariable("TALLIX_TEST_PG");

@@ -36,7 +36,10 @@ class TestAddContact : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerCustomerWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerCustomerWindows();
+    }
 
     void init() {
         QVERIFY(start());

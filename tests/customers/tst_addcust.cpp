@@ -45,7 +45,10 @@ class TestAddCust : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerCustomerWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerCustomerWindows();
+    }
 
     void init() {
         QVERIFY(start());
@@ -396,11 +399,11 @@ private slots:
                 c->Edit_Zip->setText("654321");
                 c->Btn_OK->click();
                 c->Btn_Add->click();
-            } else if (auto* c = qobject_cast<TFrm_AddContact*>(w)) {
-                mode = c->AddMode;
-                company = c->Combo_Cust->currentText();
-                address = c->Edit_Address->text();
-                postCode = c->Edit_PostCode->text();
+            } else if (auto* ct = qobject_cast<TFrm_AddContact*>(w)) {
+                mode = ct->AddMode;
+                company = ct->Combo_Cust->currentText();
+                address = ct->Edit_Address->text();
+                postCode = ct->Edit_PostCode->text();
             }
             return 0;
         });

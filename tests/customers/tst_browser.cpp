@@ -26,11 +26,11 @@ class TestBrowser : public QObject, testsupport::AppFixture {
                             .arg(id)
                             .arg(QString(company).replace("'", "''"), category, owner, tel)));
     }
-    void addContact(int custId, const QString& name, const QString& owner = "Admin", bool main = false) {
+    void addContact(int custId, const QString& name, const QString& owner = "Admin", bool isMain = false) {
         QVERIFY(t->exec(QString("insert into contact (CustID, Name, F_User, Main) values ('%1', '%2', '%3', %4)")
                             .arg(custId)
                             .arg(name, owner)
-                            .arg(main ? 1 : 0)));
+                            .arg(isMain ? 1 : 0)));
     }
     QStringList companies() {
         QStringList out;
@@ -56,7 +56,10 @@ class TestBrowser : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerCustomerWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerCustomerWindows();
+    }
 
     void init() {
         QVERIFY(start());

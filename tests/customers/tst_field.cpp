@@ -44,7 +44,10 @@ class TestField : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerCustomerWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerCustomerWindows();
+    }
     void init() {
         QVERIFY(start());
         setUser("Admin", 0);

@@ -44,6 +44,8 @@ class TestSearch : public QObject, testsupport::AppFixture {
     }
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         QVERIFY(start());
         QVERIFY(t->exec("delete from custom"));

@@ -54,9 +54,18 @@ class TestExport : public QObject, testsupport::AppFixture {
         return out;
     }
     QString exportDir() const { return QDir(t->dir()).filePath("export"); }
+    // The customer export over the customer list.
+    std::unique_ptr<TFrm_Export> exportWindow() {
+        Frm_Data->Qry_Cust->setSql("select * from custom");
+        Frm_Data->Qry_Cust->open();
+        return window(true);
+    }
 
 private slots:
-    void initTestCase() { registerExchangeWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerExchangeWindows();
+    }
     void init() {
         QVERIFY(start());
         setUser("Admin", 0);
@@ -310,38 +319,47 @@ private slots:
         QCOMPARE(QDir(exportDir()).entryList(QDir::Files | QDir::Hidden), QStringList({"Full.xlsx"}));
     }
 
-    void filesThatCannotBeWritten() {
-        Frm_Data->Qry_Cust->setSql("select * from custom");
-        Frm_Data->Qry_Cust->open();
-        // "export" is a file here, so the folder cannot be made.
+    // "export" is a file here, so the folder cannot be made.
+    void exportFolderThatIsAFile() {
+        auto w = exportWindow();
         {
             QFile blocker(exportDir());
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         }
-        auto w = window(true);
         w->Btn_OKClick();
         QVERIFY(w->lastFile().isEmpty());
         QCOMPARE(dlg->last()->kind, toolkit::DialogRequest::Message);
         QCOMPARE(dlg->last()->icon, toolkit::Icon::Warning);
         QVERIFY2(dlg->last()->text.contains(QDir::toNativeSeparators(exportDir())), qPrintable(dlg->last()->text));
         QVERIFY(dlg->last()->text.contains("not a folder"));
+    }
 
-        // A name the file system cannot take, typed by the user.
+    // A name the file system cannot take, typed by the user.
+    void nameWithAFolderSeparator() {
+        auto w = exportWindow();
         w->Edit_Name->clear();
         QTest::keyClicks(w->Edit_Name, "a/b");
         QTest::mouseClick(w->RadioGroup1Item1, Qt::LeftButton);
         QTest::mouseClick(w->Btn_OK, Qt::LeftButton);
         QVERIFY(dlg->last()->text.contains("folder separator"));
         QVERIFY(!QFile::exists(QDir(t->dir()).filePath("a")));
+    }
 
-        // A name too long for the file system: the path and the system's reason.
+    // A name too long for the file system: the path and the system's reason.
+    void nameTooLongForTheFileSystem() {
+        auto w = exportWindow();
+        QTest::mouseClick(w->RadioGroup1Item1, Qt::LeftButton);
         w->Edit_Name->setText(QString(300, 'n'));
         w->Btn_OKClick();
         QVERIFY(dlg->last()->text.startsWith("Cannot write"));
         QVERIFY(dlg->last()->text.contains(QString(300, 'n')));
         QCOMPARE(QDir(t->dir()).entryList({"*nnnn*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
 
-        // A folder where the file would go: said at once, no offer to replace it.
+    // A folder where the file would go: said at once, no offer to replace it.
+    void folderWhereTheFileWouldGo() {
+        auto w = exportWindow();
+        QTest::mouseClick(w->RadioGroup1Item1, Qt::LeftButton);
         QVERIFY(QDir(t->dir()).mkdir("isdir.xlsx"));
         dlg->clear();
         w->Edit_Name->setText("isdir");
@@ -351,11 +369,15 @@ private slots:
         QVERIFY2(dlg->last()->text.contains("folder of that name"), qPrintable(dlg->last()->text));
         QVERIFY(QFileInfo(QDir(t->dir()).filePath("isdir.xlsx")).isDir());
         QCOMPARE(w->ProgressBar1->value(), 0);
+    }
 
-        // An empty name is refused before anything is made.
+    // An empty name is refused before anything is made.
+    void emptyNameRefused() {
+        auto w = exportWindow();
         w->Edit_Name->setText("   ");
         w->Btn_OKClick();
         QCOMPARE(dlg->last()->text, QString("Filename not null!"));
+        QCOMPARE(QDir(exportDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     // A text longer than a cell holds is cut, and the user is told so.

@@ -121,7 +121,10 @@ class TestImport : public QObject, testsupport::AppFixture {
     }
 
 private slots:
-    void initTestCase() { registerExchangeWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerExchangeWindows();
+    }
     void init() {
         QVERIFY(start());
         setUser("Tom", 1);

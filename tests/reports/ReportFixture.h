@@ -37,7 +37,7 @@ protected:
     }
 
     // Adds a contact to customer custId; returns its number.
-    int contact(int custId, const QString& name, const QString& mobile = QString(), bool main = false,
+    int contact(int custId, const QString& name, const QString& mobile = QString(), bool isMain = false,
                 const QString& address = QString(), const QString& postCode = QString(),
                 const QString& company = QString()) {
         t->exec(db::Statement("insert into contact (CustID, Name, Mobile, Main, Address, PostCode, Company, Tel, "
@@ -46,7 +46,7 @@ protected:
                     .bind("id", QString::number(custId))
                     .bind("name", name)
                     .bind("mobile", mobile)
-                    .bind("main", main ? 1 : 0)
+                    .bind("main", isMain ? 1 : 0)
                     .bind("address", address)
                     .bind("postcode", postCode)
                     .bind("company", company));

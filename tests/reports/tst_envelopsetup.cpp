@@ -32,7 +32,10 @@ class TestEnvelopSetup : public QObject, reporttest::ReportFixture {
     EnvelopSettings stored() { return ReadEnvelopSettings(IniFile(Frm_Data->ConfigIni->fileName())); }
 
 private slots:
-    void initTestCase() { registerReportWindows(); }
+    void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
+        registerReportWindows();
+    }
     void init() { QVERIFY(begin()); }
     void cleanup() { stop(); }
 

@@ -39,6 +39,7 @@ class TestPrint : public QObject, testsupport::AppFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerCustomerWindows();
         registerReportWindows();
     }

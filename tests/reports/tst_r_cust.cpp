@@ -43,6 +43,7 @@ class TestCust : public QObject, reporttest::ReportFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerReportWindows();
         QVERIFY(pdftext::available());
     }

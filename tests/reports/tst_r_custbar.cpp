@@ -32,6 +32,7 @@ class TestCustBar : public QObject, reporttest::ReportFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerReportWindows();
         QVERIFY(pdftext::available());
     }
@@ -194,10 +195,10 @@ private slots:
         for (const auto& page : pages(*doc)) {
             const auto labels = page->bandsOf(BandKind::SubDetail);
             for (int i = 0; i < labels.size(); ++i, ++k) {
-                const pdftext::Word* w = pdftext::find(words, codes[k], page->number);
-                QVERIFY2(w, qPrintable(codes[k]));
-                const double dx = (w->box.left() - origin->box.left()) * pdftext::kMmPerPt;
-                const double dy = (w->box.top() - origin->box.top()) * pdftext::kMmPerPt;
+                const pdftext::Word* word = pdftext::find(words, codes[k], page->number);
+                QVERIFY2(word, qPrintable(codes[k]));
+                const double dx = (word->box.left() - origin->box.left()) * pdftext::kMmPerPt;
+                const double dy = (word->box.top() - origin->box.top()) * pdftext::kMmPerPt;
                 QVERIFY2(std::abs(dx - pxToMm((i % 2) * 385)) < 0.2, qPrintable(codes[k]));
                 QVERIFY2(std::abs(dy - pxToMm((i / 2) * 142)) < 0.2, qPrintable(codes[k]));
             }

@@ -46,6 +46,7 @@ class TestCustBasic : public QObject, reporttest::ReportFixture {
 
 private slots:
     void initTestCase() {
+        TALLIX_SKIP_WITHOUT_TEST_SERVER();
         registerReportWindows();
         QVERIFY(pdftext::available());
     }

@@ -63,6 +63,8 @@ bool TestDb::onServer() {
     return qEnvironmentVariable("TALLIX_TEST_ENGINE").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;
 }
 
+bool TestDb::serverMissing() { return onServer() && serverBase().isEmpty(); }
+
 TestDb::TestDb() {
     if (!tmp_.isValid()) return;
     if (!onServer()) {

@@ -5,6 +5,7 @@
 // fresh database made from the server's template, named in that folder's
 // config.ini. Either way a data module opened on the folder finds it.
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
 #include <memory>
 
@@ -22,6 +23,9 @@ public:
     QString dbPath() const;
     // True when the tests run on a database server.
     static bool onServer();
+    // True when they should, but no test server is named (TALLIX_TEST_PG):
+    // the tests were started without scripts/with-test-server.sh.
+    static bool serverMissing();
     // What DBConn names: the server database's address, or empty for the
     // file beside the program.
     QString dbConn() const { return dbConn_; }
@@ -60,3 +64,13 @@ private:
 };
 
 }  // namespace testsupport
+
+// First in initTestCase() of every test that uses a database: on the server
+// engine without a test server the whole test is skipped, with the reason,
+// instead of failing case by case.
+#define TALLIX_SKIP_WITHOUT_TEST_SERVER()                                                                  \
+    do {                                                                                                   \
+        if (testsupport::TestDb::serverMissing())                                                          \
+            QSKIP("TALLIX_TEST_ENGINE=postgresql needs the test database server in TALLIX_TEST_PG: run the " \
+                  "tests through make test or scripts/with-test-server.sh");                               \
+    } while (false)

@@ -16,6 +16,8 @@ class TestGrid : public QObject {
     toolkit::ScriptedDialogs dlg;
 
 private slots:
+    void initTestCase() { TALLIX_SKIP_WITHOUT_TEST_SERVER(); }
+
     void init() {
         t = std::make_unique<TestDb>();
         QVERIFY(t->ok());

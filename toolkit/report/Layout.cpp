@@ -265,7 +265,7 @@ void Layouter::placeBand(Page& page, const Band& band, BandKind kind, QPointF or
                 lines = lines.mid(0, room - 1);
                 lines << elided(fm, rest + kEllipsis, avail);
             }
-            if (e.stretch && lines.size() > 1) growth.append({e.pos.y(), (lines.size() - 1) * step});
+            if (e.stretch && lines.size() > 1) growth.append({e.pos.y(), double(lines.size() - 1) * step});
         } else {
             lines << elided(fm, oneLine(raw), avail);
         }

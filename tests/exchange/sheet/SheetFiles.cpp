@@ -1,12 +1,13 @@
 #include "tests/exchange/sheet/SheetFiles.h"
 
-#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
-#include <quazip.h>
-#include <quazipfile.h>
-#include <quazipnewinfo.h>
-#include <zlib.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include "exchange/sheet/NumberFormat.h"
 
@@ -14,25 +15,142 @@ namespace testfiles {
 
 // ---- zip ------------------------------------------------------------------------------
 
-QByteArray zip(const QList<Part>& parts) {
-    QByteArray out;
-    QBuffer buf(&out);
-    buf.open(QIODevice::WriteOnly);
-    QuaZip z(&buf);
-    if (!z.open(QuaZip::mdCreate)) return QByteArray();
-    for (const Part& p : parts) {
-        QuaZipFile f(&z);
-        if (!f.open(QIODevice::WriteOnly, QuaZipNewInfo(p.name), nullptr, 0, p.stored ? 0 : Z_DEFLATED,
-                    p.stored ? 0 : Z_DEFAULT_COMPRESSION))
-            return QByteArray();
-        if (p.generate) {
-            for (QByteArray piece = p.generate(); !piece.isEmpty(); piece = p.generate()) f.write(piece);
-        } else {
-            f.write(p.data);
+namespace {
+
+// With TALLIX_KEEP_TEST_FILES naming a folder, every package and compound
+// file made here is also written there: the fuzz targets start from them.
+void keep(const QByteArray& bytes, const QString& kind) {
+    static const QString dir = qEnvironmentVariable("TALLIX_KEEP_TEST_FILES");
+    if (dir.isEmpty() || bytes.isEmpty() || bytes.size() > (256 << 10)) return;
+    const QString name = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
+    QDir().mkpath(dir);
+    write(QDir(dir).filePath(name + QLatin1Char('.') + kind), bytes);
+}
+
+// A part's content pulled from its generator as libzip reads it.
+struct Generated {
+    std::function<QByteArray()> next;
+    QByteArray piece;
+    qsizetype at = 0;
+    bool done = false;
+    zip_error_t error;
+
+    static zip_int64_t call(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        auto* g = static_cast<Generated*>(state);
+        switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_READ: {
+            zip_uint64_t n = 0;
+            while (n < len && !g->done) {
+                if (g->at == g->piece.size()) {
+                    g->piece = g->next();
+                    g->at = 0;
+                    g->done = g->piece.isEmpty();
+                    continue;
+                }
+                const auto k = std::min<zip_uint64_t>(len - n, zip_uint64_t(g->piece.size() - g->at));
+                memcpy(static_cast<char*>(data) + n, g->piece.constData() + g->at, k);
+                g->at += qsizetype(k);
+                n += k;
+            }
+            return zip_int64_t(n);
         }
-        f.close();
+        case ZIP_SOURCE_STAT:
+            zip_stat_init(static_cast<zip_stat_t*>(data));
+            return sizeof(zip_stat_t);
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&g->error, data, len);
+        case ZIP_SOURCE_FREE:
+            zip_error_fini(&g->error);
+            delete g;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_READABLE;
+        default:
+            zip_error_set(&g->error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
     }
-    z.close();
+};
+
+}  // namespace
+
+QByteArray zip(const QList<Part>& parts) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!out) return QByteArray();
+    zip_source_keep(out);  // read back after the archive is closed
+    zip_t* z = zip_open_from_source(out, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_error_fini(&error);
+    if (!z) {
+        zip_source_free(out);  // the reference kept above
+        zip_source_free(out);  // and the one the archive would have taken
+        return QByteArray();
+    }
+    bool ok = true;
+    for (const Part& p : parts) {
+        zip_source_t* src = nullptr;
+        if (p.generate) {
+            auto* g = new Generated{p.generate, {}, 0, false, {}};
+            zip_error_init(&g->error);
+            src = zip_source_function(z, &Generated::call, g);
+            if (!src) {
+                zip_error_fini(&g->error);
+                delete g;
+            }
+        } else {
+            // libzip reads the data when the archive is closed: parts outlives that.
+            src = zip_source_buffer(z, p.data.constData(), zip_uint64_t(p.data.size()), 0);
+        }
+        const zip_int64_t at = src ? zip_file_add(z, p.name.toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) : -1;
+        if (at < 0) {
+            if (src) zip_source_free(src);
+            ok = false;
+            break;
+        }
+        zip_set_file_compression(z, zip_uint64_t(at), p.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+    if (!ok || zip_close(z) != 0) {
+        zip_discard(z);  // what zip_close could not finish
+        zip_source_free(out);
+        return QByteArray();
+    }
+    QByteArray bytes;
+    zip_stat_t st;
+    if (zip_source_open(out) == 0) {
+        if (zip_source_stat(out, &st) == 0 && (st.valid & ZIP_STAT_SIZE)) {
+            bytes.resize(qsizetype(st.size));
+            if (zip_source_read(out, bytes.data(), st.size) != zip_int64_t(st.size)) bytes.clear();
+        }
+        zip_source_close(out);
+    }
+    zip_source_free(out);
+    QString kind = QStringLiteral("zip");
+    for (const Part& p : parts) {
+        if (p.name == QLatin1String("xl/workbook.xml")) kind = QStringLiteral("xlsx");
+        if (p.name == QLatin1String("content.xml")) kind = QStringLiteral("ods");
+    }
+    keep(bytes, kind);
+    return bytes;
+}
+
+QByteArray unzip(const QString& path, const QString& name) {
+    int err = 0;
+    zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err);
+    if (!z) return QByteArray();
+    QByteArray out;
+    zip_stat_t st;
+    if (zip_stat(z, name.toUtf8().constData(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE)) {
+        if (zip_file_t* f = zip_fopen(z, name.toUtf8().constData(), 0)) {
+            out.resize(qsizetype(st.size));
+            if (zip_fread(f, out.data(), st.size) != zip_int64_t(st.size)) out.clear();
+            zip_fclose(f);
+        }
+    }
+    zip_discard(z);
     return out;
 }
 
@@ -371,7 +489,9 @@ QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
         qToLittleEndian(quint32(0xFFFFFFFF), e + 0x48);
         qToLittleEndian(quint32(0xFFFFFFFF), e + 0x4C);
     }
-    return header + fat + dir + s;
+    const QByteArray file = header + fat + dir + s;
+    keep(file, QStringLiteral("xls"));
+    return file;
 }
 
 bool write(const QString& path, const QByteArray& bytes) {

@@ -16,6 +16,8 @@ namespace testfiles {
 // ---- zip packages -------------------------------------------------------------------
 
 struct Part {
+    Part(const QString& n, const QByteArray& d = {}, const std::function<QByteArray()>& g = {}, bool s = false)
+        : name(n), data(d), generate(g), stored(s) {}
     QString name;
     QByteArray data;
     // When set, the part's content comes from here in pieces until it
@@ -24,6 +26,8 @@ struct Part {
     bool stored = false;  // no compression (the mimetype of .ods)
 };
 QByteArray zip(const QList<Part>& parts);
+// The content of one part of the zip file at path; empty when absent.
+QByteArray unzip(const QString& path, const QString& name);
 
 // An .xlsx package. sheets: the XML of each worksheet (sheet1.xml ...),
 // named "Sheet1" ...; shared: the XML of the shared strings, if any;

@@ -516,6 +516,32 @@ private slots:
         QVERIFY(!Workbook::open(dir.path(), &error, {}, &f));
         QVERIFY(error.contains("folder"));
     }
+
+    // Line ends as XML reads them: a CR LF or a lone CR written in the file is
+    // one "\n" (in text, shared strings and CDATA); a CR written as "_x000D_"
+    // or "&#13;" stays. Both XML readers agree.
+    void lineEndsInXml_data() {
+        QTest::addColumn<bool>("general");
+        QTest::newRow("fast reader") << false;
+        QTest::newRow("QXmlStreamReader") << true;
+    }
+    void lineEndsInXml() {
+        QFETCH(bool, general);
+        testfiles::Xlsx x;
+        x.sheets << testfiles::sheetXml("<row r=\"1\">" + c("A1", "t=\"s\"", "<v>0</v>") +
+                                        c("B1", "t=\"inlineStr\"", "<is><t>one\rtwo</t></is>") +
+                                        c("C1", "t=\"inlineStr\"", "<is><t><![CDATA[a\r\nb]]></t></is>") + "</row>");
+        x.shared = "<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                   "<si><t>ABC_x000D_\r\nDEF&#13;</t></si></sst>";
+        sheet::OpenOptions o;
+        o.generalXmlOnly = general;
+        QString error;
+        auto wb = open(x.bytes(), QString(), &error, o);
+        QVERIFY2(wb, qPrintable(error));
+        QCOMPARE(wb->activeSheet().text(1, 1), QString("ABC\r\nDEF\r"));
+        QCOMPARE(wb->activeSheet().text(1, 2), QString("one\ntwo"));
+        QCOMPARE(wb->activeSheet().text(1, 3), QString("a\nb"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReaders)

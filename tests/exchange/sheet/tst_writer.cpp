@@ -8,21 +8,16 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <quazip.h>
-#include <quazipfile.h>
 
 #include "exchange/sheet/Workbook.h"
 #include "exchange/sheet/XlsxWriter.h"
+#include "tests/exchange/sheet/SheetFiles.h"
 
 using sheet::XlsxWriter;
 
 namespace {
 QString part(const QString& path, const QString& name) {
-    QuaZip z(path);
-    if (!z.open(QuaZip::mdUnzip) || !z.setCurrentFile(name)) return QString();
-    QuaZipFile f(&z);
-    if (!f.open(QIODevice::ReadOnly)) return QString();
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(testfiles::unzip(path, name));
 }
 }  // namespace
 
@@ -99,9 +94,12 @@ private slots:
         QCOMPARE(s.rowCount(), n + 1);
         for (int r : {2, 513, 514, 4097, n + 1})
             for (int c = 0; c < 3; ++c) QCOMPARE(s.text(r, c + 1), cells(r)[c]);
+    }
 
-        // Titles set after some rows (possible when rows are kept in memory):
-        // the rows before and after all arrive.
+    // Titles set after some rows (possible when rows are kept in memory):
+    // the rows before and after all arrive.
+    void titlesAfterSomeRows() {
+        QString error;
         const QString late = dir.filePath("late.xlsx");
         {
             XlsxWriter::Options inMemory;
@@ -117,7 +115,10 @@ private slots:
         QCOMPARE(lateWb->activeSheet().rowCount(), 2000);
         QCOMPARE(lateWb->activeSheet().text(1, 1), QString("A"));
         QCOMPARE(lateWb->activeSheet().text(2000, 1), QString("2000"));
+    }
 
+    // A writer dropped while its thread still has rows leaves no file.
+    void droppedWriterLeavesNoFile() {
         const QString dropped = dir.filePath("dropped.xlsx");
         {
             XlsxWriter w(dropped);
@@ -126,7 +127,11 @@ private slots:
         }
         QVERIFY(!QFile::exists(dropped));
         QCOMPARE(QDir(dir.path()).entryList({"*dropped*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
 
+    // A row that goes back is refused by the thread behind the caller: a
+    // later call says which row, and no file is left.
+    void rowGoingBackIsRefused() {
         const QString refused = dir.filePath("refused.xlsx");
         XlsxWriter w(refused);
         QVERIFY(w.setTitles({"A"}));
