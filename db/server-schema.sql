@@ -70,7 +70,7 @@ CREATE TABLE contact (
 CREATE TABLE admin (
     id          serial PRIMARY KEY,
     username    varchar(50),
-    password    varchar(50),
+    password    varchar(128),
     permit      integer             -- 0 super user, else common user
 );
 

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6opengl6-dev
   libgl-dev libxkbcommon-dev
   libxlsxwriter-dev libfreexl-dev libquazip1-qt6-dev zlib1g-dev
+  libpq-dev libsodium-dev libsqlite3-dev
   fonts-wqy-microhei
   sqlite3 poppler-utils
   postgresql postgresql-client
