@@ -302,6 +302,14 @@ void TFrm_AddContact::Btn_OKClick() {
     // never lands on a customer another workstation deleted meanwhile.
     db::TransactionGuard guard(*Frm_Data->Connection);
     const QString custId = custIdOf(Combo_Cust->currentText());
+    // A customer the list offered is gone: deleted on another workstation
+    // since. (A company typed that never was a customer's is stored without
+    // a link, as it always was.)
+    if (custId.isEmpty() && Combo_Cust->findText(Combo_Cust->currentText()) >= 0) {
+        toolkit::dialogs().message(customerDeletedText(), QStringLiteral("Warning"), toolkit::Icon::Information);
+        Combo_Cust->setFocus();
+        return;
+    }
 
     db::Query* q = Frm_Data->Qry_Contact;
     if (adding) {
@@ -345,6 +353,11 @@ void TFrm_AddContact::Btn_OKClick() {
     }
     RefreshContacts();
     if (Frm_Custom) Frm_Custom->LoadGridColumns();
+}
+
+QString TFrm_AddContact::customerDeletedText() {
+    return QStringLiteral("This contact was not saved: the customer was deleted on another workstation. "
+                          "Choose another company; what you typed is kept.");
 }
 
 void TFrm_AddContact::Btn_ExitClick() { reject(); }
