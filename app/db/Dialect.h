@@ -52,6 +52,9 @@ public:
     // A condition that holds when column still holds the value bound to the
     // next placeholder, nulls counting as equal.
     virtual QString sameValue(const QString& column, FieldKind kind) const = 0;
+    // The statement that starts a transaction, when the driver's own will
+    // not do; empty for the driver's.
+    virtual QString beginStatement() const { return QString(); }
     // How date/time values are stored.
     virtual QString dateTimeFormat() const { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
 
