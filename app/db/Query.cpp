@@ -308,9 +308,31 @@ void Query::open() {
         simple_ = false;
         state_ = State::Inactive;
         cur_ = -1;
+        // With the server gone, a list read again keeps what it showed,
+        // rather than look as if its rows were gone. A detail list whose
+        // master moved on has nothing right to show.
+        if (closed_ && conn_ && conn_->isLost() && !masterSet_) {
+            sql_ = closed_->sql;
+            simple_ = closed_->simple;
+            table_ = closed_->table;
+            rest_ = closed_->rest;
+            fields_ = closed_->fields;
+            keys_ = closed_->keys;
+            rows_ = closed_->rows;
+            chunks_ = closed_->chunks;
+            chunkUse_ = closed_->chunkUse;
+            state_ = State::Browse;
+            cur_ = std::min(closed_->cur, recordCount() - 1);
+            eof_ = bof_ = recordCount() == 0;
+            closed_.reset();
+            emit resetDone();
+            emit currentRowChanged(cur_);
+            throw;
+        }
         emit resetDone();
         throw;
     }
+    closed_.reset();
     state_ = State::Browse;
     cur_ = recordCount() > 0 ? 0 : -1;
     bof_ = true;
@@ -322,6 +344,7 @@ void Query::open() {
 void Query::close() {
     if (!active()) return;
     emit aboutToReset();
+    closed_ = std::make_unique<Closed>(Closed{sql_, simple_, table_, rest_, fields_, keys_, rows_, cur_, chunks_, chunkUse_});
     state_ = State::Inactive;
     keys_.clear();
     rows_.clear();
@@ -363,7 +386,7 @@ void Query::dropCache() const {
     hitChunk_ = -1;
 }
 
-const Query::Row& Query::rowAt(int row) const {
+const Query::Row& Query::rowAt(int row, bool quiet) const {
     if (row < 0 || row >= recordCount()) return emptyRow();
     if (!simple_) return rows_[row];
     const int chunk = row / kChunkRows;
@@ -381,11 +404,19 @@ const Query::Row& Query::rowAt(int row) const {
         const int n = int(fields_.size());
         QHash<qlonglong, Row> byKey;
         byKey.reserve(to - from);
-        readKeys(from, to, columnList(), [&](const QSqlQuery& q, qlonglong k) {
-            Row r(n);
-            for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
-            byKey.insert(k, r);
-        });
+        try {
+            readKeys(from, to, columnList(), [&](const QSqlQuery& q, qlonglong k) {
+                Row r(n);
+                for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
+                byKey.insert(k, r);
+            });
+        } catch (const DbError&) {
+            lastRead_ = -2;
+            // A grid painting rows while the server is away shows them
+            // blank until it is back; nothing is kept of them meanwhile.
+            if (quiet && conn_->isLost()) return emptyRow();
+            throw;
+        }
         for (int c = from / kChunkRows; c * kChunkRows < to; ++c) {
             QVector<Row> rows;
             const int end = std::min<int>((c + 1) * kChunkRows, to);
@@ -733,7 +764,7 @@ QVariant Query::valueAt(int row, int field) const {
     if (row == cur_ && (state_ == State::Edit)) return buffer_.value(field);
     // The row being inserted is shown after the last one.
     if (state_ == State::Insert && row == recordCount()) return buffer_.value(field);
-    const Row& r = rowAt(row);
+    const Row& r = rowAt(row, true);
     return r.value(field);
 }
 
@@ -747,7 +778,7 @@ QVariant Query::currentValue(int field) const {
     const Row& row = rowAt(cur_);
     // The current row as first read: what an editor shows, and what a
     // later save is checked against.
-    if (simple_ && pinnedKey_ != keys_[cur_]) {
+    if (simple_ && pinnedKey_ != keys_[cur_] && row.size() == fields_.size()) {
         pinnedKey_ = keys_[cur_];
         pinned_ = row;
     }
@@ -957,8 +988,14 @@ void Query::setMasterSource(toolkit::DataSource* master) {
 void Query::masterMoved() {
     if (!active()) return;
     if (state_ == State::Edit || state_ == State::Insert) cancel();
-    close();
-    open();
+    try {
+        close();
+        open();
+    } catch (const DbError&) {
+        // With the server gone, the detail waits (closed) for the next move;
+        // what moved the master is not failed for it.
+        if (!conn_->isLost()) throw;
+    }
 }
 
 void Query::setParam(const QString& name, const QVariant& v) { params_.insert(name, v); }

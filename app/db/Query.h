@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 #include "app/db/Connection.h"
 #include "app/db/Dialect.h"
@@ -146,7 +147,9 @@ private:
     void bindParams(class QSqlQuery& q) const;
     QList<QString> paramNames() const;
     void runOpen();
-    const Row& rowAt(int row) const;
+    // quiet: a row that cannot be read because the server is gone reads
+    // as empty instead of throwing (grids painting).
+    const Row& rowAt(int row, bool quiet = false) const;
     // Reads the rows from..to-1 of a plain table select, handing each
     // engine row (key first, then columns) and its key to take.
     void readKeys(int from, int to, const QString& columns,
@@ -192,6 +195,21 @@ private:
     Row original_;                   // the edited row as this program read it
     mutable Row pinned_;             // the current row as first read
     mutable qlonglong pinnedKey_ = -1;
+
+    // What the query held when last closed: kept while it is opened again,
+    // and shown again when that fails because the server is gone.
+    struct Closed {
+        QString sql;
+        bool simple;
+        QString table, rest;
+        QVector<FieldDef> fields;
+        QVector<qlonglong> keys;
+        QVector<Row> rows;
+        int cur;
+        QHash<int, QVector<Row>> chunks;  // the rows read, so a grid still shows them
+        QList<int> chunkUse;
+    };
+    std::unique_ptr<Closed> closed_;
 
     QPointer<toolkit::DataSource> master_;
     QPointer<toolkit::RecordSource> masterSet_;
