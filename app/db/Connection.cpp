@@ -6,6 +6,7 @@
 #include <QUuid>
 
 #include "app/db/DbError.h"
+#include "app/db/SqlTokens.h"
 
 namespace db {
 
@@ -71,31 +72,52 @@ void Connection::checkWritable() const {
 
 QString Connection::describe(const QSqlError& error) const {
     if (!dialect_) return error.text();
-    if (!lost_ && dialect_->connectionLost(error)) {
-        lost_ = true;
-        // Told after the failing operation has finished unwinding.
-        QMetaObject::invokeMethod(const_cast<Connection*>(this), &Connection::lost, Qt::QueuedConnection);
-    }
+    if (dialect_->connectionLost(error)) markLost();
     return dialect_->describe(error);
 }
 
+void Connection::markLost() const {
+    if (lost_) return;
+    lost_ = true;
+    lastTry_ = 0;
+    // Told after the failing operation has finished unwinding.
+    QMetaObject::invokeMethod(const_cast<Connection*>(this), &Connection::lost, Qt::QueuedConnection);
+}
+
+QString Connection::unreachableText() {
+    return QStringLiteral("The database server cannot be reached. Your windows and what you typed are kept; "
+                          "Tallix connects again as soon as the server is back, so please try again then.");
+}
+
 QSqlDatabase& Connection::database() {
+    // A server restarted while the program was idle: found out before a
+    // statement fails on it, and the session opened anew at once.
+    if (!lost_ && !inTrans_ && dialect_ && dialect_->sessionGone(db_)) markLost();
     if (lost_) {
         // Not tried again at every row a window paints while the server
         // is away: at most every few seconds.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        if (now - lastTry_ < kRetryMs || !reconnect()) {
-            throw DbError(QStringLiteral("The database server cannot be reached. Your windows and what you typed "
-                                         "are kept; Tallix connects again as soon as the server is back, so "
-                                         "please try again then."));
-        }
+        if (inTrans_ || now - lastTry_ < kRetryMs || !reconnect()) throw DbError(unreachableText());
     }
     return db_;
 }
 
+bool Connection::noticeLoss() {
+    if (!lost_ && !inTrans_ && dialect_ && dialect_->sessionGone(db_)) markLost();
+    return lost_;
+}
+
+std::function<bool()> Connection::serverAnswers() const {
+    std::function<bool()> ask = dialect_ ? dialect_->serverAnswers(db_) : std::function<bool()>();
+    return ask ? ask : [] { return true; };
+}
+
 bool Connection::reconnect() {
     if (!lost_) return true;
-    if (connString_.isEmpty()) return false;
+    // A transaction begun on the lost session cannot go on in a new one:
+    // what it wrote is gone, and the rest would be stored on its own. It
+    // is rolled back first (TransactionGuard), then the next use connects.
+    if (inTrans_ || connString_.isEmpty()) return false;
     const QString s = connString_;
     try {
         open(s);
@@ -104,7 +126,6 @@ bool Connection::reconnect() {
         lastTry_ = QDateTime::currentMSecsSinceEpoch();
         return false;
     }
-    lost_ = false;
     QMetaObject::invokeMethod(this, &Connection::reconnected, Qt::QueuedConnection);
     return true;
 }
@@ -141,6 +162,11 @@ void Connection::commitTrans() {
 void Connection::rollbackTrans() {
     inTrans_ = false;
     if (!db_.rollback()) throw DbError(describe(db_.lastError()));
+}
+
+QString Connection::sql(const QString& text) const {
+    if (!dialect_) return text;
+    return SqlText(text).render(*dialect_).sql;
 }
 
 const QString& Connection::rowKey(const QString& table) {

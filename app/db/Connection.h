@@ -35,6 +35,15 @@ public:
     // Opens the lost connection again as it was (the same login); false
     // while the server is still out of reach.
     bool reconnect();
+    // Looks whether the server ended the session meanwhile, without asking
+    // it anything; true when the connection is lost.
+    bool noticeLoss();
+    // Asks whether the server answers again, for a connection that is lost;
+    // may take seconds, and may run on a thread of its own (it touches
+    // nothing of this connection).
+    std::function<bool()> serverAnswers() const;
+    // What an action is told while the server stays out of reach.
+    static QString unreachableText();
     QString connString() const { return connString_; }
     // True when the database could only be opened for reading; why, in words.
     bool readOnly() const { return !readOnlyReason_.isEmpty(); }
@@ -62,8 +71,9 @@ public:
         fieldCache_.clear();
         keyCache_.clear();
     }
-    // The statement as the engine reads it.
-    QString sql(const QString& text) const { return dialect_ ? dialect_->translate(text) : text; }
+    // A statement of this folder's own, with ? for its values, as the
+    // engine reads it.
+    QString sql(const QString& text) const;
 
 signals:
     // The server went away: sent once, when it is first noticed.
@@ -80,8 +90,9 @@ private:
     QHash<QString, QString> keyCache_;
     bool inTrans_ = false;
     QString readOnlyReason_;
+    void markLost() const;
     mutable bool lost_ = false;
-    qint64 lastTry_ = 0;  // when a reconnection last failed (ms since the epoch)
+    mutable qint64 lastTry_ = 0;  // when a reconnection last failed (ms since the epoch)
 };
 
 }  // namespace db

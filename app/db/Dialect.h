@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -36,16 +37,30 @@ public:
     virtual QString describe(const QSqlError& error) const;
     // True when error means the connection to the database is gone.
     virtual bool connectionLost(const QSqlError&) const { return false; }
+    // True when an idle session is known to be closed by the other end
+    // (a server restarted since the last statement), looked at without
+    // asking the server anything.
+    virtual bool sessionGone(QSqlDatabase&) const { return false; }
+    // A question, safe to ask on another thread, of whether the server of
+    // db answers (for a lost connection); empty when there is none to ask.
+    virtual std::function<bool()> serverAnswers(const QSqlDatabase&) const { return {}; }
     // Columns of a table in their defined order; empty if there is no such table.
     virtual QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const = 0;
     // The expression that names one row of a table for reading back, updating
     // and deleting it.
     virtual QString rowKey(QSqlDatabase& db, const QString& table) const = 0;
-    // Statement text as this engine reads it. Statements are written once for
-    // every engine: names that are keywords in square brackets ([From]), like
-    // matching without regard to the case of Latin letters, and a select may
-    // end in "for share" to hold the rows it read until the transaction ends.
-    virtual QString translate(const QString& sql) const { return sql; }
+    // The pieces of a statement that differ between engines; statements are
+    // written once and put together for an engine from these (SqlText::render).
+    // A name written in square brackets ([From]), for names that are keywords.
+    virtual QString quoteName(const QString& name) const = 0;
+    // The like operator: matching that ignores the case of Latin letters.
+    virtual QString likeOperator() const { return QStringLiteral("like"); }
+    // What follows a like pattern so that only % and _ are special in it (a
+    // backslash is an ordinary character), with its leading blank.
+    virtual QString likeEscape() const { return QString(); }
+    // The clause that holds the rows a select read until the transaction
+    // ends ("share" or "update"); empty where the engine locks otherwise.
+    virtual QString rowLock(const QString& kind) const = 0;
     // True when an insert hands back its key through "returning <key>";
     // otherwise the driver's last insert id is read.
     virtual bool insertReturnsKey() const { return false; }

@@ -18,6 +18,8 @@
 
 #include "app/db/Connection.h"
 #include "app/db/Dialect.h"
+#include "app/db/SqlTokens.h"
+#include "app/db/Statement.h"
 #include "toolkit/RecordSource.h"
 
 namespace db {
@@ -55,10 +57,14 @@ public:
     ~Query() override;
 
     Connection* connection() const { return conn_; }
+    // True while the rows shown are those kept when the server went away:
+    // they are read again as soon as it is back.
+    bool stale() const { return stale_; }
 
-    // Replacing the statement closes the query.
-    void setSql(const QString& sql);
-    QString sql() const { return sql_; }
+    // Replacing the statement closes the query; the statement's values
+    // replace those set before.
+    void setSql(const Statement& statement);
+    QString sql() const { return text_.text(); }
     void prepare() {}
     void open();
     void close();
@@ -114,6 +120,8 @@ public:
     toolkit::DataSource* masterSource() const { return master_; }
     // Value for a parameter that no master field supplies.
     void setParam(const QString& name, const QVariant& v);
+    // What a parameter is bound to when the statement runs.
+    QVariant paramValue(const QString& name) const;
 
     // Client-side sort of the open result by one column, ascending.
     void sortBy(const QString& column);
@@ -128,6 +136,7 @@ public:
     QString textAt(int row, int field) const override;
     int fieldSize(int field) const override { return fields_.value(field).size; }
     QVector<QVector<QVariant>> blockValues(const QList<int>& fields, int from, int count) const override;
+    bool cachedAt(int row, int field, QVariant* value, QString* text) const override;
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
     bool inserting() const override { return state_ == State::Insert; }
@@ -143,37 +152,43 @@ private:
     friend class Field;
     using Row = QVector<QVariant>;
 
+    // Statement shape (QueryShape.cpp).
     void analyse();
-    void bindParams(class QSqlQuery& q) const;
-    QList<QString> paramNames() const;
+    Rendered bound(const SqlText& text) const;
     void runOpen();
-    // quiet: a row that cannot be read because the server is gone reads
-    // as empty instead of throwing (grids painting).
+    void prepareAndRun(class QSqlQuery& q, const SqlText& text) const;
+    // Row cache (QueryCache.cpp). quiet: a row that cannot be read because
+    // the server is gone reads as empty instead of throwing (grids painting).
     const Row& rowAt(int row, bool quiet = false) const;
     // Reads the rows from..to-1 of a plain table select, handing each
     // engine row (key first, then columns) and its key to take.
     void readKeys(int from, int to, const QString& columns,
                   const std::function<void(const QSqlQuery&, qlonglong)>& take) const;
     void dropCache() const;
+    void forgetChunkOf(int row) const;
+    QString columnList() const;
+    // Writing (QueryWrite.cpp).
+    void insertRow(const QStringList& cols, const QVariantList& vals);
+    void updateRow(const QStringList& cols, const QVariantList& vals);
+    void takeOutCurrent();
+    // Navigation and fields (Query.cpp).
     QVariant currentValue(int field) const;
     void setCurrentValue(int field, const QVariant& v);
-    QVariant fromEngine(const QVariant& raw, FieldKind kind) const;
-    QVariant toEngine(const QVariant& v, const FieldDef& f) const;
-    QVariant compareValue(const QVariant& v, const FieldDef& f) const;
-    QString columnList() const;
     int checkedIndex(const QString& name) const;
     void checkActive() const;
     void moveTo(int row);
+    // Master-detail (QueryLinks.cpp).
     void masterMoved();
 
     Connection* conn_;
-    QString sql_;
+    SqlText text_;
     State state_ = State::Inactive;
 
     // What the statement selects from, when it is a plain table select.
     bool simple_ = false;
     QString table_;
-    QString rest_;
+    QString rest_;  // where and order clauses
+    QString lock_;  // a closing row lock
 
     QVector<FieldDef> fields_;
     QHash<QString, QString> labels_;  // lower-case field name -> label
@@ -185,6 +200,8 @@ private:
     mutable int lastRead_ = -2;  // the last chunk read, for reading ahead
     mutable int hitChunk_ = -1;  // the chunk of the last row read, and its rows
     mutable QVector<Row> hitRows_;
+    // "select <key>, <columns> from <table> where " for this engine, and its columns.
+    mutable QString readHead_, readColumns_;
 
     int cur_ = -1;
     bool eof_ = true;
@@ -196,12 +213,13 @@ private:
     mutable Row pinned_;             // the current row as first read
     mutable qlonglong pinnedKey_ = -1;
 
-    // What the query held when last closed: kept while it is opened again,
+    // What the query held when last closed: kept until it is opened again,
     // and shown again when that fails because the server is gone.
     struct Closed {
-        QString sql;
+        SqlText text;
+        QList<Statement::Value> params;
         bool simple;
-        QString table, rest;
+        QString table, rest, lock;
         QVector<FieldDef> fields;
         QVector<qlonglong> keys;
         QVector<Row> rows;
@@ -209,11 +227,15 @@ private:
         QHash<int, QVector<Row>> chunks;  // the rows read, so a grid still shows them
         QList<int> chunkUse;
     };
+    void restoreClosed();
+    // Read again once the connection is back, where it was.
+    void reopenAfterLoss();
+    bool stale_ = false;  // shows rows kept from before the server went away
     std::unique_ptr<Closed> closed_;
 
     QPointer<toolkit::DataSource> master_;
     QPointer<toolkit::RecordSource> masterSet_;
-    QHash<QString, QVariant> params_;
+    QList<Statement::Value> params_;
     int rowsAffected_ = 0;
 };
 

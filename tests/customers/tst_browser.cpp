@@ -143,7 +143,8 @@ private slots:
         QVERIFY(!node("123"));
 
         doubleClickNode(node("01"));
-        QCOMPARE(d->Qry_Cust->sql(), QString("Select * from custom where category like'01%'"));
+        QCOMPARE(d->Qry_Cust->sql(), QString("Select * from custom where category like :code"));
+        QCOMPARE(d->Qry_Cust->paramValue("code"), QVariant("01%"));
         QCOMPARE(companies(), QStringList({"Acme", "Bolt & Nut", "Crane"}));
         QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   2 Contactor"));
         doubleClickNode(node("02"));
@@ -216,7 +217,7 @@ private slots:
         main->UserName = "Tom";
         main->MyCustExecute();
         QCOMPARE(companies(), QStringList({"Bolt & Nut", "Crane"}));
-        QVERIFY(t->exec("insert into custom (Company, F_User) values ('Zeta', 'Tom')"));
+        QVERIFY(t->exec("insert into custom (CustID, Company, F_User) values (6, 'Zeta', 'Tom')"));
         Frm_Custom->N6Click();
         QCOMPARE(companies(), QStringList({"Bolt & Nut", "Crane", "Zeta"}));
         main->UserName = "Nobody";
