@@ -7,8 +7,9 @@
 # for each case. The command finds the server in TALLIX_TEST_PG
 # (postgresql://tallix@127.0.0.1:<port>; tallix is the cluster's superuser),
 # and a command that stops and starts it in TALLIX_TEST_PG_CTL ("<ctl> stop",
-# "<ctl> start"). The server is stopped and its folder removed when the
-# command ends, whatever its result.
+# "<ctl> crash" (stopped at once, as a crash would), "<ctl> start"). The
+# server is stopped and its folder removed when the command ends, whatever
+# its result.
 #
 #   scripts/with-test-server.sh <command> [arguments...]
 set -euo pipefail
@@ -76,11 +77,12 @@ TALLIX_ADMIN_PASSWORD= "$root/scripts/server-create-db.sh" "postgresql://tallix@
 
 cat >"$work/ctl" <<EOF
 #!/usr/bin/env bash
-# stop | start: the test server, for tests of a server that goes away.
+# stop | crash | start: the test server, for tests of a server that goes away.
 case "\$1" in
     stop) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -m fast -w stop ;;
+    crash) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -m immediate -w stop ;;
     start) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 30 start ;;
-    *) echo "usage: \$0 stop|start" >&2; exit 2 ;;
+    *) echo "usage: \$0 stop|crash|start" >&2; exit 2 ;;
 esac >/dev/null
 EOF
 chmod 755 "$work/ctl"

@@ -130,6 +130,48 @@ private slots:
         QCOMPARE(t->text("select * from custom where Company='Acme'", "Tel"), QString("555"));
     }
 
+    // A crash of the server: the browser keeps its customers and their count
+    // while it is away, and reads them again when it is back.
+    void aCrashLeavesTheListsAsTheyWere() {
+        db::Query* list = Frm_Data->Qry_Cust;
+        QVERIFY(main->statusText(1).startsWith("Have 3 Customer Record"));
+        // The test server does not wait for commits to reach its disk: what
+        // is committed is written out first, or the crash would take it.
+        QVERIFY(t->execBeside("checkpoint"));
+        QVERIFY(server("crash"));
+        stopped_ = true;
+        toolkit::guarded([&] { main->MyCustExecute(); });
+        QCOMPARE(dlg->errors().size(), 1);
+        QCOMPARE(list->recordCount(), 3);
+        QCOMPARE(Frm_Custom->DBGrid1->model()->rowCount(), 3);
+        QVERIFY2(main->statusText(1).startsWith("Have 3 Customer Record"), qPrintable(main->statusText(1)));
+        QTRY_COMPARE(Frm_Data->Reconnect->stateText(), ReconnectWatch::lostText());
+
+        QVERIFY(server("start"));
+        stopped_ = false;
+        QTRY_COMPARE_WITH_TIMEOUT(Frm_Data->Reconnect->stateText(), ReconnectWatch::backText(), 20000);
+        QVERIFY(t->execBeside("insert into custom (company, f_user) values ('Echo', 'Admin')"));
+        QVERIFY(toolkit::guarded([&] { main->MyCustExecute(); }));
+        QCOMPARE(list->recordCount(), 4);
+        QVERIFY2(main->statusText(1).startsWith("Have 4 Customer Record"), qPrintable(main->statusText(1)));
+        QCOMPARE(dlg->errors().size(), 1);
+    }
+
+    // The program's session ended by the server (an administrator, or a
+    // restart while it was idle): the next action opens a new one without
+    // a word, and a save typed before goes through.
+    void anEndedSessionIsOpenedAgainUnnoticed() {
+        auto add = editor(1);
+        QTest::keyClicks(add->Edit_Com, "Foxtrot");
+        QVERIFY(t->execBeside("select pg_terminate_backend(pid) from pg_stat_activity "
+                              "where datname = current_database() and pid <> pg_backend_pid()"));
+        QTest::qWait(300);  // the server's farewell reaches the workstation
+        QTest::mouseClick(add->Btn_OK, Qt::LeftButton);
+        QVERIFY2(dlg->requests.isEmpty(), qPrintable(dlg->last() ? dlg->last()->text : QString()));
+        QCOMPARE(t->rowCount("select * from custom where Company='Foxtrot'"), 1);
+        QVERIFY(!Frm_Data->Connection->isLost());
+    }
+
     // The next action after a restart finds the connection open again, even
     // before the watch has tried.
     void theNextActionConnectsAgain() {
