@@ -226,8 +226,15 @@ private:
         int cur;
         QHash<int, QVector<Row>> chunks;  // the rows read, so a grid still shows them
         QList<int> chunkUse;
+        QVariantList masterValues;  // what the master gave when these rows were read
     };
     void restoreClosed();
+    // What the master's current row gives this query's statement now.
+    QVariantList masterValues() const;
+    QVariantList openedWith_;  // masterValues() when last opened
+    // A detail closed while the server is away shows its kept rows again
+    // when its master is back on the row they belong to; false otherwise.
+    bool keptForMaster();
     // Read again once the connection is back, where it was.
     void reopenAfterLoss();
     bool stale_ = false;  // shows rows kept from before the server went away

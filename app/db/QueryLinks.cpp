@@ -26,7 +26,10 @@ void Query::setMasterSource(toolkit::DataSource* master) {
 }
 
 void Query::masterMoved() {
-    if (!active()) return;
+    if (!active()) {
+        keptForMaster();
+        return;
+    }
     if (state_ == State::Edit || state_ == State::Insert) cancel();
     try {
         close();

@@ -151,20 +151,23 @@ void Query::open() {
         cur_ = -1;
         // With the server gone, a list read again keeps what it showed,
         // rather than look as if its rows were gone, and is read again
-        // once the server is back. A detail list whose master moved on has
-        // nothing right to show.
-        if (closed_ && conn_ && conn_->isLost() && !masterSet_) {
+        // once the server is back. A detail list shows its rows again only
+        // for the master row they belong to; they are kept meanwhile, as the
+        // master may come back to that row (it is read again, kept as well).
+        const bool lost = closed_ && conn_ && conn_->isLost();
+        if (lost && (!masterSet_ || masterValues() == closed_->masterValues)) {
             restoreClosed();
             emit resetDone();
             emit currentRowChanged(cur_);
             throw;
         }
-        closed_.reset();
+        if (!lost) closed_.reset();
         emit resetDone();
         throw;
     }
     closed_.reset();
     stale_ = false;
+    if (masterSet_) openedWith_ = masterValues();
     state_ = State::Browse;
     cur_ = recordCount() > 0 ? 0 : -1;
     bof_ = true;
@@ -179,7 +182,7 @@ void Query::close() {
     // Kept until the next open: shown again if that fails for a lost server.
     closed_ = std::make_unique<Closed>(Closed{text_, params_, simple_, table_, rest_, lock_, fields_,
                                               std::move(keys_), std::move(rows_), cur_, std::move(chunks_),
-                                              std::move(chunkUse_)});
+                                              std::move(chunkUse_), openedWith_});
     stale_ = false;
     state_ = State::Inactive;
     keys_.clear();
@@ -215,6 +218,22 @@ void Query::restoreClosed() {
     eof_ = bof_ = recordCount() == 0;
     closed_.reset();
     stale_ = true;
+}
+
+QVariantList Query::masterValues() const {
+    QVariantList out;
+    for (const QString& name : text_.params()) out << paramValue(name);
+    return out;
+}
+
+bool Query::keptForMaster() {
+    if (!stale_ || active() || !closed_ || !conn_ || !conn_->isLost()) return false;
+    if (masterValues() != closed_->masterValues) return false;
+    emit aboutToReset();
+    restoreClosed();
+    emit resetDone();
+    emit currentRowChanged(cur_);
+    return true;
 }
 
 void Query::reopenAfterLoss() {

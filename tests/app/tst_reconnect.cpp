@@ -134,7 +134,10 @@ private slots:
     // while it is away, and reads them again when it is back.
     void aCrashLeavesTheListsAsTheyWere() {
         db::Query* list = Frm_Data->Qry_Cust;
-        QVERIFY(main->statusText(1).startsWith("Have 3 Customer Record"));
+        const int acme = t->scalar("select CustID from custom where Company='Acme'");
+        QVERIFY(t->exec(QString("insert into contact (CustID, Name, F_User) values ('%1', 'Ann', 'Admin')").arg(acme)));
+        QVERIFY(toolkit::guarded([&] { main->MyCustExecute(); }));
+        QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   1 Contactor"));
         // The test server does not wait for commits to reach its disk: what
         // is committed is written out first, or the crash would take it.
         QVERIFY(t->execBeside("checkpoint"));
@@ -144,8 +147,15 @@ private slots:
         QCOMPARE(dlg->errors().size(), 1);
         QCOMPARE(list->recordCount(), 3);
         QCOMPARE(Frm_Custom->DBGrid1->model()->rowCount(), 3);
-        QVERIFY2(main->statusText(1).startsWith("Have 3 Customer Record"), qPrintable(main->statusText(1)));
+        QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   1 Contactor"));
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 1);
+        QCOMPARE(Frm_Custom->DBGridEh1->model()->rowCount(), 1);
         QTRY_COMPARE(Frm_Data->Reconnect->stateText(), ReconnectWatch::lostText());
+        // Another customer has no contacts to show: none are made up for it.
+        list->setCurrentRow(1);
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 0);
+        list->setCurrentRow(0);
+        QCOMPARE(Frm_Data->Qry_Contact->recordCount(), 1);
 
         QVERIFY(server("start"));
         stopped_ = false;
@@ -153,7 +163,7 @@ private slots:
         QVERIFY(t->execBeside("insert into custom (company, f_user) values ('Echo', 'Admin')"));
         QVERIFY(toolkit::guarded([&] { main->MyCustExecute(); }));
         QCOMPARE(list->recordCount(), 4);
-        QVERIFY2(main->statusText(1).startsWith("Have 4 Customer Record"), qPrintable(main->statusText(1)));
+        QVERIFY2(main->statusText(1).startsWith("Have 4 Customer Record   |   1 Contactor"), qPrintable(main->statusText(1)));
         QCOMPARE(dlg->errors().size(), 1);
     }
 
