@@ -14,9 +14,9 @@ TFrm_Data* Frm_Data = nullptr;
 
 TFrm_Data::TFrm_Data(const QString& programDir, QObject* parent)
     : QObject(parent),
-      programDir_(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir),
       Connection(new db::Connection(this)),
-      Reconnect(new ReconnectWatch(Connection, this)) {
+      Reconnect(new ReconnectWatch(Connection, this)),
+      programDir_(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir) {
     Qry_Cust = makeQuery(QStringLiteral("select * from custom"));
     DS_Cust = new toolkit::DataSource(Qry_Cust, this);
     Qry_Contact = makeQuery(QStringLiteral("select * from contact"));

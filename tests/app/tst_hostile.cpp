@@ -392,6 +392,12 @@ private slots:
             QVERIFY(t->passwordIs(v, "\\' or ''='"));
             QVERIFY(!t->passwordIs(v, "p" + v));
             dlg->clear();
+            // Back to the super user: on a server only that level manages users.
+            TFrm_Login admin;
+            admin.show();
+            admin.ComboBox1->setCurrentIndex(admin.ComboBox1->findText("Admin"));
+            admin.Btn_okClick();
+            QVERIFY(admin.LoginOK);
         }
         users.ToolButton1Click();
         users.Edit_username->setText(kNul);
