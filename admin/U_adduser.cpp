@@ -6,6 +6,7 @@
 #include "app/U_data.h"
 #include "app/EditLimits.h"
 #include "app/db/Statement.h"
+#include "app/db/Users.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -116,15 +117,14 @@ TFrm_AddUser::TFrm_AddUser(QWidget* parent)
             [this] { toolkit::guarded([this] { TreeView1Click(); }); });
 
     Qry_admin = new db::Query(Frm_Data->Connection, this);
-    Qry_user = new db::Query(Frm_Data->Connection, this);
     Qry_add = new db::Query(Frm_Data->Connection, this);
     Qry_repeat = new db::Query(Frm_Data->Connection, this);
 
     toolkit::centreOnScreen(this);
     setEditing(false);
     btn_save->setEnabled(false);
-    limitToColumns(Frm_Data->Connection, QStringLiteral("admin"),
-                   {{Edit_username, QStringLiteral("username")}, {Edit_pass, QStringLiteral("password")}});
+    // Passwords are stored as hashes, or kept by the server: any length.
+    limitToColumns(Frm_Data->Connection, QStringLiteral("admin"), {{Edit_username, QStringLiteral("username")}});
     FormCreate();
 }
 
@@ -138,8 +138,6 @@ void TFrm_AddUser::FormCreate() {
     setWindowTitle(QStringLiteral("Manage User"));
     Qry_admin->setSql(kSelectAll);
     Qry_admin->open();
-    Qry_user->setSql(kSelectAll);
-    Qry_user->open();
     LoadUsers();
     ClearFields();
 }
@@ -189,10 +187,7 @@ QTreeWidgetItem* TFrm_AddUser::highlighted() const {
 bool TFrm_AddUser::lastSuperUser() {
     // Nobody could manage users any more, and with no user left nobody
     // could log in at all.
-    Qry_repeat->close();
-    Qry_repeat->setSql(QStringLiteral("select * from admin where permit=0"));
-    Qry_repeat->open();
-    return Qry_repeat->recordCount() <= 1 && Qry_add->field(QStringLiteral("permit")).asInteger() == 0;
+    return db::isLastSuperUser(*Frm_Data->Connection, Qry_add->field(QStringLiteral("id")).asInteger());
 }
 
 QString TFrm_AddUser::lastSuperUserText() {
@@ -215,7 +210,8 @@ void TFrm_AddUser::TreeView1Click() {
                         .bind(QStringLiteral("name"), name));
     Qry_add->open();
     Edit_username->setText(Qry_add->asString(QStringLiteral("username")));
-    Edit_pass->setText(Qry_add->asString(QStringLiteral("password")));
+    // No password is shown: none can be read back. One typed here replaces it.
+    Edit_pass->clear();
     ComboBox1->setCurrentIndex(Qry_add->field(QStringLiteral("permit")).asInteger() == 0 ? 0 : 1);
 }
 
@@ -257,11 +253,7 @@ void TFrm_AddUser::btn_saveClick() {
             toolkit::showMessage(QStringLiteral("The username is exist ,Please change a username!"));
             return;
         }
-        Qry_user->append();
-        Qry_user->setValue(QStringLiteral("username"), name);
-        Qry_user->setValue(QStringLiteral("permit"), permit);
-        Qry_user->setValue(QStringLiteral("password"), pass);
-        db::postOrCancel(Qry_user);
+        db::addUser(*Frm_Data->Connection, name, permit, pass);
         if (!toolkit::dialogs().confirm(QStringLiteral("Add succeed ,Are you continue"), QStringLiteral("success"),
                                         toolkit::Icon::Information))
             btn_save->setEnabled(false);
@@ -275,12 +267,11 @@ void TFrm_AddUser::btn_saveClick() {
         toolkit::dialogs().message(lastSuperUserText(), QStringLiteral("info"), toolkit::Icon::Information);
         return;
     }
-    Qry_add->edit();
-    Qry_add->setValue(QStringLiteral("username"), name);
-    Qry_add->setValue(QStringLiteral("permit"), permit);
-    Qry_add->setValue(QStringLiteral("password"), pass);
-    db::postOrCancel(Qry_add);
-    LoadUsers(Qry_add->asString(QStringLiteral("username")));
+    // An empty password field keeps the password.
+    db::changeUser(*Frm_Data->Connection, Qry_add->field(QStringLiteral("id")).asInteger(), name, permit,
+                   pass.isEmpty() ? std::nullopt : std::optional<QString>(pass));
+    Edit_pass->clear();
+    LoadUsers(name);
     TreeView1->setFocus();
 }
 
@@ -298,7 +289,8 @@ void TFrm_AddUser::ToolButton4Click() {
     if (!toolkit::dialogs().confirm(QStringLiteral("Are sure delete the record?"), QStringLiteral("info"),
                                     toolkit::Icon::Information))
         return;
-    Qry_add->remove();
+    db::deleteUser(*Frm_Data->Connection, Qry_add->field(QStringLiteral("id")).asInteger());
+    Qry_add->close();
     // The node of the deleted user goes; the highlight moves to a neighbour
     // and the fields follow it.
     delete highlighted();

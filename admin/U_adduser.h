@@ -1,7 +1,9 @@
 #pragma once
-// User management: the users of table admin with their password and
-// permission level. Only a super user reaches this window (the main window's
-// "User Management" checks that).
+// User management: the users of table admin with their permission level.
+// Passwords are set here but never shown: none can be read back (a file
+// keeps hashes, a server keeps them itself). Only a super user reaches this
+// window (the main window's "User Management" checks that, and a server
+// refuses anyone else).
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -50,8 +52,7 @@ public:
     QPushButton* Button2;
 
     db::Query* Qry_admin;   // feeds the tree
-    db::Query* Qry_user;    // the whole table; new users are appended here
-    db::Query* Qry_add;     // the user selected in the tree
+    db::Query* Qry_add;     // the user selected in the tree; users are changed through the data layer
     db::Query* Qry_repeat;  // duplicate-name test
 
 private:

@@ -2,11 +2,11 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/EditLimits.h"
-#include "app/db/Statement.h"
+#include "app/db/Users.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
+#include "toolkit/WaitCursor.h"
 
 TFrm_ChangePass* Frm_ChangePass = nullptr;
 
@@ -37,11 +37,7 @@ TFrm_ChangePass::TFrm_ChangePass(QWidget* parent)
     connect(Btn_ok, &QPushButton::clicked, this, [this] { toolkit::guarded([this] { Btn_okClick(); }); });
     connect(btn_exit, &QPushButton::clicked, this, [this] { btn_exitClick(); });
 
-    Qry = new db::Query(Frm_Data->Connection, this);
-
     toolkit::centreOnScreen(this);
-    limitToColumns(Frm_Data->Connection, QStringLiteral("admin"),
-                   {{Edit_newpass, QStringLiteral("password")}, {Edit_pass, QStringLiteral("password")}});
     FormCreate();
 }
 
@@ -62,16 +58,20 @@ void TFrm_ChangePass::FormCreate() {
 
 void TFrm_ChangePass::Btn_okClick() {
     const QString name = Frm_Main ? Frm_Main->LoginName : QString();
-    Qry->close();
-    Qry->setSql(db::Statement(QStringLiteral("select * from admin where username=:name"))
-                    .bind(QStringLiteral("name"), name));
-    Qry->open();
-    // Renamed or deleted since the login: an edit here would insert a stray row.
-    if (Qry->isEmpty()) {
+    db::Connection& c = *Frm_Data->Connection;
+    // The old password is checked where it is kept: against the file's
+    // hash, or by the server.
+    db::PasswordCheck old;
+    {
+        toolkit::WaitCursor wait;
+        old = db::checkOwnPassword(c, name, Edit_oldpass->text());
+    }
+    // Renamed or deleted since the login.
+    if (old == db::PasswordCheck::NoSuchUser) {
         toolkit::dialogs().message(noUserText(name), QStringLiteral("Checked Pass"), toolkit::Icon::Information);
         return;
     }
-    if (Edit_oldpass->text() != Qry->asString(QStringLiteral("password"))) {
+    if (old == db::PasswordCheck::Wrong) {
         toolkit::showMessage(QStringLiteral("Old Password error!"));
         return;
     }
@@ -80,9 +80,7 @@ void TFrm_ChangePass::Btn_okClick() {
                                    toolkit::Icon::Information);
         return;
     }
-    Qry->edit();
-    Qry->setValue(QStringLiteral("password"), Edit_newpass->text());
-    db::postOrCancel(Qry);
+    db::changeOwnPassword(c, name, Edit_newpass->text());
     toolkit::dialogs().message(QStringLiteral("Change pass succeed"), QStringLiteral("success"),
                                toolkit::Icon::Information);
     accept();

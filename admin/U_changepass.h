@@ -1,11 +1,12 @@
 #pragma once
 // Lets the logged-in user, whatever their level, change their own password.
+// The old one is checked where passwords are kept (the file's hash, or the
+// server), never read back.
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/db/Query.h"
 
 class TFrm_ChangePass : public QDialog {
     Q_OBJECT
@@ -28,7 +29,6 @@ public:
     QLineEdit* Edit_pass;
     QPushButton* Btn_ok;
     QPushButton* btn_exit;
-    db::Query* Qry;
 };
 
 extern TFrm_ChangePass* Frm_ChangePass;

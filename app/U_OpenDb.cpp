@@ -5,11 +5,13 @@
 #include <QFileInfo>
 #include <QShowEvent>
 
+#include "app/DbAddress.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
+#include "app/db/Users.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -35,12 +37,12 @@ TFrm_OpenDb::TFrm_OpenDb(QWidget* parent) : QDialog(parent) {
     RB_Server->setGeometry(12, 76, 300, 22);
     Edit_Server = new QLineEdit(this);
     Edit_Server->setGeometry(32, 102, 380, 24);
-    Edit_Server->setPlaceholderText(QStringLiteral("postgresql://user@host:5432/tallix?sslmode=prefer"));
+    Edit_Server->setPlaceholderText(QStringLiteral("postgresql://dbserver:5432/tallix?sslmode=prefer"));
     Btn_Test = new QPushButton(QStringLiteral("Test"), this);
     Btn_Test->setGeometry(420, 100, 88, 28);
     Btn_Test->setAutoDefault(false);
-    Label_Hint = new QLabel(QStringLiteral("The password comes from the password file or the PGPASSWORD setting, "
-                                           "not from this address."),
+    Label_Hint = new QLabel(QStringLiteral("Users log in with their own passwords. An account named in the address "
+                                           "takes its password from the password file or PGPASSWORD, never from here."),
                             this);
     Label_Hint->setGeometry(32, 130, 476, 34);
     Label_Hint->setWordWrap(true);
@@ -76,9 +78,10 @@ void TFrm_OpenDb::showEvent(QShowEvent* e) {
 void TFrm_OpenDb::FormShow() {
     const QString dbConn =
         Frm_Data->ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
-    if (db::Connection::isServerAddress(dbConn)) {
+    if (db::Connection::isServerAddress(dbConn) || !dbConnProblem(dbConn).isEmpty()) {
         RB_Server->setChecked(true);
-        Edit_Server->setText(dbConn);
+        // A password kept in config.ini is not shown, nor written again.
+        Edit_Server->setText(addressHasPassword(dbConn) ? addressWithoutPassword(dbConn) : dbConn);
     } else {
         RB_File->setChecked(true);
         Edit_File->setText(dbConn);
@@ -103,7 +106,8 @@ void TFrm_OpenDb::Btn_BrowseClick() {
 QString TFrm_OpenDb::tryServer(const QString& address) {
     if (!db::Connection::isServerAddress(address))
         return QStringLiteral("A server's address starts with postgresql://, for example "
-                              "postgresql://user@host:5432/tallix");
+                              "postgresql://dbserver:5432/tallix");
+    if (addressHasPassword(address)) return passwordInAddressText();
     return tryDatabase(db::Connection::connStringFor(address));
 }
 
@@ -112,10 +116,13 @@ QString TFrm_OpenDb::tryDatabase(const QString& connString) {
     db::Connection probe;
     try {
         probe.open(connString);
-        // Ours, with the rows the program starts from.
-        db::Query info(&probe);
-        info.setSql(QStringLiteral("select count(*) from info"));
-        info.open();
+        // Ours, with the rows the program starts from. Before a login a
+        // server shows the user names only; opening checked its tables.
+        if (!db::awaitsLogin(probe)) {
+            db::Query info(&probe);
+            info.setSql(QStringLiteral("select count(*) from info"));
+            info.open();
+        }
     } catch (const db::DbError& e) {
         return e.text();
     }

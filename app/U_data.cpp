@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/DbAddress.h"
+#include "app/Reconnect.h"
 #include "app/db/DbError.h"
+#include "app/db/Users.h"
 #include "toolkit/DialogService.h"
 
 TFrm_Data* Frm_Data = nullptr;
@@ -14,7 +17,10 @@ TFrm_Data::TFrm_Data(const QString& programDir, QObject* parent)
     : TFrm_Data(Places::forProgram(programDir), parent) {}
 
 TFrm_Data::TFrm_Data(const Places& places, QObject* parent)
-    : QObject(parent), Connection(new db::Connection(this)), places_(places) {
+    : QObject(parent),
+      Connection(new db::Connection(this)),
+      Reconnect(new ReconnectWatch(Connection, this)),
+      places_(places) {
     Qry_Cust = makeQuery(QStringLiteral("select * from custom"));
     DS_Cust = new toolkit::DataSource(Qry_Cust, this);
     Qry_Contact = makeQuery(QStringLiteral("select * from contact"));
@@ -70,6 +76,10 @@ void TFrm_Data::FormCreate() {
                                    QStringLiteral("客户管理系统"), toolkit::Icon::Warning, QMessageBox::Ok, why);
     });
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
+    if (const QString problem = dbConnProblem(dbConn); !problem.isEmpty()) {
+        connectionFailed(problem);
+        return;
+    }
     ConnString = dbConn.isEmpty() ? db::Connection::connStringForFile(defaultDatabase())
                                   : db::Connection::connStringFor(dbConn);
     if (dbConn.isEmpty()) {
@@ -90,6 +100,16 @@ void TFrm_Data::FormCreate() {
         databaseFile_ = QFileInfo(dbConn.isEmpty() ? defaultDatabase() : dbConn).absoluteFilePath();
         presence_ = std::make_unique<db::PresenceMark>(databaseFile_);
     }
+    // Used as it is, and not written anywhere else; the user is told how
+    // to move it.
+    if (addressHasPassword(dbConn))
+        toolkit::dialogs().message(passwordInConfigText(), QStringLiteral("客户管理系统"), toolkit::Icon::Warning);
+    // Before a login the server lets the program read the user names only.
+    if (db::awaitsLogin(*Connection)) return;
+    openOwnCompany();
+}
+
+void TFrm_Data::openOwnCompany() {
     try {
         Qry_Custom->close();
         Qry_Custom->setSql(QStringLiteral("select * from info"));
@@ -128,8 +148,10 @@ void TFrm_Data::connectionFailed(const QString& why) {
     // A missing file is forgotten, so that the next start opens the file
     // beside the program. A server is kept: after a network failure the next
     // start must try it again, not quietly open an empty local database.
+    // An address of an unknown kind is kept too: it is a typing error to
+    // mend, not a file that went away.
     const QString dbConn = ConfigIni->readString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
-    if (!db::Connection::isServerAddress(dbConn))
+    if (!db::Connection::isServerAddress(dbConn) && dbConnProblem(dbConn).isEmpty())
         ConfigIni->writeString(QStringLiteral("Config"), QStringLiteral("DBConn"), QString());
     terminate_ = true;
 }

@@ -12,6 +12,7 @@
 #include "toolkit/RecordSource.h"
 
 class QComboBox;
+class ReconnectWatch;
 
 class TFrm_Data : public QObject {
     Q_OBJECT
@@ -23,6 +24,9 @@ public:
     ~TFrm_Data() override;
 
     void FormCreate();
+    // Reads the own-company row, kept open from then on: at start-up, or on
+    // a server once a user has logged in.
+    void openOwnCompany();
 
     void FillComboByName(db::Query* query, QComboBox* combo, const QString& table);
     // Reopens Qry_Contact as the detail of DS_Cust: the current customer's contacts.
@@ -43,6 +47,8 @@ public:
     bool DBConnected = false;
 
     db::Connection* Connection;
+    // Says when the server went away and tries it again meanwhile.
+    ReconnectWatch* Reconnect;
 
     db::Query* Qry_Cust;
     toolkit::DataSource* DS_Cust;

@@ -6,10 +6,10 @@
 #include "app/U_Main.h"
 #include "app/SchemaUpgrade.h"
 #include "app/U_data.h"
-#include "app/db/Statement.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
+#include "toolkit/WaitCursor.h"
 
 TFrm_Login::TFrm_Login(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -65,23 +65,18 @@ void TFrm_Login::showEvent(QShowEvent* e) {
 }
 
 void TFrm_Login::FormShow() {
-    // The data module is made after this window, so the queries are bound here.
+    // The data module is made after this window, so the users are read here.
     if (!Frm_Data || !Frm_Data->DBConnected) return;
-    if (!ADOQuery1) ADOQuery1 = new db::Query(Frm_Data->Connection, this);
-    if (!Qry_login) Qry_login = new db::Query(Frm_Data->Connection, this);
-    Qry_login->setSql(QStringLiteral("select * from admin"));
-    Qry_login->open();
+    Users = db::listUsers(*Frm_Data->Connection);
     ComboBox1->clear();
     QStringList names;
-    for (Qry_login->first(); !Qry_login->eof(); Qry_login->next())
-        names << Qry_login->field(1).asString();
+    for (const db::UserEntry& u : std::as_const(Users)) names << u.name;
     ComboBox1->addItems(names);
     const int at = Frm_Data->ConfigIni->readInteger(QStringLiteral("login"), QStringLiteral("username"), -1);
     ComboBox1->setCurrentIndex(at >= 0 && at < ComboBox1->count() ? at : -1);
 }
 
 void TFrm_Login::Btn_okClick() {
-    if (!ADOQuery1) ADOQuery1 = new db::Query(Frm_Data->Connection, this);
     const QString name = ComboBox1->currentText();
     // Whatever happens below, the choice is remembered for the next start.
     struct Remember {
@@ -93,17 +88,19 @@ void TFrm_Login::Btn_okClick() {
         }
     } remember{this};
 
-    ADOQuery1->setSql(db::Statement(QStringLiteral("select * from admin where username=:name"))
-                          .bind(QStringLiteral("name"), name));
-    ADOQuery1->open();
-    StoredPassword = ADOQuery1->isEmpty() ? QString() : ADOQuery1->asString(QStringLiteral("password"));
-
-    if (name.trimmed().isEmpty()) {
+    const int at = ComboBox1->currentIndex();
+    if (name.trimmed().isEmpty() || at < 0 || at >= Users.size()) {
         toolkit::dialogs().message(QStringLiteral("Please select an Username！"), QStringLiteral("Error"),
                                    toolkit::Icon::Error);
         return;
     }
-    if (Edit2->text() != StoredPassword) {
+    db::LoginResult login;
+    {
+        // A first login may protect the file's passwords, a moment each.
+        toolkit::WaitCursor wait;
+        login = db::logIn(*Frm_Data->Connection, Users[at], Edit2->text());
+    }
+    if (!login.ok) {
         if (Edit2->text().isEmpty()) {
             toolkit::dialogs().message(QStringLiteral("Please input password！"), QStringLiteral("Error"),
                                        toolkit::Icon::Error);
@@ -119,11 +116,13 @@ void TFrm_Login::Btn_okClick() {
     if (Frm_Main) {
         Frm_Main->UserName = name.trimmed().left(20);
         Frm_Main->LoginName = name;
-        Frm_Main->UserPermit = int(ADOQuery1->field(QStringLiteral("permit")).asInteger());
+        Frm_Main->UserPermit = login.permit;
         Frm_Main->setStatusText(0, QStringLiteral(" UserName: ") + Frm_Main->UserName);
         // A super user's login brings a database of an older version up to date.
         if (Frm_Main->UserPermit == 0) bringSchemaUpToDate(*Frm_Data->Connection);
     }
+    // On a server the own-company row could not be read before the login.
+    if (!Frm_Data->Qry_Custom->active()) Frm_Data->openOwnCompany();
     accept();
 }
 

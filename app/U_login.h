@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/db/Query.h"
+#include "app/db/Users.h"
 
 class TFrm_Login : public QDialog {
     Q_OBJECT
@@ -26,11 +26,12 @@ public:
     QLineEdit* Edit2;
     QPushButton* Btn_ok;
     QPushButton* Btn_Exit;
-    db::Query* ADOQuery1 = nullptr;
-    db::Query* Qry_login = nullptr;
 
     bool LoginOK = false;
-    QString StoredPassword;
+    // The users the list shows, in its order. Their passwords are never
+    // read: the database file's hashes are checked in the data layer, a
+    // server checks its own.
+    QVector<db::UserEntry> Users;
 
 protected:
     void showEvent(QShowEvent* e) override;

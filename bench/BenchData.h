@@ -38,6 +38,8 @@ inline bool prepare(const QTemporaryDir& dir, int argc, char** argv, Database& d
     if (db.server.isEmpty()) return copySuppliedDb(dir);
     db.name = QStringLiteral("tallix_bench_") + QUuid::createUuid().toString(QUuid::Id128).left(10);
     const QString address = db.server + QLatin1Char('/') + db.name;
+    // The scratch database's Admin gets an empty password, without asking.
+    qputenv("TALLIX_ADMIN_PASSWORD", QByteArray());
     if (QProcess::execute(QStringLiteral("bash"), {QStringLiteral(TALLIX_SOURCE_DIR "/scripts/server-create-db.sh"),
                                                    address}) != 0) {
         std::fprintf(stderr, "cannot make a database on %s\n", qPrintable(db.server));
@@ -51,6 +53,14 @@ inline void dropServerDb(const Database& db) {
     if (db.name.isEmpty()) return;
     QProcess::execute(QStringLiteral("psql"), {db.server + QStringLiteral("/postgres"), QStringLiteral("-qc"),
                                                QStringLiteral("drop database %1 with (force)").arg(db.name)});
+    // Its logins belong to the whole server.
+    QProcess::execute(QStringLiteral("psql"),
+                      {db.server + QStringLiteral("/postgres"), QStringLiteral("-qc"),
+                       QStringLiteral("do $$ declare r record; begin for r in select rolname from pg_roles "
+                                      "where left(rolname, %2) = '%1.' or rolname in ('%1_super', '%1_common', "
+                                      "'%1_login') loop execute format('drop role %I', r.rolname); end loop; end $$")
+                           .arg(db.name)
+                           .arg(db.name.size() + 1)});
 }
 
 inline const char* engineName(const TFrm_Data& d) {

@@ -307,6 +307,14 @@ bool TFrm_AddContact::saveFields() {
     // never lands on a customer another workstation deleted meanwhile.
     db::TransactionGuard guard(*Frm_Data->Connection);
     const QString custId = custIdOf(Combo_Cust->currentText());
+    // A customer the list offered is gone: deleted on another workstation
+    // since. (A company typed that never was a customer's is stored without
+    // a link, as it always was.)
+    if (custId.isEmpty() && Combo_Cust->findText(Combo_Cust->currentText()) >= 0) {
+        toolkit::dialogs().message(customerDeletedText(), QStringLiteral("Warning"), toolkit::Icon::Information);
+        Combo_Cust->setFocus();
+        return;
+    }
 
     db::Query* q = Frm_Data->Qry_Contact;
     if (adding) {
@@ -355,6 +363,11 @@ bool TFrm_AddContact::saveFields() {
 void TFrm_AddContact::Btn_OKClick() {
     // Adding keeps the dialog open for the next contact; a saved edit closes it.
     if (saveFields() && AddMode != 1) accept();
+}
+
+QString TFrm_AddContact::customerDeletedText() {
+    return QStringLiteral("This contact was not saved: the customer was deleted on another workstation. "
+                          "Choose another company; what you typed is kept.");
 }
 
 void TFrm_AddContact::Btn_ExitClick() { reject(); }

@@ -42,6 +42,8 @@ public:
     ~TFrm_AddContact() override;
 
     void FormShow();
+    // Why a contact is not saved when the customer the list offered is gone.
+    static QString customerDeletedText();
     void Btn_OKClick();
     void Btn_ExitClick();
     void DBNavigator1Click();

@@ -359,11 +359,18 @@ void TFrm_Tree::renameCategory() {
     hy->close();
     hy->setSql(categoryWhereCode(code));
     hy->open();
+    // Another workstation got there first: said, and the tree shows what
+    // is stored now.
     if (hy->isEmpty()) {
-        toolkit::dialogs().message(QStringLiteral("The category %1 is no longer stored (it was deleted on another "
-                                                  "workstation); nothing was saved. Refresh shows the tree as "
-                                                  "stored.").arg(code),
-                                   QStringLiteral("Information"), toolkit::Icon::Information);
+        toolkit::dialogs().message(categoryDeletedText(), QStringLiteral("Information"), toolkit::Icon::Information);
+        FillCategoryTree(TreeView1);
+        return;
+    }
+    const QString stored = hy->asString(QStringLiteral("name"));
+    if (stored != node->text(0).mid(code.size() + 1)) {
+        toolkit::dialogs().message(categoryRenamedText(stored), QStringLiteral("Information"),
+                                   toolkit::Icon::Information);
+        setNodeText(node, code, stored);
         return;
     }
     const QString name = Edit_name->text().trimmed();
@@ -376,6 +383,15 @@ void TFrm_Tree::renameCategory() {
     hy->setValue(QStringLiteral("name"), name);
     hy->post();
     setNodeText(node, code, name);
+}
+
+QString TFrm_Tree::categoryDeletedText() {
+    return QStringLiteral("This category was deleted on another workstation, so the new name was not saved.");
+}
+
+QString TFrm_Tree::categoryRenamedText(const QString& now) {
+    return QStringLiteral("This category was renamed on another workstation: it is now called \"%1\". Your name "
+                          "was not saved; save it again to replace theirs.").arg(now);
 }
 
 QString TFrm_Tree::categoryInUseText(qlonglong customers) {

@@ -34,6 +34,10 @@ public:
     void FormCreate();
     void FormClose();
     // What a delete of a category that customers are filed under says.
+    // What a rename says when another workstation deleted or renamed the
+    // category since the tree was filled.
+    static QString categoryDeletedText();
+    static QString categoryRenamedText(const QString& now);
     static QString categoryInUseText(qlonglong customers);
 
     void TreeView1Click();

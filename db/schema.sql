@@ -61,7 +61,7 @@ CREATE TABLE contact (
 CREATE TABLE admin (
     id          INTEGER PRIMARY KEY AUTOINCREMENT,
     username    VARCHAR(50)  CHECK (length(username) <= 50),
-    password    VARCHAR(50)  CHECK (length(password) <= 50),
+    password    VARCHAR(128) CHECK (length(password) <= 128),  -- a salted hash (Argon2id)
     permit      INTEGER                                         -- 0 super user, else common user
 );
 

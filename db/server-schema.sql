@@ -1,8 +1,9 @@
 -- Tables of a Tallix database on a PostgreSQL server: the same tables,
 -- columns and sizes as the embedded database (schema.sql). Load with psql
--- into an empty database, then seed.sql (which serves both engines):
+-- into an empty database, then seed.sql (which serves both engines) and
+-- server-rights.sql (users and rights); scripts/server-create-db.sh does it:
 --
---   psql -v ON_ERROR_STOP=1 -d tallix -f server-schema.sql -f seed.sql
+--   psql -v ON_ERROR_STOP=1 -d tallix -f server-schema.sql -f seed.sql -f server-rights.sql
 --
 -- Names are written unquoted and so are kept in lower case; the two that
 -- are keywords, "from" and "date", are quoted. Yes/no columns use the
@@ -14,19 +15,11 @@ BEGIN;
 
 CREATE DOMAIN yesno AS smallint CHECK (VALUE IN (0, 1));
 
--- Keys are assigned from a sequence; a row stored with a key of its own
--- (a copied database, a restored row) moves the sequence past it, so the
--- next key assigned does not collide.
-CREATE FUNCTION tallix_keep_keys_ahead() RETURNS trigger LANGUAGE plpgsql AS $$
-DECLARE
-    top bigint;
-BEGIN
-    EXECUTE format('SELECT max(%I) FROM %I', TG_ARGV[0], TG_TABLE_NAME) INTO top;
-    IF top IS NOT NULL THEN
-        PERFORM setval(pg_get_serial_sequence(TG_TABLE_NAME, TG_ARGV[0]), top);
-    END IF;
-    RETURN NULL;
-END $$;
+-- Keys are assigned from each table's sequence and never moved back: a
+-- session takes the next number whatever other sessions hold uncommitted,
+-- so two workstations adding rows at once never get the same key. A copy
+-- that stores rows with keys of their own sets the sequence past them once
+-- (scripts/server-copy-db.sh).
 
 -- Customers (companies).
 CREATE TABLE custom (
@@ -71,11 +64,13 @@ CREATE TABLE contact (
     f_user      varchar(50)
 );
 
--- Users; the login list reads the second column.
+-- Users; the login list reads the second column. Each user logs in as a
+-- server role of their own (server-rights.sql), whose password the server
+-- keeps: the password column stays empty here.
 CREATE TABLE admin (
     id          serial PRIMARY KEY,
     username    varchar(50),
-    password    varchar(50),
+    password    varchar(128),
     permit      integer             -- 0 super user, else common user
 );
 
@@ -182,21 +177,6 @@ CREATE TABLE t_saleline (
     amount      double precision NOT NULL DEFAULT 0
 );
 
-CREATE TRIGGER custom_keys AFTER INSERT ON custom FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('custid');
-CREATE TRIGGER contact_keys AFTER INSERT ON contact FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('contactid');
-CREATE TRIGGER admin_keys AFTER INSERT ON admin FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER info_keys AFTER INSERT ON info FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER type_keys AFTER INSERT ON type FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER custfrom_keys AFTER INSERT ON custfrom FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER country_keys AFTER INSERT ON country FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER province_keys AFTER INSERT ON province FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER zw_keys AFTER INSERT ON zw FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER department_keys AFTER INSERT ON department FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
-CREATE TRIGGER t_import_keys AFTER INSERT ON t_import FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('importid');
-CREATE TRIGGER t_daily_keys AFTER INSERT ON t_daily FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('dailyid');
-CREATE TRIGGER t_schedule_keys AFTER INSERT ON t_schedule FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('scheduleid');
-CREATE TRIGGER t_sale_keys AFTER INSERT ON t_sale FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('saleid');
-CREATE TRIGGER t_saleline_keys AFTER INSERT ON t_saleline FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('lineid');
 
 -- The version of this layout (see app/SchemaSteps.cpp).
 CREATE TABLE t_schemaversion (

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6opengl6-dev
   libgl-dev libxkbcommon-dev
   libxlsxwriter-dev libzip-dev
+  libpq-dev libsodium-dev
   fonts-wqy-microhei
   sqlite3 libsqlite3-dev poppler-utils
   dpkg-dev file librsvg2-bin desktop-file-utils appstream

@@ -2,10 +2,14 @@
 # Runs a command with a throwaway PostgreSQL server of its own: a fresh
 # cluster in a temporary folder, listening on 127.0.0.1 and a socket in that
 # folder only, run as an unprivileged user when started as root. The server
-# holds a database tallix_template made from db/server-schema.sql and
-# db/seed.sql; tests copy it for each case. The command finds the server in
-# TALLIX_TEST_PG (postgresql://tallix@127.0.0.1:<port>). The server is
-# stopped and its folder removed when the command ends, whatever its result.
+# holds a database tallix_template made by scripts/server-create-db.sh, as
+# an office makes theirs (user Admin with an empty password); tests copy it
+# for each case. The command finds the server in TALLIX_TEST_PG
+# (postgresql://tallix@127.0.0.1:<port>; tallix is the cluster's superuser),
+# and a command that stops and starts it in TALLIX_TEST_PG_CTL ("<ctl> stop",
+# "<ctl> crash" (stopped at once, as a crash would), "<ctl> start"). The
+# server is stopped and its folder removed when the command ends, whatever
+# its result.
 #
 #   scripts/with-test-server.sh <command> [arguments...]
 set -euo pipefail
@@ -81,13 +85,23 @@ EOF
 bare "${run[@]}" "$bindir/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 30 start >/dev/null 2>&1 ||
     { cat "$work/server.log" >&2 2>/dev/null || true; fail "the test database server did not start"; }
 
-export PGHOST=127.0.0.1 PGPORT=$port PGUSER=tallix
-psql -q -v ON_ERROR_STOP=1 -d postgres -c "create database tallix_template" >/dev/null ||
-    fail "could not create the template database"
-psql -q -v ON_ERROR_STOP=1 -d tallix_template -f "$root/db/server-schema.sql" -f "$root/db/seed.sql" >/dev/null ||
-    fail "could not load db/server-schema.sql and db/seed.sql"
-unset PGHOST PGPORT PGUSER
+TALLIX_ADMIN_PASSWORD= "$root/scripts/server-create-db.sh" "postgresql://tallix@127.0.0.1:$port/tallix_template" \
+    >"$work/template.log" 2>&1 </dev/null ||
+    { cat "$work/template.log" >&2; fail "scripts/server-create-db.sh could not make the template database"; }
+
+cat >"$work/ctl" <<EOF
+#!/usr/bin/env bash
+# stop | crash | start: the test server, for tests of a server that goes away.
+case "\$1" in
+    stop) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -m fast -w stop ;;
+    crash) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -m immediate -w stop ;;
+    start) ${run[*]} "$bindir/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 30 start ;;
+    *) echo "usage: \$0 stop|crash|start" >&2; exit 2 ;;
+esac >/dev/null
+EOF
+chmod 755 "$work/ctl"
 
 export TALLIX_TEST_PG="postgresql://tallix@127.0.0.1:$port"
+export TALLIX_TEST_PG_CTL="$work/ctl"
 echo "Test database server: $TALLIX_TEST_PG (template tallix_template)"
 "$@"

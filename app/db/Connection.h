@@ -26,7 +26,24 @@ public:
 
     void open(const QString& connString);  // throws DbError
     void close();
+    // Open, or meant to be: a connection the server dropped counts as
+    // connected, and is opened again when next used.
     bool connected() const;
+    // True from the moment an error showed the server gone until the
+    // connection is open again.
+    bool isLost() const { return lost_; }
+    // Opens the lost connection again as it was (the same login); false
+    // while the server is still out of reach.
+    bool reconnect();
+    // Looks whether the server ended the session meanwhile, without asking
+    // it anything; true when the connection is lost.
+    bool noticeLoss();
+    // Asks whether the server answers again, for a connection that is lost;
+    // may take seconds, and may run on a thread of its own (it touches
+    // nothing of this connection).
+    std::function<bool()> serverAnswers() const;
+    // What an action is told while the server stays out of reach.
+    static QString unreachableText();
     QString connString() const { return connString_; }
     // True when the database could only be opened for reading; why, in words.
     bool readOnly() const { return !readOnlyReason_.isEmpty(); }
@@ -41,8 +58,9 @@ public:
     void rollbackTrans();
     bool inTransaction() const { return inTrans_; }
 
-    // For the record sets of this folder only.
-    QSqlDatabase& database() { return db_; }
+    // For the record sets of this folder only. A lost connection is opened
+    // again first; while the server stays out of reach this throws.
+    QSqlDatabase& database();
     const Dialect& dialect() const { return *dialect_; }
     // Columns of a table, cached; the name is matched without regard to case.
     const QVector<FieldDef>& tableFields(const QString& table);
@@ -54,9 +72,20 @@ public:
     }
     // The expression naming one row of a table, cached.
     const QString& rowKey(const QString& table);
+    // Forgets what was cached of the tables, after one was made anew.
+    void refreshSchema() {
+        fieldCache_.clear();
+        keyCache_.clear();
+    }
     // A statement of this folder's own, with ? for its values, as the
     // engine reads it.
     QString sql(const QString& text) const;
+
+signals:
+    // The server went away: sent once, when it is first noticed.
+    void lost();
+    // Open again after a loss.
+    void reconnected();
 
 private:
     QString name_;
@@ -67,6 +96,9 @@ private:
     QHash<QString, QString> keyCache_;
     bool inTrans_ = false;
     QString readOnlyReason_;
+    void markLost() const;
+    mutable bool lost_ = false;
+    mutable qint64 lastTry_ = 0;  // when a reconnection last failed (ms since the epoch)
 };
 
 }  // namespace db

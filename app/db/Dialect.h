@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -37,6 +38,13 @@ public:
     virtual QString describe(const QSqlError& error) const;
     // True when error means the connection to the database is gone.
     virtual bool connectionLost(const QSqlError&) const { return false; }
+    // True when an idle session is known to be closed by the other end
+    // (a server restarted since the last statement), looked at without
+    // asking the server anything.
+    virtual bool sessionGone(QSqlDatabase&) const { return false; }
+    // A question, safe to ask on another thread, of whether the server of
+    // db answers (for a lost connection); empty when there is none to ask.
+    virtual std::function<bool()> serverAnswers(const QSqlDatabase&) const { return {}; }
     // Columns of a table in their defined order; empty if there is no such table.
     virtual QVector<FieldDef> tableFields(QSqlDatabase& db, const QString& table) const = 0;
     // The expression that names one row of a table for reading back, updating
@@ -60,6 +68,9 @@ public:
     // A condition that holds when column still holds the value bound to the
     // next placeholder, nulls counting as equal.
     virtual QString sameValue(const QString& column, FieldKind kind) const = 0;
+    // The statement that starts a transaction, when the driver's own will
+    // not do; empty for the driver's.
+    virtual QString beginStatement() const { return QString(); }
     // How date/time values are stored.
     virtual QString dateTimeFormat() const { return QStringLiteral("yyyy-MM-dd hh:mm:ss"); }
     // The statements that give table a key column of its own named key (a

@@ -7,6 +7,7 @@
 #include "app/db/DbError.h"
 #include "app/db/Dialect.h"
 #include "app/db/PgSession.h"
+#include "app/db/ServerLogin.h"
 
 // A PostgreSQL server, for offices where several workstations share the data.
 // The data source is a connection address:
@@ -86,10 +87,27 @@ public:
         if (url.port() > 0) db.setPort(url.port());
         const QString name = url.path().mid(1);
         if (!name.isEmpty()) db.setDatabaseName(name);
-        if (!url.userName().isEmpty()) db.setUserName(url.userName());
-        if (!url.password().isEmpty()) db.setPassword(url.password());
+        // Who logs in (see ServerLogin.h). Without a password here, libpq
+        // takes it from the password file or PGPASSWORD.
+        const ServerLogin login = serverLogin(url);
+        bool lister = false;
+        if (login.isSet()) {
+            db.setUserName(login.role);
+            db.setPassword(serverPassword(login.password));
+        } else if (!url.userName().isEmpty() || name.isEmpty()) {
+            db.setUserName(url.userName());
+            db.setPassword(url.password());
+        } else {
+            lister = true;
+            db.setUserName(listerRole(name));
+            db.setPassword(listerPassword());
+        }
         db.setConnectOptions(options.join(QLatin1Char(';')));
-        if (!db.open()) throw DbError(whyNotConnected(db.lastError(), url));
+        if (!db.open()) {
+            const QString why = whyNotConnected(db.lastError(), url, lister ? db.userName() : QString());
+            if (!lister && refusedLogin(db.lastError())) throw LoginRefused(why);
+            throw DbError(why);
+        }
         try {
             pgCheckSession(db);
         } catch (...) {
@@ -97,13 +115,16 @@ public:
             throw;
         }
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("select 1 from info"))) {
+        // Before a user has logged in, the connection may read nothing but
+        // the user names: the table is looked for, not read.
+        if (!q.exec(QStringLiteral("select to_regclass('info')")) || !q.next() || q.value(0).isNull()) {
             const QSqlError e = q.lastError();
             q.finish();
             db.close();
             throw DbError(QStringLiteral("The server's database %1 is not a Tallix database (%2).")
-                              .arg(name, serverWords(e)));
+                              .arg(name, e.isValid() ? serverWords(e) : QStringLiteral("it has no table info")));
         }
+        q.finish();
         return {};
     }
 
@@ -122,6 +143,9 @@ public:
             return QStringLiteral("This value is already stored in another row (%1).").arg(text);
         return text.isEmpty() ? error.text() : text;
     }
+
+    bool sessionGone(QSqlDatabase& db) const override { return pgSessionGone(db); }
+    std::function<bool()> serverAnswers(const QSqlDatabase& db) const override { return pgServerAnswers(db); }
 
     bool connectionLost(const QSqlError& error) const override {
         if (lostCode(error.nativeErrorCode())) return true;
@@ -236,14 +260,27 @@ public:
     }
 
 private:
-    static QString whyNotConnected(const QSqlError& e, const QUrl& url) {
+    static bool refusedLogin(const QSqlError& e) {
+        const QString t = e.text();
+        return t.contains(QLatin1String("password authentication failed")) ||
+               t.contains(QLatin1String("no password supplied")) ||
+               t.contains(QLatin1String("authentication failed"));
+    }
+
+    // lister: the user-list login the program chose itself, if it did.
+    static QString whyNotConnected(const QSqlError& e, const QUrl& url, const QString& lister) {
         const QString t = serverWords(e).isEmpty() ? e.text() : serverWords(e);
         const QString where = url.host().isEmpty() ? QStringLiteral("the database server")
                                                    : QStringLiteral("the database server at %1").arg(url.host());
         if (t.contains(QLatin1String("password authentication failed")) ||
             t.contains(QLatin1String("no password supplied")) ||
-            t.contains(QLatin1String("authentication failed")))
+            t.contains(QLatin1String("authentication failed"))) {
+            if (!lister.isEmpty())
+                return QStringLiteral("%1 does not know the login %2 that lists the users of this database; "
+                                      "a database made with scripts/server-create-db.sh has it (%3).")
+                    .arg(where, lister, t);
             return QStringLiteral("%1 refused the user name or password (%2).").arg(where, t);
+        }
         if (t.contains(QLatin1String("does not exist")) && t.contains(QLatin1String("database")))
             return QStringLiteral("%1 has no such database (%2).").arg(where, t);
         if (t.contains(QLatin1String("timeout")) || t.contains(QLatin1String("Connection refused")) ||

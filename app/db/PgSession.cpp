@@ -5,6 +5,9 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QVariant>
+#include <libpq-fe.h>
+#include <vector>
 
 #include "app/db/DbError.h"
 
@@ -77,6 +80,41 @@ void pgCheckSession(QSqlDatabase& db) {
         throw DbError(QStringLiteral("The database driver quotes texts for another setting of "
                                      "standard_conforming_strings than this session's (it writes %1).")
                           .arg(written));
+}
+
+bool pgSessionGone(QSqlDatabase& db) {
+    if (!db.isOpen()) return false;
+    const QVariant handle = db.driver()->handle();
+    // The driver's handle type is named as the compiler spells PGconn*.
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return false;
+    PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+    if (!conn) return false;
+    // A server that shut the session down has sent its farewell and closed
+    // the socket: reading it turns the connection bad.
+    if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) == PQTRANS_IDLE) PQconsumeInput(conn);
+    return PQstatus(conn) != CONNECTION_OK;
+}
+
+std::function<bool()> pgServerAnswers(const QSqlDatabase& db) {
+    // Copied now: the question runs on its own, away from db.
+    QList<std::pair<QByteArray, QByteArray>> params;
+    if (!db.hostName().isEmpty()) params.emplaceBack("host", db.hostName().toUtf8());
+    if (db.port() > 0) params.emplaceBack("port", QByteArray::number(db.port()));
+    if (!db.databaseName().isEmpty()) params.emplaceBack("dbname", db.databaseName().toUtf8());
+    params.emplaceBack("connect_timeout", "5");
+    return [params] {
+        std::vector<const char*> keys, values;
+        for (const auto& [k, v] : params) {
+            keys.push_back(k.constData());
+            values.push_back(v.constData());
+        }
+        keys.push_back(nullptr);
+        values.push_back(nullptr);
+        const PGPing answer = PQpingParams(keys.data(), values.data(), 0);
+        // Settings it cannot even try: the real connection says what is wrong.
+        return answer == PQPING_OK || answer == PQPING_NO_ATTEMPT;
+    };
 }
 
 }  // namespace db

@@ -4,6 +4,7 @@
 // and read back before the session is used.
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 namespace db {
 
@@ -14,5 +15,15 @@ QString pgStartupOptions(const QString& addressOptions);
 // way the session reads them. Throws DbError naming a setting the server
 // did not take, with its cause; the session must not be used then.
 void pgCheckSession(QSqlDatabase& db);
+// True when the server has closed the session (it restarted, or ended the
+// session) since its last statement. Reads what the server sent meanwhile,
+// without sending anything; a session in use is never taken for gone. A
+// gone session is set up again by opening the connection anew, which runs
+// the two functions above.
+bool pgSessionGone(QSqlDatabase& db);
+// Whether the server db was opened on accepts sessions again: a question
+// that needs no login, safe to ask on another thread, taking at most the
+// connection time-out.
+std::function<bool()> pgServerAnswers(const QSqlDatabase& db);
 
 }  // namespace db

@@ -67,7 +67,9 @@ void Field::setDisplayLabel(const QString& label) { q_->setDisplayLabel(name(), 
 // ---- Query ---------------------------------------------------------------
 
 Query::Query(Connection* connection, QObject* parent)
-    : toolkit::RecordSource(parent), conn_(connection) {}
+    : toolkit::RecordSource(parent), conn_(connection) {
+    if (conn_) connect(conn_, &Connection::reconnected, this, &Query::reopenAfterLoss);
+}
 
 Query::~Query() = default;
 
@@ -197,7 +199,7 @@ QVariant Query::valueAt(int row, int field) const {
     if (row == cur_ && (state_ == State::Edit)) return buffer_.value(field);
     // The row being inserted is shown after the last one.
     if (state_ == State::Insert && row == recordCount()) return buffer_.value(field);
-    const Row& r = rowAt(row);
+    const Row& r = rowAt(row, true);
     return r.value(field);
 }
 
@@ -209,7 +211,7 @@ QVariant Query::currentValue(int field) const {
     const Row& row = rowAt(cur_);
     // The current row as first read: what an editor shows, and what a
     // later save is checked against.
-    if (simple_ && pinnedKey_ != keys_[cur_]) {
+    if (simple_ && pinnedKey_ != keys_[cur_] && row.size() == fields_.size()) {
         pinnedKey_ = keys_[cur_];
         pinned_ = row;
     }

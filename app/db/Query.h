@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 #include "app/db/Connection.h"
 #include "app/db/Dialect.h"
@@ -56,6 +57,9 @@ public:
     ~Query() override;
 
     Connection* connection() const { return conn_; }
+    // True while the rows shown are those kept when the server went away:
+    // they are read again as soon as it is back.
+    bool stale() const { return stale_; }
 
     // Replacing the statement closes the query; the statement's values
     // replace those set before.
@@ -153,8 +157,9 @@ private:
     Rendered bound(const SqlText& text) const;
     void runOpen();
     void prepareAndRun(class QSqlQuery& q, const SqlText& text) const;
-    // Row cache (QueryCache.cpp).
-    const Row& rowAt(int row) const;
+    // Row cache (QueryCache.cpp). quiet: a row that cannot be read because
+    // the server is gone reads as empty instead of throwing (grids painting).
+    const Row& rowAt(int row, bool quiet = false) const;
     // Reads the rows from..to-1 of a plain table select, handing each
     // engine row (key first, then columns) and its key to take.
     void readKeys(int from, int to, const QString& columns,
@@ -207,6 +212,33 @@ private:
     Row original_;                   // the edited row as this program read it
     mutable Row pinned_;             // the current row as first read
     mutable qlonglong pinnedKey_ = -1;
+
+    // What the query held when last closed: kept until it is opened again,
+    // and shown again when that fails because the server is gone.
+    struct Closed {
+        SqlText text;
+        QList<Statement::Value> params;
+        bool simple;
+        QString table, rest, lock;
+        QVector<FieldDef> fields;
+        QVector<qlonglong> keys;
+        QVector<Row> rows;
+        int cur;
+        QHash<int, QVector<Row>> chunks;  // the rows read, so a grid still shows them
+        QList<int> chunkUse;
+        QVariantList masterValues;  // what the master gave when these rows were read
+    };
+    void restoreClosed();
+    // What the master's current row gives this query's statement now.
+    QVariantList masterValues() const;
+    QVariantList openedWith_;  // masterValues() when last opened
+    // A detail closed while the server is away shows its kept rows again
+    // when its master is back on the row they belong to; false otherwise.
+    bool keptForMaster();
+    // Read again once the connection is back, where it was.
+    void reopenAfterLoss();
+    bool stale_ = false;  // shows rows kept from before the server went away
+    std::unique_ptr<Closed> closed_;
 
     QPointer<toolkit::DataSource> master_;
     QPointer<toolkit::RecordSource> masterSet_;

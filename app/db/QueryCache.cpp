@@ -68,7 +68,7 @@ bool Query::cachedAt(int row, int field, QVariant* value, QString* text) const {
     return true;
 }
 
-const Query::Row& Query::rowAt(int row) const {
+const Query::Row& Query::rowAt(int row, bool quiet) const {
     if (row < 0 || row >= recordCount()) return emptyRow();
     if (!simple_) return rows_[row];
     const int chunk = row / kChunkRows;
@@ -85,11 +85,20 @@ const Query::Row& Query::rowAt(int row) const {
         const int n = int(fields_.size());
         QHash<qlonglong, Row> byKey;
         byKey.reserve(to - from);
-        readKeys(from, to, columnList(), [&](const QSqlQuery& q, qlonglong k) {
-            Row r(n);
-            for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
-            byKey.insert(k, r);
-        });
+        try {
+            readKeys(from, to, columnList(), [&](const QSqlQuery& q, qlonglong k) {
+                Row r(n);
+                for (int i = 0; i < n; ++i) r[i] = fromEngine(q.value(i + 1), fields_[i].kind);
+                byKey.insert(k, r);
+            });
+        } catch (const DbError&) {
+            lastRead_ = -2;
+            // A grid painting rows while the server is away shows them
+            // blank until it is back (the status bar says why); nothing is
+            // kept of them meanwhile.
+            if (quiet && conn_->isLost()) return emptyRow();
+            throw;
+        }
         lastRead_ = (to - 1) / kChunkRows;
         for (int c = from / kChunkRows; c * kChunkRows < to; ++c) {
             QVector<Row> rows;

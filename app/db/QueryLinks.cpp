@@ -27,10 +27,21 @@ void Query::setMasterSource(toolkit::DataSource* master) {
 }
 
 void Query::masterMoved() {
-    if (!active()) return;
+    if (!active()) {
+        keptForMaster();
+        return;
+    }
     if (state_ == State::Edit || state_ == State::Insert) cancel();
-    close();
-    open();
+    try {
+        close();
+        open();
+    } catch (const DbError&) {
+        // With the server gone, the detail waits (closed) until it is back
+        // or the master moves again; what moved the master is not failed
+        // for it.
+        if (!conn_->isLost()) throw;
+        stale_ = true;
+    }
 }
 
 namespace {

@@ -149,9 +149,25 @@ void Query::open() {
         simple_ = false;
         state_ = State::Inactive;
         cur_ = -1;
+        // With the server gone, a list read again keeps what it showed,
+        // rather than look as if its rows were gone, and is read again
+        // once the server is back. A detail list shows its rows again only
+        // for the master row they belong to; they are kept meanwhile, as the
+        // master may come back to that row (it is read again, kept as well).
+        const bool lost = closed_ && conn_ && conn_->isLost();
+        if (lost && (!masterSet_ || masterValues() == closed_->masterValues)) {
+            restoreClosed();
+            emit resetDone();
+            emit currentRowChanged(cur_);
+            throw;
+        }
+        if (!lost) closed_.reset();
         emit resetDone();
         throw;
     }
+    closed_.reset();
+    stale_ = false;
+    if (masterSet_) openedWith_ = masterValues();
     state_ = State::Browse;
     cur_ = recordCount() > 0 ? 0 : -1;
     bof_ = true;
@@ -163,6 +179,11 @@ void Query::open() {
 void Query::close() {
     if (!active()) return;
     emit aboutToReset();
+    // Kept until the next open: shown again if that fails for a lost server.
+    closed_ = std::make_unique<Closed>(Closed{text_, params_, simple_, table_, rest_, lock_, fields_,
+                                              std::move(keys_), std::move(rows_), cur_, std::move(chunks_),
+                                              std::move(chunkUse_), openedWith_});
+    stale_ = false;
     state_ = State::Inactive;
     keys_.clear();
     rows_.clear();
@@ -173,6 +194,65 @@ void Query::close() {
     eof_ = bof_ = true;
     emit resetDone();
     emit currentRowChanged(-1);
+}
+
+void Query::restoreClosed() {
+    text_ = closed_->text;
+    params_ = closed_->params;
+    simple_ = closed_->simple;
+    table_ = closed_->table;
+    rest_ = closed_->rest;
+    lock_ = closed_->lock;
+    fields_ = closed_->fields;
+    keys_ = std::move(closed_->keys);
+    rows_ = std::move(closed_->rows);
+    chunks_ = std::move(closed_->chunks);
+    chunkUse_ = std::move(closed_->chunkUse);
+    readHead_.clear();
+    readColumns_.clear();
+    hitChunk_ = -1;
+    lastRead_ = -2;
+    pinnedKey_ = -1;
+    state_ = State::Browse;
+    cur_ = std::min(closed_->cur, recordCount() - 1);
+    eof_ = bof_ = recordCount() == 0;
+    closed_.reset();
+    stale_ = true;
+}
+
+QVariantList Query::masterValues() const {
+    QVariantList out;
+    for (const QString& name : text_.params()) out << paramValue(name);
+    return out;
+}
+
+bool Query::keptForMaster() {
+    if (!stale_ || active() || !closed_ || !conn_ || !conn_->isLost()) return false;
+    if (masterValues() != closed_->masterValues) return false;
+    emit aboutToReset();
+    restoreClosed();
+    emit resetDone();
+    emit currentRowChanged(cur_);
+    return true;
+}
+
+void Query::reopenAfterLoss() {
+    // A row being changed stays as it is; its save is checked as usual.
+    if (!stale_ || changing()) return;
+    const bool detail = !active();
+    const qlonglong key = simple_ && cur_ >= 0 && cur_ < keys_.size() ? keys_[cur_] : -1;
+    const int row = cur_;
+    try {
+        close();
+        open();
+    } catch (const DbError&) {
+        return;  // still away: kept as it was, and tried again at the next return
+    }
+    if (detail || recordCount() == 0) return;
+    // The same row as before when it is still there, else the same place.
+    int at = key >= 0 ? int(keys_.indexOf(key)) : -1;
+    if (at < 0) at = std::clamp(row, 0, recordCount() - 1);
+    if (at != cur_) setCurrentRow(at);
 }
 
 void Query::execSql() {

@@ -3,7 +3,10 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
 #include <QUrl>
+#include <QVariant>
+#include <sqlite3.h>
 
 #include "app/db/DbError.h"
 #include "app/db/Dialect.h"
@@ -14,6 +17,9 @@
 namespace db {
 
 namespace {
+
+// How long a program waits for another one's write before it is refused.
+constexpr int kBusyTimeoutMs = 5000;
 
 // The first bytes of every SQLite 3 database file.
 constexpr char kSqliteHeader[] = "SQLite format 3";
@@ -52,7 +58,7 @@ public:
             result.readOnlyReason = QStringLiteral("the folder of the database file is read-only");
 
         const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
         if (result.readOnlyReason.isEmpty()) {
             openAndProbe(db, uri + QStringLiteral("?mode=rw"));
             // Several programs share the file through the rollback journal,
@@ -97,11 +103,28 @@ public:
     }
 
 private:
+    // A program waiting for another one's write looks again every
+    // millisecond, up to the busy time-out. The engine's own waiting
+    // sleeps up to a tenth of a second at a time, and may never look while
+    // a program writing row after row has let go of the file for a moment:
+    // it would then wait in vain and be refused.
+    static int waitStep(void*, int tries) {
+        if (tries >= kBusyTimeoutMs) return 0;
+        sqlite3_sleep(1);
+        return 1;
+    }
+    static void waitInShortSteps(QSqlDatabase& db) {
+        const QVariant handle = db.driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return;
+        if (sqlite3* h = *static_cast<sqlite3* const*>(handle.constData())) sqlite3_busy_handler(h, waitStep, nullptr);
+    }
+
     // Opens db on uri and reads the catalogue: SQLite opens anything lazily,
     // so only a read proves the file is a database we can use.
     static void openAndProbe(QSqlDatabase& db, const QString& uri) {
         db.setDatabaseName(uri);
         if (!db.open()) throw DbError(why(db.lastError()));
+        waitInShortSteps(db);
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QSqlError e = q.lastError();
@@ -204,6 +227,12 @@ public:
 
     // A writer locks the whole file here, so rows need no locks of their own.
     QString rowLock(const QString&) const override { return QString(); }
+
+    // A transaction starts as a writer: one that reads first and writes
+    // later could not wait for another program's write (the engine refuses
+    // it at once, as waiting could deadlock), while a writer from the start
+    // waits up to the busy time-out for its turn.
+    QString beginStatement() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
 
     QString sameValue(const QString& column, FieldKind kind) const override {
         // Dates may be stored with or without their time: compare them as dates.

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <unistd.h>
 
+#include "app/DbAddress.h"
 #include "app/U_Main.h"
 #include "app/db/DbError.h"
 #include "app/db/Dialect.h"
@@ -443,6 +444,51 @@ private slots:
         QCOMPARE(dlg.requests[0].text, QString("连接数据库失败! "));
         QVERIFY2(dlg.requests[0].detail.contains(why), qPrintable(dlg.requests[0].detail));
         QCOMPARE(d->ConfigIni->readString("Config", "DBConn", ""), address);
+    }
+
+    // A mistyped scheme is no file name: refused as what it is, and kept so
+    // that it can be mended.
+    void unknownSchemeRefusedAndKept_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("mistyped") << "postgressql://anna@dbserver:5432/tallix";
+        QTest::newRow("other kind") << "mysql://dbserver/tallix";
+    }
+    void unknownSchemeRefusedAndKept() {
+        QFETCH(QString, address);
+        TestDb t;
+        QVERIFY(t.ok());
+        writeConfig(t, ("[Config]\nDBConn=" + address + "\n").toUtf8());
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        QVERIFY(!d->DBConnected);
+        QVERIFY(d->terminateRequested());
+        QCOMPARE(dlg.requests.size(), 1);
+        QCOMPARE(dlg.requests[0].text, QString("连接数据库失败! "));
+        QVERIFY2(dlg.requests[0].detail.contains("is not a database file nor a postgresql:// address"),
+                 qPrintable(dlg.requests[0].detail));
+        QCOMPARE(d->ConfigIni->readString("Config", "DBConn", ""), address);
+        QVERIFY(!QFile::exists(t.dir() + "/" + address.section('/', -1)));
+    }
+
+    // An address in config.ini that holds a password still opens, and the
+    // user is told to move the password; config.ini is not written.
+    void passwordInTheAddressUsedAndWarned() {
+        if (!TestDb::onServer()) QSKIP("needs the test database server");
+        TestDb t;
+        QVERIFY(t.ok());
+        QString address = t.dbConn();
+        address.replace("tallix@", "tallix:not-needed@");
+        const QByteArray ini = ("[Config]\nDBConn=" + address + "\n").toUtf8();
+        writeConfig(t, ini);
+        ScriptedDialogs dlg;
+        TFrm_Data* d = t.openData();
+        QVERIFY(d->DBConnected);
+        QCOMPARE(dlg.messages(), QStringList({passwordInConfigText()}));
+        QCOMPARE(dlg.last()->icon, toolkit::Icon::Warning);
+        QVERIFY(passwordInConfigText().contains(".pgpass") && passwordInConfigText().contains("PGPASSWORD"));
+        QFile f(t.dir() + "/config.ini");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), ini);
     }
 
     // The server goes away while the program runs: a clear message, no

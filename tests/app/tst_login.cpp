@@ -4,7 +4,10 @@
 #include "app/U_login.h"
 #include "app/Startup.h"
 #include <QTimer>
+#include "app/db/DbError.h"
 #include "tests/support/AppFixture.h"
+
+using testsupport::TestDb;
 
 class TestLogin : public QObject, testsupport::AppFixture {
     Q_OBJECT
@@ -25,10 +28,9 @@ private slots:
 
     void init() {
         QVERIFY(start());
-        QVERIFY(t->exec("insert into admin (username, password, permit) values ('Tom', 'Secret', 1)"));
-        QVERIFY(t->exec("insert into admin (username, password, permit) values "
-                        "('  ABCDEFGHIJKLMNOPQRSTUVWXY  ', 'x', 2)"));
-        QVERIFY(t->exec("insert into admin (username, password, permit) values ('O''Neil', '', 1)"));
+        QVERIFY(t->addUser("Tom", "Secret", 1));
+        QVERIFY(t->addUser("  ABCDEFGHIJKLMNOPQRSTUVWXY  ", "x", 2));
+        QVERIFY(t->addUser("O'Neil", "", 1));
     }
     void cleanup() { stop(); }
 
@@ -180,6 +182,47 @@ private slots:
         QVERIFY(!loginAtStart(*t->data(), login));
         QVERIFY(!shown);
         QCOMPARE(dlg->messages(), QStringList({"连接数据库失败! "}));
+    }
+
+    // A user deleted on another workstation after the list was shown is
+    // not logged in (with no row, the level read as a super user's).
+    void userDeletedMeanwhileIsNotLoggedIn() {
+        auto l = showLogin();
+        QVERIFY(t->execBeside("delete from admin where username='O''Neil'"));
+        choose(*l, "O'Neil", "");
+        QTest::mouseClick(l->Btn_ok, Qt::LeftButton);
+        QVERIFY(!l->LoginOK);
+        QCOMPARE(dlg->errors().size(), 1);
+        QVERIFY2(dlg->errors()[0].contains("no longer in the user list"), qPrintable(dlg->errors()[0]));
+        QVERIFY(main->UserName.isEmpty());
+    }
+
+    // A workstation's address names no account: the names come through the
+    // database's user-list login, which may read nothing else, and the
+    // user's own login follows the password the server accepts.
+    void aWorkstationLogsInAsTheUser() {
+        if (!TestDb::onServer()) QSKIP("logins of the database server");
+        t->data()->ConfigIni->writeString("Config", "DBConn", t->workstationAddress());
+        t->openData();
+        QVERIFY(t->data()->DBConnected);
+        QVERIFY(dlg->requests.isEmpty());
+        QVERIFY(!t->data()->Qry_Custom->active());
+        QVERIFY_THROWS_EXCEPTION(db::DbError, t->scalar("select count(*) from custom"));
+        auto l = showLogin();
+        QCOMPARE(l->ComboBox1->count(), 4);
+        l->ComboBox1->setCurrentIndex(l->ComboBox1->findText("Tom"));
+        QTest::keyClicks(l->Edit2, "secret");
+        QTest::mouseClick(l->Btn_ok, Qt::LeftButton);
+        QCOMPARE(dlg->messages(), QStringList({"Password error，tried again！"}));
+        QVERIFY(!l->LoginOK);
+        QVERIFY_THROWS_EXCEPTION(db::DbError, t->scalar("select count(*) from custom"));
+        QTest::keyClicks(l->Edit2, "Secret");
+        QTest::keyClick(l->Edit2, Qt::Key_Return);
+        QVERIFY(l->LoginOK);
+        QCOMPARE(main->UserPermit, 1);
+        QVERIFY(t->data()->Qry_Custom->active());  // the own company, readable now
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+        QVERIFY_THROWS_EXCEPTION(db::DbError, t->scalar("select count(*) from admin"));  // a common user's login
     }
 
     void failedConnectionListsNobody() {

@@ -385,13 +385,23 @@ private slots:
         other.commitTrans();
         QCOMPARE(t->scalar("select count(*) from contact where CustID='2'"), 0);
         QVERIFY(!Frm_Data->Connection->inTransaction());
-        // Saved again: the company no longer names a customer, so the
-        // contact is kept without one rather than on the deleted number.
+        // Saved again: the customer the list offered is gone, which is said;
+        // nothing is stored, and the typed contact stays for another choice.
         dlg->clear();
         QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
         QVERIFY(dlg->errors().isEmpty());
-        QCOMPARE(t->scalar("select count(*) from contact where CustID='2'"), 0);
-        QCOMPARE(t->text("select * from contact where Name='Bo'", "CustID"), QString(""));
+        QCOMPARE(dlg->messages(), QStringList({TFrm_AddContact::customerDeletedText()}));
+        QVERIFY(TFrm_AddContact::customerDeletedText().contains("the customer was deleted on another workstation"));
+        QCOMPARE(t->scalar("select count(*) from contact where Name='Bo'"), 0);
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->Edit_Name->text(), QString("Bo"));
+        QCOMPARE(d->Combo_Cust->currentText(), QString("Beta"));
+        QVERIFY(!Frm_Data->Connection->inTransaction());
+        // Another company chosen, it is stored there.
+        d->Combo_Cust->setCurrentIndex(0);
+        emit d->Combo_Cust->activated(0);
+        QTest::mouseClick(d->Btn_OK, Qt::LeftButton);
+        QCOMPARE(t->text("select * from contact where Name='Bo'", "CustID"), QString("1"));
     }
 };
 

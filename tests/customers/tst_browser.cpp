@@ -220,7 +220,7 @@ private slots:
         main->UserName = "Tom";
         main->MyCustExecute();
         QCOMPARE(companies(), QStringList({"Bolt & Nut", "Crane"}));
-        QVERIFY(t->exec("insert into custom (Company, F_User) values ('Zeta', 'Tom')"));
+        QVERIFY(t->exec("insert into custom (CustID, Company, F_User) values (6, 'Zeta', 'Tom')"));
         Frm_Custom->N6Click();
         QCOMPARE(companies(), QStringList({"Bolt & Nut", "Crane", "Zeta"}));
         main->UserName = "Nobody";

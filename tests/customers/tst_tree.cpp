@@ -304,6 +304,42 @@ private slots:
         QCOMPARE(shape(w.TreeView1), QStringList({"All", " 01-n01", "  0101-Wholesale", " 02-n02"}));
     }
 
+    // Another workstation renamed or deleted the category after this tree
+    // was filled: a rename says so in words, and writes nothing over it.
+    void renameAfterAnotherWorkstation() {
+        QVERIFY(t->exec("insert into category (code, name) values ('01', 'Trade'), ('02', 'Retail')"));
+        TFrm_Tree w;
+        w.show();
+        click(w, "01-Trade");
+        QVERIFY(t->execBeside("update category set name = 'Commerce' where code = '01'"));
+        QTest::mouseClick(w.tb_edit, Qt::LeftButton);
+        w.Edit_name->clear();
+        QTest::keyClicks(w.Edit_name, "Wholesale");
+        QTest::mouseClick(w.btn_save, Qt::LeftButton);
+        QCOMPARE(dlg->messages(), QStringList({TFrm_Tree::categoryRenamedText("Commerce")}));
+        QCOMPARE(stored(), QStringList({"01=Commerce", "02=Retail"}));
+        QVERIFY(node(w.TreeView1, "01-Commerce"));
+        // Saved again, knowing, it replaces theirs.
+        dlg->clear();
+        click(w, "01-Commerce");
+        QTest::mouseClick(w.tb_edit, Qt::LeftButton);
+        w.Edit_name->clear();
+        QTest::keyClicks(w.Edit_name, "Wholesale");
+        QTest::mouseClick(w.btn_save, Qt::LeftButton);
+        QVERIFY(dlg->requests.isEmpty());
+        QCOMPARE(stored(), QStringList({"01=Wholesale", "02=Retail"}));
+
+        click(w, "02-Retail");
+        QVERIFY(t->execBeside("delete from category where code = '02'"));
+        QTest::mouseClick(w.tb_edit, Qt::LeftButton);
+        w.Edit_name->clear();
+        QTest::keyClicks(w.Edit_name, "Shops");
+        QTest::mouseClick(w.btn_save, Qt::LeftButton);
+        QCOMPARE(dlg->messages(), QStringList({TFrm_Tree::categoryDeletedText()}));
+        QCOMPARE(stored(), QStringList({"01=Wholesale"}));
+        QCOMPARE(shape(w.TreeView1), QStringList({"All", " 01-Wholesale"}));
+    }
+
     void selectForEditor() {
         QVERIFY(t->exec("insert into category (code, name) values ('01', 'Trade'), ('0101', 'Retail')"));
         TFrm_AddCust editor;

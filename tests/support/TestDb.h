@@ -2,8 +2,14 @@
 // A private database for one test: on the embedded engine a copy of the
 // supplied database file in a temporary program folder; on a database
 // server (TALLIX_TEST_ENGINE=postgresql, the server in TALLIX_TEST_PG) a
-// fresh database made from the server's template, named in that folder's
-// config.ini. Either way a data module opened on the folder finds it.
+// fresh database made from the server's template, with roles of its own for
+// its users, named in that folder's config.ini. Either way a data module
+// opened on the folder finds it.
+//
+// On the server, config.ini names the server's superuser, so that a data
+// module opened on the folder may read and change everything, as on a file,
+// until a test logs a Tallix user in; from then on the program's
+// connections log in as that user's role, and the server enforces its rights.
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVariant>
@@ -36,6 +42,9 @@ public:
     TFrm_Data* data() const { return data_.get(); }
     // Runs SQL that must succeed (test set-up), returns false and warns if not.
     bool exec(const db::Statement& sql);
+    // The same beside the data module, with every right, whoever is logged
+    // in there (the engine's own SQL: names in lower case on the server).
+    bool execBeside(const QString& sql);
 
     // A rule of the database that refuses event ("insert", "update" or
     // "delete") on table with message, for the rows where condition (over
@@ -43,6 +52,24 @@ public:
     bool refuseWrites(const QString& table, const QString& event, const QString& message,
                       const QString& condition = QString());
     bool allowWrites(const QString& table, const QString& event);
+
+    // Adds a user who logs in with password: on a file a row with the
+    // password's hash, on the server a user with a role of its own. Made
+    // beside the data module, whoever is logged in there.
+    bool addUser(const QString& name, const QString& password, int permit);
+    // True when user name logs in with password (checked beside the data
+    // module, whoever is logged in there); and the stored password's text
+    // (file only), to see that no clear password is kept.
+    bool passwordIs(const QString& name, const QString& password);
+    QString storedPassword(const QString& name);
+    // Server only: the database's name, the role user name logs in as, and
+    // a connection of the test's own (QSqlDatabase::database(name)) logged
+    // in as role; empty when the server refused it.
+    QString serverDatabase() const { return serverDb_; }
+    QString roleOf(const QString& name);
+    QString connectAs(const QString& role, const QString& password);
+    // Server only: the address a workstation is given (no user in it).
+    QString workstationAddress() const;
 
     // The statement opened on a record set of its own, to read its rows.
     std::unique_ptr<db::Query> select(const db::Statement& sql);
@@ -61,7 +88,11 @@ private:
     bool ok_ = false;
     QString dbConn_;
     QString serverDb_;  // the database made on the server, dropped at the end
+    QStringList connections_;  // connections of connectAs and of the owner
 };
+
+// Drops a database of the test server and the roles named after it.
+bool dropServerDatabase(const QString& name);
 
 }  // namespace testsupport
 
