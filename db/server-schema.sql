@@ -182,6 +182,40 @@ CREATE TABLE t_saleline (
     amount      double precision NOT NULL DEFAULT 0
 );
 
+CREATE TABLE t_importchoice (
+    choiceid    serial PRIMARY KEY,
+    tablename   varchar(20),
+    onmatch     varchar(10) NOT NULL DEFAULT 'add' CHECK (onmatch IN ('add', 'update', 'skip')),
+    matchby     varchar(10) NOT NULL DEFAULT 'company',
+    clearempty  yesno NOT NULL DEFAULT 0
+);
+
+CREATE TABLE t_importlog (
+    logid       serial PRIMARY KEY,
+    username    varchar(50),
+    importedat  timestamp(0),
+    filename    varchar(255),
+    tablename   varchar(20),
+    onmatch     varchar(10),
+    matchby     varchar(10),
+    added       integer NOT NULL DEFAULT 0,
+    updated     integer NOT NULL DEFAULT 0,
+    skipped     integer NOT NULL DEFAULT 0,
+    contacts    integer NOT NULL DEFAULT 0,
+    undoneby    varchar(50),
+    undoneat    timestamp(0)
+);
+
+CREATE TABLE t_importrow (
+    rowno       serial PRIMARY KEY,
+    logid       integer NOT NULL,
+    tablename   varchar(20),
+    recordid    integer NOT NULL,
+    action      varchar(1) CHECK (action IN ('A', 'U')),
+    oldvalues   text,
+    digest      varchar(32)
+);
+
 CREATE TRIGGER custom_keys AFTER INSERT ON custom FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('custid');
 CREATE TRIGGER contact_keys AFTER INSERT ON contact FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('contactid');
 CREATE TRIGGER admin_keys AFTER INSERT ON admin FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('id');
@@ -196,6 +230,9 @@ CREATE TRIGGER t_import_keys AFTER INSERT ON t_import FOR EACH STATEMENT EXECUTE
 CREATE TRIGGER t_schedule_keys AFTER INSERT ON t_schedule FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('scheduleid');
 CREATE TRIGGER t_sale_keys AFTER INSERT ON t_sale FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('saleid');
 CREATE TRIGGER t_saleline_keys AFTER INSERT ON t_saleline FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('lineid');
+CREATE TRIGGER t_importchoice_keys AFTER INSERT ON t_importchoice FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('choiceid');
+CREATE TRIGGER t_importlog_keys AFTER INSERT ON t_importlog FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('logid');
+CREATE TRIGGER t_importrow_keys AFTER INSERT ON t_importrow FOR EACH STATEMENT EXECUTE FUNCTION tallix_keep_keys_ahead('rowno');
 
 CREATE INDEX idx_contact_custid ON contact (custid);
 CREATE INDEX idx_custom_company ON custom (company);
@@ -207,6 +244,9 @@ CREATE INDEX idx_fieldshow_table ON t_fieldshow (tablename, showid);
 CREATE INDEX idx_daily_author ON t_daily (author, adddate);
 CREATE INDEX idx_schedule_remind ON t_schedule (author, reminded, remindat);
 CREATE INDEX idx_saleline_sale ON t_saleline (saleid);
+CREATE INDEX idx_importrow_log ON t_importrow (logid);
+CREATE INDEX idx_schedule_custid ON t_schedule (custid);
+CREATE INDEX idx_sale_custid ON t_sale (custid);
 
 -- How the program spells each name (the server keeps names in lower case).
 COMMENT ON COLUMN custom.custid IS 'CustID';
@@ -293,5 +333,29 @@ COMMENT ON COLUMN t_saleline.product IS 'Product';
 COMMENT ON COLUMN t_saleline.quantity IS 'Quantity';
 COMMENT ON COLUMN t_saleline.price IS 'Price';
 COMMENT ON COLUMN t_saleline.amount IS 'Amount';
+COMMENT ON COLUMN t_importchoice.choiceid IS 'ChoiceID';
+COMMENT ON COLUMN t_importchoice.onmatch IS 'OnMatch';
+COMMENT ON COLUMN t_importchoice.matchby IS 'MatchBy';
+COMMENT ON COLUMN t_importchoice.clearempty IS 'ClearEmpty';
+COMMENT ON COLUMN t_importlog.logid IS 'LogID';
+COMMENT ON COLUMN t_importlog.username IS 'UserName';
+COMMENT ON COLUMN t_importlog.importedat IS 'ImportedAt';
+COMMENT ON COLUMN t_importlog.filename IS 'FileName';
+COMMENT ON COLUMN t_importlog.tablename IS 'TableName';
+COMMENT ON COLUMN t_importlog.onmatch IS 'OnMatch';
+COMMENT ON COLUMN t_importlog.matchby IS 'MatchBy';
+COMMENT ON COLUMN t_importlog.added IS 'Added';
+COMMENT ON COLUMN t_importlog.updated IS 'Updated';
+COMMENT ON COLUMN t_importlog.skipped IS 'Skipped';
+COMMENT ON COLUMN t_importlog.contacts IS 'Contacts';
+COMMENT ON COLUMN t_importlog.undoneby IS 'UndoneBy';
+COMMENT ON COLUMN t_importlog.undoneat IS 'UndoneAt';
+COMMENT ON COLUMN t_importrow.rowno IS 'RowNo';
+COMMENT ON COLUMN t_importrow.logid IS 'LogID';
+COMMENT ON COLUMN t_importrow.tablename IS 'TableName';
+COMMENT ON COLUMN t_importrow.recordid IS 'RecordID';
+COMMENT ON COLUMN t_importrow.action IS 'Action';
+COMMENT ON COLUMN t_importrow.oldvalues IS 'OldValues';
+COMMENT ON COLUMN t_importrow.digest IS 'Digest';
 
 COMMIT;
