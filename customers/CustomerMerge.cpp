@@ -142,7 +142,8 @@ QString refusal(const Set& set, const QString& userName, int userPermit) {
     return QString();
 }
 
-QString confirmation(const Set& set, const Choice& choice, const Moving& moving) {
+QString confirmation(const Set& set, const Choice& choice, const Moving& moving,
+                     const QHash<QString, QString>& titles) {
     const Candidate& s = set.customers[choice.survivor];
     QString text = QStringLiteral("Merge %1 customers into %2?\n\n")
                        .arg(set.customers.size())
@@ -155,7 +156,8 @@ QString confirmation(const Set& set, const Choice& choice, const Moving& moving)
                             : QStringLiteral("Moving to it: %1.\n").arg(moves.join(QStringLiteral(", ")));
     QStringList taken;
     for (int col : set.choosable())
-        if (choice.from.value(col, choice.survivor) != choice.survivor) taken << set.columns[col].name;
+        if (choice.from.value(col, choice.survivor) != choice.survivor)
+            taken << titles.value(set.columns[col].name.toLower(), set.columns[col].name);
     if (!taken.isEmpty())
         text += QStringLiteral("Values it takes from the others: %1.\n").arg(taken.join(QStringLiteral(", ")));
     QStringList gone;

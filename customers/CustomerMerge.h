@@ -5,6 +5,7 @@
 // are deleted. All in one transaction, and only if no customer of the
 // group was changed since it was read.
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -62,7 +63,9 @@ Moving countMoving(db::Connection* c, const Set& set, const Choice& choice);
 QString refusal(const Set& set, const QString& userName, int userPermit);
 
 // The question asked before merging: what survives, what moves, what goes.
-QString confirmation(const Set& set, const Choice& choice, const Moving& moving);
+// titles: the names the user knows columns by (lower-case column -> title).
+QString confirmation(const Set& set, const Choice& choice, const Moving& moving,
+                     const QHash<QString, QString>& titles = {});
 
 // Merges, in one transaction. Throws db::DbError, writing nothing, when a
 // customer of the set was changed or deleted since it was read, or when

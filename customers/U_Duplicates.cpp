@@ -96,11 +96,14 @@ TFrm_Duplicates::TFrm_Duplicates(QWidget* parent) : QDialog(parent) {
     keep->addWidget(Label_Survivor);
     keep->addWidget(Combo_Survivor);
     keep->addWidget(new QLabel(QStringLiteral("Click a value to keep it instead."), lower), 1);
+    CB_AllFields = new QCheckBox(QStringLiteral("Show every field"), lower);
+    keep->addWidget(CB_AllFields);
     lay->addLayout(keep);
     Grid_Fields = new QTableWidget(lower);
     Grid_Fields->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid_Fields->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid_Fields->horizontalHeader()->setDefaultSectionSize(200);
+    Grid_Fields->verticalHeader()->setDefaultSectionSize(Grid_Fields->fontMetrics().height() + 8);
     lay->addWidget(Grid_Fields, 1);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
@@ -123,6 +126,7 @@ TFrm_Duplicates::TFrm_Duplicates(QWidget* parent) : QDialog(parent) {
             [this] { toolkit::guarded([this] { TreeGroupsChange(); }); });
     connect(Combo_Survivor, &QComboBox::activated, this,
             [this] { toolkit::guarded([this] { Combo_SurvivorChange(); }); });
+    connect(CB_AllFields, &QCheckBox::toggled, this, [this] { toolkit::guarded([this] { fillGrid(); }); });
     connect(Grid_Fields, &QTableWidget::cellClicked, this,
             [this](int r, int c) { toolkit::guarded([&] { Grid_FieldsCellClick(r, c); }); });
     connect(Grid_Fields, &QTableWidget::cellActivated, this,
@@ -258,6 +262,11 @@ void TFrm_Duplicates::fillGrid() {
     Grid_Fields->setVerticalHeaderLabels(rows);
     for (int r = 0; r < cols.size(); ++r) {
         const int col = cols[r];
+        // A field that reads the same in every customer leaves nothing to choose.
+        bool differ = false;
+        for (int i = 1; i < set_.customers.size(); ++i)
+            differ = differ || set_.customers[i].text(col) != set_.customers[0].text(col);
+        Grid_Fields->setRowHidden(r, !differ && !CB_AllFields->isChecked());
         for (int i = 0; i < set_.customers.size(); ++i) {
             const QString text = set_.customers[i].text(col);
             auto* cell = new QTableWidgetItem(oneLine(text));
@@ -291,7 +300,7 @@ void TFrm_Duplicates::Btn_MergeClick() {
         return;
     }
     const merge::Moving moving = merge::countMoving(Frm_Data->Connection, set_, choice_);
-    if (!toolkit::dialogs().confirm(merge::confirmation(set_, choice_, moving), QStringLiteral("Merge Customers"),
+    if (!toolkit::dialogs().confirm(merge::confirmation(set_, choice_, moving, titles_), QStringLiteral("Merge Customers"),
                                     toolkit::Icon::Question))
         return;
     merge::Moving moved;

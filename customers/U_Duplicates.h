@@ -34,6 +34,7 @@ public:
     QLabel* Label_Why;
     QLabel* Label_Survivor;
     QComboBox* Combo_Survivor;
+    QCheckBox* CB_AllFields;  // also the fields that read the same in every customer
     QTableWidget* Grid_Fields;
     QPushButton* Btn_Merge;
     QPushButton* Btn_Exit;

@@ -188,10 +188,17 @@ private slots:
 
                 // It keeps customer 1's city (its own is empty already) and
                 // customer 1's company name, by a click on that cell.
-                int companyRow = -1;
-                for (int r = 0; r < w->Grid_Fields->rowCount(); ++r)
+                int companyRow = -1, typeRow = -1;
+                for (int r = 0; r < w->Grid_Fields->rowCount(); ++r) {
                     if (w->Grid_Fields->verticalHeaderItem(r)->text() == "Company") companyRow = r;
-                QVERIFY(companyRow >= 0);
+                    if (w->Grid_Fields->verticalHeaderItem(r)->text() == "Type") typeRow = r;
+                }
+                QVERIFY(companyRow >= 0 && typeRow >= 0);
+                // A field empty in all three is there to choose only on request.
+                QVERIFY(w->Grid_Fields->isRowHidden(typeRow));
+                QVERIFY(!w->Grid_Fields->isRowHidden(companyRow));
+                QTest::mouseClick(w->CB_AllFields, Qt::LeftButton);
+                QVERIFY(!w->Grid_Fields->isRowHidden(typeRow));
                 QCOMPARE(w->Grid_Fields->item(companyRow, 1)->checkState(), Qt::Checked);
                 w->Grid_Fields->scrollToItem(w->Grid_Fields->item(companyRow, 0));
                 const QRect cell = w->Grid_Fields->visualItemRect(w->Grid_Fields->item(companyRow, 0));
@@ -213,6 +220,7 @@ private slots:
             if (r.title == "Merge Customers" && r.buttons.testFlag(QMessageBox::Yes)) ask = &r;
         QVERIFY(ask);
         QVERIFY2(ask->text.startsWith("Merge 3 customers into Customer No. 2 \"ACME  inc.\"?"), qPrintable(ask->text));
+        QVERIFY2(ask->text.contains("Values it takes from the others: Company, City."), qPrintable(ask->text));
         QCOMPARE(t->scalar("select count(*) from custom where CustID in (1, 4)"), 0);
         QCOMPARE(custText(2, "Company"), QString("Acme Inc"));
         QCOMPARE(custText(2, "City"), QString("Shenzhen"));
