@@ -105,7 +105,8 @@ void scanRows(db::Connection* c, const QString& table, const QString& keyColumn,
                         QStringLiteral("] limit ") + QString::number(kPageRows) +
                         (lock ? QStringLiteral(" for share") : QString());
     db::Query q(c);
-    qlonglong last = std::numeric_limits<qlonglong>::min();
+    // The lowest an engine's 32-bit key column can compare with.
+    qlonglong last = std::numeric_limits<qint32>::min();
     Row r;
     for (;;) {
         q.setSql(sql);
