@@ -10,7 +10,6 @@
 
 #include "app/U_Main.h"
 #include "app/db/Query.h"
-#include "app/db/SqlText.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
@@ -92,10 +91,6 @@ void defaultColumns(toolkit::DataGrid* grid, db::Query* query) {
         const int title = grid->horizontalHeader()->sectionSizeHint(grid->columnCountShown() - 1);
         if (title > width) grid->setColumnWidth(grid->columnCountShown() - 1, title);
     }
-}
-
-QString containsPattern(const QString& text) {
-    return db::quoted(QStringLiteral("%") + text + QStringLiteral("%"));
 }
 
 }  // namespace activities

@@ -53,7 +53,5 @@ struct SearchBar {
 };
 SearchBar makeSearchBar(QWidget* parent, const QString& caption, const QString& buttonName);
 
-// A like pattern that finds text anywhere: "%" + text + "%", quoted for SQL.
-QString containsPattern(const QString& text);
 
 }  // namespace activities

@@ -30,8 +30,8 @@ QList<CustomerHit> findCustomers(db::Connection* c, const QString& text, int lim
     // highest character, so the index on Company finds them in name order.
     db::Query prefix(c);
     prefix.setSql(QStringLiteral("select CustID, Company from custom where Company >= :lo and Company < :hi "
-                                 "order by Company limit ") +
-                  QString::number(limit));
+                                 "order by Company limit :n"));
+    prefix.setParam(QStringLiteral("n"), limit);
     prefix.setParam(QStringLiteral("lo"), text);
     prefix.setParam(QStringLiteral("hi"), text + QString::fromUcs4(U"\U0010FFFF"));
     prefix.open();
@@ -43,9 +43,9 @@ QList<CustomerHit> findCustomers(db::Connection* c, const QString& text, int lim
     QSet<qlonglong> seen;
     for (const CustomerHit& h : hits) seen.insert(h.id);
     db::Query inside(c);
-    inside.setSql(QStringLiteral("select CustID, Company from custom where Company like :pat order by Company limit ") +
-                  QString::number(limit + hits.size()));
-    inside.setParam(QStringLiteral("pat"), QStringLiteral("%") + text + QStringLiteral("%"));
+    inside.setSql(QStringLiteral("select CustID, Company from custom where Company like :pat order by Company limit :n"));
+    inside.setParam(QStringLiteral("n"), limit + int(hits.size()));
+    inside.setParam(QStringLiteral("pat"), db::containsPattern(text));
     inside.open();
     for (const CustomerHit& h : readHits(inside)) {
         if (hits.size() >= limit) break;

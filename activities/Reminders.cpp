@@ -45,11 +45,11 @@ QList<DueReminder> dueReminders(db::Connection* c, const QString& user, const QD
 
 void markReminded(db::Connection* c, const QList<qlonglong>& ids) {
     if (ids.isEmpty()) return;
-    QStringList list;
-    for (qlonglong id : ids) list << QString::number(id);
+    QVariantList list;
+    for (qlonglong id : ids) list << id;
     db::Query q(c);
-    q.setSql(QStringLiteral("update T_Schedule set Reminded = 1 where ScheduleID in (") +
-             list.join(QLatin1Char(',')) + QStringLiteral(")"));
+    q.setSql(db::Statement(QStringLiteral("update T_Schedule set Reminded = 1 where ScheduleID in (:ids)"))
+                 .bind(QStringLiteral("ids"), list));
     q.execSql();
 }
 

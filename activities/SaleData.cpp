@@ -73,7 +73,8 @@ void deleteSale(db::Connection* c, db::Query* sales) {
     try {
         db::TransactionGuard trans(*c);
         db::Query del(c);
-        del.setSql(QStringLiteral("delete from T_SaleLine where SaleID = ") + QString::number(saleId));
+        del.setSql(db::Statement(QStringLiteral("delete from T_SaleLine where SaleID = :id"))
+                       .bind(QStringLiteral("id"), saleId));
         del.execSql();
         sales->remove();
         trans.commit();

@@ -6,7 +6,7 @@
 #include "activities/ActivityCommon.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
 #include "toolkit/Icons.h"
@@ -15,9 +15,9 @@ TFrm_Daily* Frm_Daily = nullptr;
 
 using activities::mainCommand;
 
-QString ownDailyEntries() {
-    return QStringLiteral("Select * from T_Daily where author=") + db::quoted(activities::userName()) +
-           QStringLiteral(" Order by AddDate");
+db::Statement ownDailyEntries() {
+    return db::Statement(QStringLiteral("Select * from T_Daily where author=:author Order by AddDate"))
+        .bind(QStringLiteral("author"), activities::userName());
 }
 
 TFrm_Daily::TFrm_Daily(QWidget* parent) : QWidget(parent) {
@@ -87,11 +87,10 @@ void TFrm_Daily::Btn_SearchClick() {
     {
         const activities::SearchBusy busy(Btn_Search);
         // The key as typed, not trimmed; every author's entries.
-        const QString pattern = activities::containsPattern(Edit_Key->text());
         db::Query* q = Frm_Data->Qry_Daily;
         q->close();
-        q->setSql(QStringLiteral("Select * from T_Daily where subject like ") + pattern +
-                  QStringLiteral(" or content like ") + pattern);
+        q->setSql(db::Statement(QStringLiteral("Select * from T_Daily where subject like :pat or content like :pat"))
+                      .bind(QStringLiteral("pat"), db::containsPattern(Edit_Key->text())));
         q->open();
     }
     LoadColumns();

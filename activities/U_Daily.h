@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/db/Statement.h"
 #include "toolkit/DataGrid.h"
 
 class TFrm_Daily : public QWidget {
@@ -42,6 +43,6 @@ private:
 };
 
 // The statement the list opens with: the logged-in user's entries by date.
-QString ownDailyEntries();
+db::Statement ownDailyEntries();
 
 extern TFrm_Daily* Frm_Daily;

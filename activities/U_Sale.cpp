@@ -10,7 +10,6 @@
 #include "activities/U_AddSale.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -126,7 +125,7 @@ void TFrm_Sale::closeEvent(QCloseEvent* e) {
     else showMinimized();
 }
 
-void TFrm_Sale::openSales(const QString& sql) {
+void TFrm_Sale::openSales(const db::Statement& sql) {
     Qry_SaleLine->close();
     Qry_Sale->close();
     Qry_Sale->setSql(sql);
@@ -144,8 +143,8 @@ void TFrm_Sale::loadColumns(toolkit::DataGrid* grid, db::Query* q, const QString
 
 void TFrm_Sale::Btn_S_CustClick() {
     const activities::SearchBusy busy(Btn_S_Cust);
-    openSales(QStringLiteral("select * from T_Sale where Company like ") +
-              activities::containsPattern(Edit_Key->text()) + QLatin1String(kSalesOrder));
+    openSales(db::Statement(QStringLiteral("select * from T_Sale where Company like :pat") + QLatin1String(kSalesOrder))
+                  .bind(QStringLiteral("pat"), db::containsPattern(Edit_Key->text())));
 }
 
 void TFrm_Sale::Edit_KeyKeyDown(int key) {

@@ -58,7 +58,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void openSales(const QString& sql);
+    void openSales(const db::Statement& sql);
     void loadColumns(toolkit::DataGrid* grid, db::Query* q, const QString& tableName);
     bool shown_ = false;
 };

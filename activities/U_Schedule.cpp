@@ -71,7 +71,7 @@ void TFrm_Schedule::FormShow() {
     openList(QStringLiteral("select * from T_Schedule"));
 }
 
-void TFrm_Schedule::openList(const QString& sql) {
+void TFrm_Schedule::openList(const db::Statement& sql) {
     db::Query* q = Frm_Data->Qry_Schedule;
     q->close();
     DBGrid1->clearColumns();
@@ -92,9 +92,9 @@ void TFrm_Schedule::openList(const QString& sql) {
 
 void TFrm_Schedule::Btn_S_CustClick() {
     const activities::SearchBusy busy(Btn_S_Cust);
-    const QString pattern = activities::containsPattern(Edit_Key->text());
-    openList(QStringLiteral("select * from T_Schedule where Subject like ") + pattern +
-             QStringLiteral(" or Content like ") + pattern + QStringLiteral(" or Customer like ") + pattern);
+    openList(db::Statement(QStringLiteral("select * from T_Schedule where Subject like :pat or Content like :pat "
+                                          "or Customer like :pat"))
+                 .bind(QStringLiteral("pat"), db::containsPattern(Edit_Key->text())));
 }
 
 void TFrm_Schedule::Edit_KeyKeyDown(int key) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/db/Statement.h"
 #include "toolkit/DataGrid.h"
 
 class TFrm_Schedule : public QWidget {
@@ -37,7 +38,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void openList(const QString& sql);
+    void openList(const db::Statement& sql);
     bool shown_ = false;
 };
 

@@ -5,7 +5,7 @@
 
 #include "app/U_data.h"
 #include "app/EditLimits.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -211,7 +211,8 @@ void TFrm_AddUser::TreeView1Click() {
     // The stored name finds the row even when it was saved with blanks around it.
     const QString name = node->data(0, kRawName).toString();
     Qry_add->close();
-    Qry_add->setSql(QStringLiteral("select * from admin where username=") + db::quoted(name));
+    Qry_add->setSql(db::Statement(QStringLiteral("select * from admin where username=:name"))
+                        .bind(QStringLiteral("name"), name));
     Qry_add->open();
     Edit_username->setText(Qry_add->asString(QStringLiteral("username")));
     Edit_pass->setText(Qry_add->asString(QStringLiteral("password")));
@@ -249,7 +250,8 @@ void TFrm_AddUser::btn_saveClick() {
     if (AddMode) {
         // Stored names are compared trimmed as well, as the login trims them.
         Qry_repeat->close();
-        Qry_repeat->setSql(QStringLiteral("select * from admin where trim(username)=") + db::quoted(name));
+        Qry_repeat->setSql(db::Statement(QStringLiteral("select * from admin where trim(username)=:name"))
+                               .bind(QStringLiteral("name"), name, QStringLiteral("username")));
         Qry_repeat->open();
         if (!Qry_repeat->isEmpty()) {
             toolkit::showMessage(QStringLiteral("The username is exist ,Please change a username!"));

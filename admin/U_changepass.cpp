@@ -3,7 +3,7 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/EditLimits.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -63,7 +63,8 @@ void TFrm_ChangePass::FormCreate() {
 void TFrm_ChangePass::Btn_okClick() {
     const QString name = Frm_Main ? Frm_Main->LoginName : QString();
     Qry->close();
-    Qry->setSql(QStringLiteral("select * from admin where username=") + db::quoted(name));
+    Qry->setSql(db::Statement(QStringLiteral("select * from admin where username=:name"))
+                    .bind(QStringLiteral("name"), name));
     Qry->open();
     // Renamed or deleted since the login: an edit here would insert a stray row.
     if (Qry->isEmpty()) {

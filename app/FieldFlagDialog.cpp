@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
@@ -98,10 +98,11 @@ void FieldFlagDialog::done(int r) {
 
 void FieldFlagDialog::fill(QListWidget* list, db::Query* q, int flag) {
     q->close();
-    q->setSql(QStringLiteral("select * from T_FieldShow where %1=%2 and TableName=")
-                  .arg(texts_.flagColumn)
-                  .arg(flag) +
-              db::quoted(TableName));
+    // The flag's column is one of two names this program knows; the values are bound.
+    q->setSql(db::Statement(QStringLiteral("select * from T_FieldShow where %1=:flag and TableName=:table")
+                                .arg(texts_.flagColumn))
+                  .bind(QStringLiteral("flag"), flag)
+                  .bind(QStringLiteral("table"), TableName));
     q->open();
     list->clear();
     for (q->first(); !q->eof(); q->next()) list->addItem(q->asString(QStringLiteral("name")));
@@ -160,9 +161,12 @@ void FieldFlagDialog::SP_allleftClick() {
     UpdateButtons();
 }
 
-QString FieldFlagDialog::update(int flag, const QString& title) const {
-    return QStringLiteral("update T_FieldShow set %1=%2 where name=").arg(texts_.flagColumn).arg(flag) +
-           db::quoted(title.trimmed()) + QStringLiteral(" and TableName=") + db::quoted(TableName);
+db::Statement FieldFlagDialog::update(int flag, const QString& title) const {
+    return db::Statement(QStringLiteral("update T_FieldShow set %1=:flag where name=:name and TableName=:table")
+                             .arg(texts_.flagColumn))
+        .bind(QStringLiteral("flag"), flag)
+        .bind(QStringLiteral("name"), title.trimmed())
+        .bind(QStringLiteral("table"), TableName);
 }
 
 void FieldFlagDialog::Btn_okClick() {

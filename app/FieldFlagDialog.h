@@ -66,7 +66,7 @@ protected:
 
 private:
     void fill(QListWidget* list, db::Query* q, int flag);
-    QString update(int flag, const QString& title) const;
+    db::Statement update(int flag, const QString& title) const;
 
     Texts texts_;
     bool shown_ = false;

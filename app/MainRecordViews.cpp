@@ -5,7 +5,7 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "toolkit/DialogService.h"
 
@@ -61,7 +61,8 @@ void TFrm_Main::Cust_ContactExecute() {
 void TFrm_Main::MyCustExecute() {
     db::Query* q = Frm_Data->Qry_Cust;
     q->close();
-    q->setSql(QStringLiteral("select * from custom where F_User=") + db::quoted(UserName));
+    q->setSql(db::Statement(QStringLiteral("select * from custom where F_User=:user"))
+                  .bind(QStringLiteral("user"), UserName));
     q->open();
     bringBrowserForward(this);
 }
@@ -83,7 +84,8 @@ void TFrm_Main::DelCustExecute() {
         q->remove();
         db::Query* del = Frm_Data->Qry_Del;
         del->close();
-        del->setSql(QStringLiteral("delete from contact where custid=") + db::quoted(custId));
+        del->setSql(db::Statement(QStringLiteral("delete from contact where custid=:id"))
+                        .bind(QStringLiteral("id"), custId));
         del->execSql();
         trans.commit();
     } catch (const std::exception&) {

@@ -391,7 +391,7 @@ BrowserView* TFrm_Main::browser() const {
     return nullptr;
 }
 
-void LoadFieldColumns(db::Query* show, const QString& sql, toolkit::DataGrid* grid, db::Query* data,
+void LoadFieldColumns(db::Query* show, const db::Statement& sql, toolkit::DataGrid* grid, db::Query* data,
                       int maxColumns) {
     grid->clearColumns();
     show->close();
@@ -408,8 +408,9 @@ void LoadFieldColumns(db::Query* show, const QString& sql, toolkit::DataGrid* gr
 
 void TFrm_Main::ApplyFieldShow(toolkit::DataGrid* grid, db::Query* query, const QString& tableName) {
     LoadFieldColumns(Frm_Data->Qry_FieldShow,
-                     QStringLiteral("select * from T_FieldShow where show=1 and TableName='") + tableName +
-                         QStringLiteral("' order by ShowID"),
+                     db::Statement(QStringLiteral("select * from T_FieldShow where show=1 and TableName=:table "
+                                                  "order by ShowID"))
+                         .bind(QStringLiteral("table"), tableName),
                      grid, query);
 }
 

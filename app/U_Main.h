@@ -215,7 +215,7 @@ private:
 // T_FieldShow) selects with sql, in their order, at most maxColumns of them
 // (all when negative): width and title from each row, the title set as the
 // display label of that field of data.
-void LoadFieldColumns(db::Query* show, const QString& sql, toolkit::DataGrid* grid, db::Query* data,
+void LoadFieldColumns(db::Query* show, const db::Statement& sql, toolkit::DataGrid* grid, db::Query* data,
                       int maxColumns = -1);
 
 extern TFrm_Main* Frm_Main;

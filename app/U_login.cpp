@@ -5,7 +5,7 @@
 #include "app/Artwork.h"
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -92,8 +92,8 @@ void TFrm_Login::Btn_okClick() {
         }
     } remember{this};
 
-    ADOQuery1->setSql(QStringLiteral("select * from admin where username='") + db::esc(name) +
-                      QStringLiteral("'"));
+    ADOQuery1->setSql(db::Statement(QStringLiteral("select * from admin where username=:name"))
+                          .bind(QStringLiteral("name"), name));
     ADOQuery1->open();
     StoredPassword = ADOQuery1->isEmpty() ? QString() : ADOQuery1->asString(QStringLiteral("password"));
 

@@ -10,7 +10,7 @@
 #include "app/U_data.h"
 #include "app/EditLimits.h"
 #include "app/SaveRow.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
@@ -82,8 +82,8 @@ int rowY(int row) { return kRow0 + row * kRowStep; }
 // workstation cannot delete it under a contact being saved for it.
 QString custIdOf(const QString& company) {
     db::Query* t = Frm_Data->Qry_Temp;
-    t->setSql(QStringLiteral("Select CustID from custom where company='") + db::esc(company) +
-              QStringLiteral("' order by CustID for share"));
+    t->setSql(db::Statement(QStringLiteral("Select CustID from custom where company=:company order by CustID for share"))
+                  .bind(QStringLiteral("company"), company, QStringLiteral("Company")));
     t->open();
     return t->isEmpty() ? QString() : t->field(QStringLiteral("CustID")).asString();
 }
@@ -353,8 +353,8 @@ void TFrm_AddContact::DBNavigator1Click() { LoadContact(); }
 
 void TFrm_AddContact::Combo_CustChange() {
     db::Query* t = Frm_Data->Qry_Temp;
-    t->setSql(QStringLiteral("Select * from custom where company='") + db::esc(Combo_Cust->currentText()) +
-              QStringLiteral("'"));
+    t->setSql(db::Statement(QStringLiteral("Select * from custom where company=:company"))
+                  .bind(QStringLiteral("company"), Combo_Cust->currentText(), QStringLiteral("Company")));
     t->open();
     const bool found = !t->isEmpty();
     Edit_Address->setText(found ? t->field(QStringLiteral("Address")).asString() : QString());

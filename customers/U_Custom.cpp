@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "customers/U_tree.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
@@ -268,8 +268,9 @@ bool TFrm_Custom::eventFilter(QObject* watched, QEvent* event) {
 
 void TFrm_Custom::LoadGridColumns() {
     auto shown = [](const char* table) {
-        return QStringLiteral("select * from T_FieldShow where show=1 and tableName='") + QLatin1String(table) +
-               QStringLiteral("' order by ShowID");
+        return db::Statement(QStringLiteral("select * from T_FieldShow where show=1 and tableName=:table "
+                                            "order by ShowID"))
+            .bind(QStringLiteral("table"), QLatin1String(table));
     };
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Custom"), DBGrid1, Frm_Data->Qry_Cust, kMaxGridColumns);
     LoadFieldColumns(Frm_Data->Qry_Show, shown("Contact"), DBGridEh1, Frm_Data->Qry_Contact, kMaxGridColumns);
@@ -328,8 +329,9 @@ void TFrm_Custom::TreeView1DblClick() {
     const QString text = node->text(0);
     const QString code = text.left(text.indexOf(QLatin1Char('-')));
     q->close();
-    q->setSql(QStringLiteral("Select * from custom where category like'") + db::esc(code) +
-              QStringLiteral("%'"));
+    // The category with everything below it.
+    q->setSql(db::Statement(QStringLiteral("Select * from custom where category like :code"))
+                  .bind(QStringLiteral("code"), code + QStringLiteral("%")));
     q->open();
     LoadGridColumns();
 }
@@ -338,8 +340,8 @@ void TFrm_Custom::Btn_S_CustClick() {
     const SearchBusy busy(Btn_S_Cust);
     db::Query* q = Frm_Data->Qry_Cust;
     q->close();
-    q->setSql(QStringLiteral("Select * from custom where company like '%") + db::esc(Edit_Key->text()) +
-              QStringLiteral("%'"));
+    q->setSql(db::Statement(QStringLiteral("Select * from custom where company like :pat"))
+                  .bind(QStringLiteral("pat"), db::containsPattern(Edit_Key->text())));
     q->open();
     LoadGridColumns();
 }
@@ -353,8 +355,8 @@ void TFrm_Custom::Btn_S_ContactClick() {
     db::Query* c = Frm_Data->Qry_Contact;
     c->setMasterSource(nullptr);
     c->close();
-    c->setSql(QStringLiteral("Select * from Contact where Name like '%") + db::esc(Edit_Name->text()) +
-              QStringLiteral("%'"));
+    c->setSql(db::Statement(QStringLiteral("Select * from Contact where Name like :pat"))
+                  .bind(QStringLiteral("pat"), db::containsPattern(Edit_Name->text())));
     c->open();
     LoadGridColumns();
 }

@@ -5,7 +5,7 @@
 #include <QShowEvent>
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "customers/U_Custom.h"
 #include "customers/U_tree.h"
 #include "toolkit/DialogService.h"
@@ -20,9 +20,9 @@ namespace {
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
-// "(<column> like'%<text>%')"; % and _ typed by the user stay wildcards.
-QString contains(const QString& column, const QString& text) {
-    return QStringLiteral("(") + column + QStringLiteral(" like'%") + db::esc(text) + QStringLiteral("%')");
+// "(<column> like :<name>)"; the value is bound, not written into the text.
+QString contains(const QString& column, const QString& name) {
+    return QStringLiteral("(") + column + QStringLiteral(" like :") + name + QStringLiteral(")");
 }
 
 }  // namespace
@@ -32,27 +32,25 @@ bool HasText(const QString& text) { return !text.isEmpty(); }
 QStringList SearchSlots(const SearchCriteria& c) {
     QStringList s;
     for (int i = 0; i < 20; ++i) s << QString();
-    if (HasText(c.category))
-        s[0] = QStringLiteral("(category like'") + db::esc(c.category) + QStringLiteral("%')");
-    if (HasText(c.company)) s[1] = contains(QStringLiteral("company"), c.company);
-    if (HasText(c.address)) s[2] = contains(QStringLiteral("address"), c.address);
-    if (HasText(c.postcode)) s[3] = contains(QStringLiteral("postcode"), c.postcode);
-    if (HasText(c.custType)) s[5] = contains(QStringLiteral("custtype"), c.custType);
-    if (HasText(c.country)) s[6] = contains(QStringLiteral("country"), c.country);
-    if (HasText(c.province)) s[7] = contains(QStringLiteral("province"), c.province);
+    if (HasText(c.category)) s[0] = QStringLiteral("(category like :category)");
+    if (HasText(c.company)) s[1] = contains(QStringLiteral("company"), QStringLiteral("company"));
+    if (HasText(c.address)) s[2] = contains(QStringLiteral("address"), QStringLiteral("address"));
+    if (HasText(c.postcode)) s[3] = contains(QStringLiteral("postcode"), QStringLiteral("postcode"));
+    if (HasText(c.custType)) s[5] = contains(QStringLiteral("custtype"), QStringLiteral("custtype"));
+    if (HasText(c.country)) s[6] = contains(QStringLiteral("country"), QStringLiteral("country"));
+    if (HasText(c.province)) s[7] = contains(QStringLiteral("province"), QStringLiteral("province"));
     // From is a keyword: unbracketed it is a syntax error.
-    if (HasText(c.from)) s[8] = contains(QStringLiteral("[From]"), c.from);
-    if (HasText(c.city)) s[9] = contains(QStringLiteral("city"), c.city);
-    if (HasText(c.introduce)) s[10] = contains(QStringLiteral("introduce"), c.introduce);
-    if (HasText(c.tel)) s[11] = contains(QStringLiteral("tel"), c.tel);
-    if (HasText(c.fax)) s[12] = contains(QStringLiteral("fax"), c.fax);
-    if (HasText(c.url)) s[14] = contains(QStringLiteral("url"), c.url);
-    if (HasText(c.email)) s[15] = contains(QStringLiteral("email"), c.email);
+    if (HasText(c.from)) s[8] = contains(QStringLiteral("[From]"), QStringLiteral("comefrom"));
+    if (HasText(c.city)) s[9] = contains(QStringLiteral("city"), QStringLiteral("city"));
+    if (HasText(c.introduce)) s[10] = contains(QStringLiteral("introduce"), QStringLiteral("introduce"));
+    if (HasText(c.tel)) s[11] = contains(QStringLiteral("tel"), QStringLiteral("tel"));
+    if (HasText(c.fax)) s[12] = contains(QStringLiteral("fax"), QStringLiteral("fax"));
+    if (HasText(c.url)) s[14] = contains(QStringLiteral("url"), QStringLiteral("url"));
+    if (HasText(c.email)) s[15] = contains(QStringLiteral("email"), QStringLiteral("email"));
     // The entry date is text in the same fixed-width form, so comparing the
     // texts compares the days.
-    if (c.start)
-        s[16] = QStringLiteral("([date]>='") + db::esc(c.start->toString(kDateFormat)) + QStringLiteral("')");
-    if (c.end) s[17] = QStringLiteral("([date]<='") + db::esc(c.end->toString(kDateFormat)) + QStringLiteral("')");
+    if (c.start) s[16] = QStringLiteral("([date]>=:start)");
+    if (c.end) s[17] = QStringLiteral("([date]<=:end)");
     for (int i = 0; i < 19; ++i) s[19] += s[i];
     return s;
 }
@@ -66,6 +64,23 @@ QString BuildSearchSql(const QStringList& conditions) {
     }
     if (all.isEmpty()) return QString();
     return QStringLiteral("select * from [custom] where ") + where.mid(3) + QStringLiteral("  ORDER BY CustID");
+}
+
+db::Statement SearchStatement(const SearchCriteria& c) {
+    db::Statement st(BuildSearchSql(SearchSlots(c)));
+    // The texts as typed: % and _ in them stay wildcards.
+    const std::pair<const char*, const QString*> texts[] = {
+        {"company", &c.company}, {"address", &c.address}, {"postcode", &c.postcode},
+        {"custtype", &c.custType}, {"country", &c.country}, {"province", &c.province},
+        {"comefrom", &c.from}, {"city", &c.city}, {"introduce", &c.introduce},
+        {"tel", &c.tel}, {"fax", &c.fax}, {"url", &c.url}, {"email", &c.email}};
+    for (const auto& [name, text] : texts)
+        if (HasText(*text)) st.bind(QLatin1String(name), db::containsPattern(*text));
+    // A category with everything below it.
+    if (HasText(c.category)) st.bind(QStringLiteral("category"), c.category + QStringLiteral("%"));
+    if (c.start) st.bind(QStringLiteral("start"), c.start->toString(kDateFormat));
+    if (c.end) st.bind(QStringLiteral("end"), c.end->toString(kDateFormat));
+    return st;
 }
 
 // ---- date picker ----------------------------------------------------------
@@ -250,8 +265,8 @@ SearchCriteria TFrm_S_Cust::criteria() const {
 }
 
 void TFrm_S_Cust::btn_okClick() {
-    const QString sql = BuildSearchSql(SearchSlots(criteria()));
-    if (sql.isEmpty()) {
+    const db::Statement sql = SearchStatement(criteria());
+    if (sql.text().isEmpty()) {
         toolkit::showMessage(QStringLiteral("No condition !"));
         return;
     }

@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <optional>
 
+#include "app/db/Statement.h"
+
 // The criteria as the user gave them. Texts are taken as typed (a text of
 // blanks is a criterion); an empty text is no criterion. A date bound is
 // used when it is set.
@@ -30,6 +32,8 @@ QStringList SearchSlots(const SearchCriteria& c);
 // "select * from [custom] where ...  ORDER BY CustID" over the filled slots
 // 0 to 18; empty text when none is filled.
 QString BuildSearchSql(const QStringList& conditions);
+// That statement with the criteria's values bound to its parameters.
+db::Statement SearchStatement(const SearchCriteria& c);
 // True when an edit's text is not empty.
 bool HasText(const QString& text);
 

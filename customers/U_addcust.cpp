@@ -9,7 +9,7 @@
 #include "app/U_data.h"
 #include "app/EditLimits.h"
 #include "app/SaveRow.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "customers/EditorCommon.h"
 #include "customers/U_Custom.h"
 #include "customers/U_tree.h"
@@ -257,8 +257,8 @@ void TFrm_AddCust::LoadCustomer() {
     if (ownedByAnother(text("F_User"))) Btn_OK->setEnabled(false);
 
     db::Query* t = Frm_Data->Qry_Temp;
-    t->setSql(QStringLiteral("Select * from category where Code='") + db::esc(CategoryCode) +
-              QStringLiteral("'"));
+    t->setSql(db::Statement(QStringLiteral("Select * from category where Code=:code"))
+                  .bind(QStringLiteral("code"), CategoryCode));
     t->open();
     Edit_Category->setText(t->isEmpty() ? QString() : t->field(QStringLiteral("Name")).asString());
     toolkit::showTextsFromStart(this);
@@ -297,8 +297,8 @@ void TFrm_AddCust::Btn_OKClick() {
     if (AddMode == 1) {
         const QString company = Edit_Com->text().trimmed();
         // "ACME" and "Acme" are one company: the test ignores letter case.
-        Qry_Repeat->setSql(QStringLiteral("select * from custom where lower(company)=lower('") + db::esc(company) +
-                           QStringLiteral("')"));
+        Qry_Repeat->setSql(db::Statement(QStringLiteral("select * from custom where lower(company)=lower(:company)"))
+                               .bind(QStringLiteral("company"), company, QStringLiteral("Company")));
         Qry_Repeat->open();
         if (company.isEmpty()) {
             toolkit::dialogs().message(QStringLiteral("Company not null"), QStringLiteral("warning"),

@@ -6,7 +6,7 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/EditLimits.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "customers/U_Custom.h"
 #include "customers/U_S_Cust.h"
 #include "customers/U_addcust.h"
@@ -21,8 +21,9 @@ namespace {
 
 const QString kSelectAll = QStringLiteral("select * from category order by code");
 
-QString categoryWhereCode(const QString& code) {
-    return QStringLiteral("select * from category where code='") + db::esc(code) + QStringLiteral("'");
+db::Statement categoryWhereCode(const QString& code) {
+    return db::Statement(QStringLiteral("select * from category where code=:code"))
+        .bind(QStringLiteral("code"), code, QStringLiteral("Code"));
 }
 
 int nodeDepth(const QTreeWidgetItem* node) {
@@ -368,7 +369,8 @@ void TFrm_Tree::tb_delClick() {
     // The root stands for all categories; it is no row of its own.
     if (!node->parent()) return;
     // Customers filed under it would keep a code that names nothing.
-    Qry_del->setSql(QStringLiteral("select count(*) from custom where Category=") + db::quoted(NodeCode(node)));
+    Qry_del->setSql(db::Statement(QStringLiteral("select count(*) from custom where Category=:code"))
+                        .bind(QStringLiteral("code"), NodeCode(node)));
     Qry_del->open();
     const qlonglong filed = Qry_del->field(0).asInteger();
     Qry_del->close();
@@ -383,8 +385,8 @@ void TFrm_Tree::tb_delClick() {
     // The row deleted is the one of the node taken out of the tree, whatever
     // the code field shows; the row goes first so a refused delete leaves the
     // tree as it was.
-    Qry_del->setSql(QStringLiteral("delete from category where code='") + db::esc(NodeCode(node)) +
-                    QStringLiteral("'"));
+    Qry_del->setSql(db::Statement(QStringLiteral("delete from category where code=:code"))
+                        .bind(QStringLiteral("code"), NodeCode(node)));
     Qry_del->execSql();
     delete node;
     if (TreeView1->topLevelItemCount() == 0) return;

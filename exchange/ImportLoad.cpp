@@ -5,14 +5,21 @@
 #include <QSet>
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/SqlTokens.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "exchange/ExportLayout.h"
 #include "exchange/Progress.h"
 
 QStringList sheetHeaders(const sheet::Worksheet& s) {
     QStringList out;
-    for (int c = 1; c <= s.columnCount(); ++c) out << s.valueText(1, c).left(kHeaderChars);
+    for (int c = 1; c <= s.columnCount(); ++c) {
+        QString h = s.valueText(1, c).left(kHeaderChars);
+        // A header is a name to pair columns by: a character no engine stores
+        // (a NUL, or half a pair the cut above split) is left out of it.
+        for (int at = db::unstorableAt(h); at >= 0; at = db::unstorableAt(h)) h.remove(at, 1);
+        out << h;
+    }
     return out;
 }
 
@@ -83,8 +90,8 @@ QStringList pairHeaders(const QString& table, const QList<MappingRow>& rows, con
 void prePair(TFrm_Data* data, const QString& table, const QStringList& headers) {
     db::Query* q = data->Qry_Import;
     q->close();
-    q->setSql(QStringLiteral("select * from T_Import where tablename=") + db::quoted(table) +
-              QStringLiteral(" order by ImportID"));
+    q->setSql(db::Statement(QStringLiteral("select * from T_Import where tablename=:table order by ImportID"))
+                  .bind(QStringLiteral("table"), table));
     q->open();
     QList<MappingRow> rows;
     for (q->first(); !q->eof(); q->next())

@@ -6,7 +6,9 @@
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
-#include "app/db/SqlText.h"
+#include "app/db/RowInserter.h"
+#include "app/db/SqlTokens.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 
 namespace {
@@ -20,76 +22,62 @@ int codePoints(const QString& s) {
     return n;
 }
 
+// A cell's text as a problem report shows it: short, and with characters
+// that could not be shown (or stored) marked.
 QString quoteValue(const QString& v) {
     QString s = v;
+    for (int at = db::unstorableAt(s); at >= 0; at = db::unstorableAt(s)) s[at] = QChar(0xFFFD);
     if (s.size() > 60) s = s.left(57) + QStringLiteral("...");
     return s;
 }
 
+// A text the database cannot store faithfully: the problem, or empty.
+QString unstorable(const QString& text) {
+    const int at = db::unstorableAt(text);
+    if (at < 0) return QString();
+    return QStringLiteral("holds %1, which the database cannot store").arg(db::describeUnstorable(text, at));
+}
 
-// Rows written many at a time: one insert statement of up to kBatch rows
-// instead of one statement prepared and run per row (about 150 us each, so
-// 100,000 rows would take many seconds). The values go into the statement
-// text as literals, quoted like any value of the program's statements;
-// booleans and dates as quoted text, which every engine reads for those
-// types. Rows whose set of columns differs start a new statement, so unset
-// columns keep their defaults.
+
+// Rows written many at a time, their values bound to one prepared insert
+// of a batch of rows. Rows whose set of columns differs go through an
+// inserter of their own, so unset columns keep their defaults; the order of
+// the rows is kept (a change of columns first writes what is pending).
 class BatchInsert {
 public:
     BatchInsert(db::Connection* c, const QString& table, const QStringList& columns)
-        : q_(c), table_(table), columns_(columns), dateFormat_(c->dialect().dateTimeFormat()) {}
-    ~BatchInsert() = default;
+        : c_(c), table_(table), columns_(columns) {}
 
     void add(const QVector<QVariant>& values, const QVector<bool>& set) {
-        if (rows_ > 0 && set != mask_) flush();
-        if (rows_ == 0) {
+        if (current_ && set != mask_) current_->flush();
+        if (!current_ || set != mask_) {
             mask_ = set;
-            QStringList cols;
-            for (int i = 0; i < columns_.size(); ++i)
-                if (set[i]) cols << QLatin1Char('[') + columns_[i] + QLatin1Char(']');
-            sql_ = QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(QLatin1Char(',')) +
-                   QStringLiteral(") values ");
-        } else {
-            sql_ += QLatin1Char(',');
+            auto& slot = inserters_[set];
+            if (!slot) {
+                QStringList cols;
+                for (int i = 0; i < columns_.size(); ++i)
+                    if (set[i]) cols << columns_[i];
+                slot = std::make_unique<db::RowInserter>(c_, table_, cols);
+            }
+            current_ = slot.get();
         }
-        sql_ += QLatin1Char('(');
-        bool first = true;
-        for (int i = 0; i < columns_.size(); ++i) {
-            if (!set[i]) continue;
-            if (!first) sql_ += QLatin1Char(',');
-            first = false;
-            sql_ += literal(values[i]);
-        }
-        sql_ += QLatin1Char(')');
-        if (++rows_ >= kBatch) flush();
+        row_.clear();
+        for (int i = 0; i < columns_.size(); ++i)
+            if (set[i]) row_ << values[i];
+        current_->add(row_);
     }
     void flush() {
-        if (rows_ == 0) return;
-        q_.setSql(sql_);
-        q_.execSql();
-        rows_ = 0;
-        sql_.clear();
+        if (current_) current_->flush();
     }
 
 private:
-    static constexpr int kBatch = 250;
-    QString literal(const QVariant& v) const {
-        if (v.isNull()) return QStringLiteral("NULL");
-        switch (v.typeId()) {
-        case QMetaType::Bool: return v.toBool() ? QStringLiteral("'1'") : QStringLiteral("'0'");
-        case QMetaType::QDateTime: return db::quoted(v.toDateTime().toString(dateFormat_));
-        case QMetaType::Double: return QString::number(v.toDouble(), 'g', 17);
-        default: return db::quoted(v.toString());
-        }
-    }
-
-    db::Query q_;
+    db::Connection* c_;
     QString table_;
     QStringList columns_;
-    QString dateFormat_;
     QVector<bool> mask_;
-    QString sql_;
-    int rows_ = 0;
+    QHash<QVector<bool>, std::shared_ptr<db::RowInserter>> inserters_;
+    db::RowInserter* current_ = nullptr;
+    QVariantList row_;
 };
 
 }  // namespace
@@ -146,7 +134,8 @@ QDate parseDateText(const QString& text) {
 
 QList<MappingPair> readMapping(db::Connection* c, const QString& table) {
     db::Query q(c);
-    q.setSql(QStringLiteral("select * from T_Import where F_Field<>' ' and tablename=") + db::quoted(table));
+    q.setSql(db::Statement(QStringLiteral("select * from T_Import where F_Field<>' ' and tablename=:table"))
+                 .bind(QStringLiteral("table"), table));
     q.open();
     QList<MappingPair> out;
     for (q.first(); !q.eof(); q.next()) {
@@ -287,7 +276,9 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         }
         if (slot.target < 0) {
             out->contactName = text;
-            if (contactNameSize_ > 0 && codePoints(text) > contactNameSize_)
+            if (const QString why = unstorable(text); !why.isEmpty())
+                problem(o, row, slot.header, quoteValue(text), why);
+            else if (contactNameSize_ > 0 && codePoints(text) > contactNameSize_)
                 problem(o, row, slot.header, quoteValue(text),
                         QStringLiteral("longer than the %1 characters a contact's name holds").arg(contactNameSize_));
             continue;
@@ -357,7 +348,10 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
             }
             case db::FieldKind::Text:
             case db::FieldKind::Memo:
-                if (target.size > 0 && codePoints(text) > target.size) {
+                if (const QString why = unstorable(text); !why.isEmpty()) {
+                    problem(o, row, header, quoteValue(text), why);
+                    ok = false;
+                } else if (target.size > 0 && codePoints(text) > target.size) {
                     problem(o, row, header, quoteValue(text),
                             QStringLiteral("longer than the %1 characters its column holds").arg(target.size));
                     ok = false;
@@ -464,7 +458,8 @@ void ImportRun::write(ImportOutcome* o, const std::function<bool(qint64, qint64)
     if (!contacts.isEmpty()) {
         // The rows just written, in the order they were written.
         db::Query ids(c_);
-        ids.setSql(QStringLiteral("select CustID from custom where CustID>%1 order by CustID").arg(before));
+        ids.setSql(db::Statement(QStringLiteral("select CustID from custom where CustID>:before order by CustID"))
+                       .bind(QStringLiteral("before"), before));
         ids.open();
         QList<QString> keys;
         keys.reserve(written);

@@ -35,10 +35,10 @@ void TableReader::loadPage(int row) const {
     for (const QString& c : columns_) cols << QLatin1Char('[') + c + QLatin1Char(']');
     const int start = pageStart_ < 0 ? 0 : pageStart_ + (page_ ? page_->recordCount() : 0);
     QString sql = QStringLiteral("select [%1], %2 from %3").arg(key_, cols.join(QLatin1Char(',')), table_);
-    if (lastKey_.isValid()) sql += QStringLiteral(" where [%1]>%2").arg(key_).arg(lastKey_.toLongLong());
+    if (lastKey_.isValid()) sql += QStringLiteral(" where [%1]>:after").arg(key_);
     sql += QStringLiteral(" order by [%1] limit %2").arg(key_).arg(kPage);
     auto q = std::make_unique<db::Query>(c_);
-    q->setSql(sql);
+    q->setSql(db::Statement(sql).bind(QStringLiteral("after"), lastKey_.toLongLong()));
     q->open();
     page_ = std::move(q);
     pageStart_ = start;

@@ -9,7 +9,7 @@
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "customers/U_Custom.h"
 #include "exchange/Progress.h"
 #include "toolkit/DialogService.h"
@@ -112,8 +112,8 @@ void TFrm_Import::FormShow() {
     Label1->setText(QStringLiteral("Excel中共有 ") + QString::number(std::max(0, RowCount - 1)) +
                     QStringLiteral(" 条记录"));
     Qry_Import->close();
-    Qry_Import->setSql(QStringLiteral("Select * from T_import where tablename=") + db::quoted(TableName) +
-                       QStringLiteral(" order by importid"));
+    Qry_Import->setSql(db::Statement(QStringLiteral("Select * from T_import where tablename=:table order by importid"))
+                           .bind(QStringLiteral("table"), TableName));
     Qry_Import->open();
     // The titles are labels of the open record set's fields: open first.
     if (Frm_Main) Frm_Main->ApplyFieldShow(DBGrid1, Qry_Import, QStringLiteral("import"));

@@ -4,7 +4,7 @@
 
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 
 namespace {
 int indexIn(const QStringList& names, const QString& name) {
@@ -38,18 +38,18 @@ const QVector<CustomerContacts::Contact>& CustomerContacts::contactsOf(int maste
     loaded_.resize(to_ - from_);
     const int idField = customers_->fieldIndex(QStringLiteral("CustID"));
     QHash<QString, QList<int>> rowsOf;   // customer number -> its rows in the run
-    QStringList ids;
+    QVariantList ids;
     for (int r = from_; r < to_; ++r) {
         const QString id = idField >= 0 ? customers_->textAt(r, idField) : QString();
         if (id.isEmpty()) continue;
-        if (!rowsOf.contains(id)) ids << db::quoted(id);
+        if (!rowsOf.contains(id)) ids << id;
         rowsOf[id] << r - from_;
     }
     if (ids.isEmpty()) return loaded_[masterRow - from_];
 
     db::Query q(connection_);
-    q.setSql(QStringLiteral("select * from contact where CustID in (") + ids.join(QLatin1Char(',')) +
-             QStringLiteral(") order by ContactId"));
+    q.setSql(db::Statement(QStringLiteral("select * from contact where CustID in (:ids) order by ContactId"))
+                 .bind(QStringLiteral("ids"), ids));
     q.open();
     ++statements_;
     const int n = q.fieldCount();

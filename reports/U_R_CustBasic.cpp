@@ -1,7 +1,7 @@
 #include "reports/U_R_CustBasic.h"
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 
 namespace {
 // Extra room after each field, customer band and contact band: L(i) is the
@@ -51,9 +51,10 @@ void PlacePrintFields(report::Band& band, const QVector<PrintField>& fields, boo
 QVector<PrintField> ChosenPrintFields(const QString& tableName) {
     db::Query* q = Frm_Data->Qry_Print;
     q->close();
-    q->setSql(QStringLiteral("select * from T_FieldShow where Print=1 and TableName=") + db::quoted(tableName) +
-              (tableName == QLatin1String("Contact") ? QStringLiteral(" order by ShowID")
-                                                      : QStringLiteral(" order by ID")));
+    q->setSql(db::Statement(QStringLiteral("select * from T_FieldShow where Print=1 and TableName=:table") +
+                            (tableName == QLatin1String("Contact") ? QStringLiteral(" order by ShowID")
+                                                                    : QStringLiteral(" order by ID")))
+                  .bind(QStringLiteral("table"), tableName));
     q->open();
     QVector<PrintField> out;
     for (q->first(); !q->eof(); q->next())

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
+#include "toolkit/DialogService.h"
 #include "toolkit/Guard.h"
 
 namespace toolkit {
@@ -40,7 +41,10 @@ void RecordSetModel::setSource(RecordSource* source) {
     refreshFieldMap();
     if (source_) {
         connect(source_, &RecordSource::aboutToReset, this, [this] { beginResetModel(); });
+        // A list opened again, or a cursor moved, is a new chance to read.
+        connect(source_, &RecordSource::currentRowChanged, this, [this] { readFailed_ = false; });
         connect(source_, &RecordSource::resetDone, this, [this] {
+            readFailed_ = false;
             refreshFieldMap();
             pendingShown_ = editable_ && source_->inserting();
             endResetModel();
@@ -155,15 +159,45 @@ int RecordSetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(columns_.size());
 }
 
+bool RecordSetModel::cell(int row, int field, bool text, QVariant* out) const {
+    if (readFailed_) {
+        QVariant value;
+        QString shown;
+        if (!source_->cachedAt(row, field, &value, &shown)) return false;
+        *out = text ? QVariant(shown) : value;
+        return true;
+    }
+    // Painting must never see an exception: the view could not survive it.
+    try {
+        *out = text ? QVariant(source_->textAt(row, field)) : source_->valueAt(row, field);
+        return true;
+    } catch (const std::exception& e) {
+        readFailed_ = true;
+        const QString why = QString::fromUtf8(e.what());
+        // Said once, after the painting: a dialog must not open inside it.
+        QMetaObject::invokeMethod(
+            const_cast<RecordSetModel*>(this), [self = const_cast<RecordSetModel*>(this), why] { emit self->readFailed(why); },
+            Qt::QueuedConnection);
+    } catch (...) {
+        readFailed_ = true;
+    }
+    return false;
+}
+
 QVariant RecordSetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !source_) return {};
     const int field = sourceField(index.column());
     if (field < 0) return {};
     const bool check = columns_[index.column()].checkBox;
-    if (role == Qt::DisplayRole || (role == Qt::EditRole && editable_))
-        return check ? QVariant() : QVariant(source_->textAt(index.row(), field));
-    if (role == Qt::CheckStateRole && check)
-        return source_->valueAt(index.row(), field).toBool() ? Qt::Checked : Qt::Unchecked;
+    QVariant v;
+    if (role == Qt::DisplayRole || (role == Qt::EditRole && editable_)) {
+        if (check) return {};
+        return cell(index.row(), field, true, &v) ? v : QVariant();
+    }
+    if (role == Qt::CheckStateRole && check) {
+        if (!cell(index.row(), field, false, &v)) return {};
+        return v.toBool() ? Qt::Checked : Qt::Unchecked;
+    }
     return {};
 }
 
@@ -187,16 +221,22 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (!editable_ || role != Qt::EditRole || !index.isValid() || !source_) return false;
     const int field = sourceField(index.column());
     if (field < 0 || columns_[index.column()].checkBox) return false;
-    // Leaving a cell unchanged must not put its row into editing.
-    if (value.toString() == source_->textAt(index.row(), field)) return true;
     const bool pending = isPendingRow(index.row());
-    if (!guarded([&] { source_->setValueAt(index.row(), field, value); })) return false;
+    bool unchanged = false;
+    if (!guarded([&] {
+            // Leaving a cell unchanged must not put its row into editing.
+            unchanged = value.toString() == source_->textAt(index.row(), field);
+            if (!unchanged) source_->setValueAt(index.row(), field, value);
+        }))
+        return false;
+    if (unchanged) return true;
     if (pending) pendingTouched_ = true;
     return true;
 }
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordSetModel(this)) {
     setModel(model_);
+    connect(model_, &RecordSetModel::readFailed, this, [](const QString& why) { dialogs().error(why); });
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -281,7 +321,25 @@ void DataGrid::showPendingRow() {
     syncing_ = false;
 }
 
+// What the user does next may read again what failed before.
+void DataGrid::retryReads() {
+    if (!model_->readsFailed()) return;
+    model_->retryReads();
+    viewport()->update();
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* e) {
+    retryReads();
+    QTableView::mousePressEvent(e);
+}
+
+void DataGrid::wheelEvent(QWheelEvent* e) {
+    retryReads();
+    QTableView::wheelEvent(e);
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* e) {
+    retryReads();
     // Escape outside a cell editor drops the row's pending change.
     if (editable() && e->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState &&
         model_->source() && model_->source()->changing()) {

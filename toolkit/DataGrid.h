@@ -55,8 +55,20 @@ public:
     // Refused values are shown in the error box and leave the row as it was.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    // A read of the record set failed while the view was painting (a lost
+    // server, a locked file). Until retryReads(), the view shows what the
+    // record set holds in memory and reads nothing more, and readFailed is
+    // emitted once, after the painting.
+    bool readsFailed() const { return readFailed_; }
+    void retryReads() { readFailed_ = false; }
+
+signals:
+    void readFailed(const QString& text);
+
 private:
     int sourceField(int column) const;
+    // One cell as text or value; false (and nothing read) after a failure.
+    bool cell(int row, int field, bool text, QVariant* out) const;
     void refreshFieldMap();
     void syncPendingRow();
 
@@ -68,6 +80,7 @@ private:
     bool posting_ = false;  // the pending row is becoming a stored row
     bool pendingTouched_ = false;
     bool removing_ = false;
+    mutable bool readFailed_ = false;
 };
 
 class DataGrid : public QTableView {
@@ -94,12 +107,16 @@ public:
     // Closes an open cell editor without keeping its text and drops the
     // pending change of the record set.
     void cancelPending();
+    // After a failed read, reads again what is shown (the user's next action does it).
+    void retryReads();
 
 signals:
     void doubleClickedRow();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:

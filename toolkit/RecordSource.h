@@ -18,6 +18,13 @@ public:
     virtual QString displayLabel(int field) const = 0;
     virtual QVariant valueAt(int row, int field) const = 0;
     virtual QString textAt(int row, int field) const = 0;
+    // A value and its text without reading anything: false when they are
+    // not in memory. For painting after a read failed: what is there shows.
+    virtual bool cachedAt(int row, int field, QVariant* value, QString* text) const {
+        *value = valueAt(row, field);
+        *text = textAt(row, field);
+        return true;
+    }
     // Most characters the field can store; 0 when it has no limit.
     virtual int fieldSize(int /*field*/) const { return 0; }
     // Some fields of count rows from row from on, a row at a time: for

@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include "app/db/DbError.h"
+#include "app/db/SqlTokens.h"
 
 namespace db {
 
@@ -91,6 +92,11 @@ void Connection::commitTrans() {
 void Connection::rollbackTrans() {
     inTrans_ = false;
     if (!db_.rollback()) throw DbError(describe(db_.lastError()));
+}
+
+QString Connection::sql(const QString& text) const {
+    if (!dialect_) return text;
+    return SqlText(text).render(*dialect_).sql;
 }
 
 const QString& Connection::rowKey(const QString& table) {

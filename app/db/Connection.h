@@ -48,8 +48,9 @@ public:
     const QVector<FieldDef>& tableFields(const QString& table);
     // The expression naming one row of a table, cached.
     const QString& rowKey(const QString& table);
-    // The statement as the engine reads it.
-    QString sql(const QString& text) const { return dialect_ ? dialect_->translate(text) : text; }
+    // A statement of this folder's own, with ? for its values, as the
+    // engine reads it.
+    QString sql(const QString& text) const;
 
 private:
     QString name_;

@@ -41,4 +41,15 @@ inline QString tooLongMessage(const QString& column, int size) {
         .arg(size);
 }
 
+// What a text holding a character no engine stores is refused with: what
+// names the field ("Company"), or is empty for a text typed to search with.
+inline QString unstorableMessage(const QString& what, const QString& character) {
+    if (what.isEmpty())
+        return QStringLiteral("The text holds %1, which cannot be stored or searched for. "
+                              "Please remove it and try again.")
+            .arg(character);
+    return QStringLiteral("%1 holds %2, which cannot be stored. Please remove it and save again.")
+        .arg(what, character);
+}
+
 }  // namespace db

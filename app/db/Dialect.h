@@ -41,11 +41,18 @@ public:
     // The expression that names one row of a table for reading back, updating
     // and deleting it.
     virtual QString rowKey(QSqlDatabase& db, const QString& table) const = 0;
-    // Statement text as this engine reads it. Statements are written once for
-    // every engine: names that are keywords in square brackets ([From]), like
-    // matching without regard to the case of Latin letters, and a select may
-    // end in "for share" to hold the rows it read until the transaction ends.
-    virtual QString translate(const QString& sql) const { return sql; }
+    // The pieces of a statement that differ between engines; statements are
+    // written once and put together for an engine from these (SqlText::render).
+    // A name written in square brackets ([From]), for names that are keywords.
+    virtual QString quoteName(const QString& name) const = 0;
+    // The like operator: matching that ignores the case of Latin letters.
+    virtual QString likeOperator() const { return QStringLiteral("like"); }
+    // What follows a like pattern so that only % and _ are special in it (a
+    // backslash is an ordinary character), with its leading blank.
+    virtual QString likeEscape() const { return QString(); }
+    // The clause that holds the rows a select read until the transaction
+    // ends ("share" or "update"); empty where the engine locks otherwise.
+    virtual QString rowLock(const QString& kind) const = 0;
     // True when an insert hands back its key through "returning <key>";
     // otherwise the driver's last insert id is read.
     virtual bool insertReturnsKey() const { return false; }

@@ -6,6 +6,7 @@
 
 #include "app/db/DbError.h"
 #include "app/db/Dialect.h"
+#include "app/db/PgSession.h"
 
 // A PostgreSQL server, for offices where several workstations share the data.
 // The data source is a connection address:
@@ -18,6 +19,13 @@ namespace db {
 
 namespace {
 
+// A value of the driver's connection string, quoted.
+QString conninfoValue(const QString& value) {
+    QString v = value;
+    v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + v + QLatin1Char('\'');
+}
+
 // SQLSTATE classes and codes this program treats on their own.
 bool lostCode(const QString& code) {
     return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
@@ -27,8 +35,6 @@ bool busyCode(const QString& code) {
     return code == QLatin1String("40001") || code == QLatin1String("40P01") ||
            code == QLatin1String("55P03") || code == QLatin1String("57014");
 }
-
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
 // The server's message without its severity word and the statement excerpt
 // it appends: "ERROR:  value too long ...\nLINE 1: ..." reads "value too long ...".
@@ -53,6 +59,7 @@ public:
         QStringList options;
         const QUrlQuery query(url);
         bool timeout = false;
+        QString addressOptions;
         for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
             // Only plain key=value settings; anything else could change what
             // the driver's connection string means.
@@ -63,11 +70,14 @@ public:
                 db.setHostName(value);
                 continue;
             }
+            if (key == QLatin1String("options")) {
+                addressOptions = value;
+                continue;
+            }
             if (key == QLatin1String("connect_timeout")) timeout = true;
-            QString v = value;
-            v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
-            options << key + QStringLiteral("='") + v + QLatin1Char('\'');
+            options << key + QStringLiteral("=") + conninfoValue(value);
         }
+        options << QStringLiteral("options=") + conninfoValue(pgStartupOptions(addressOptions));
         // A server that does not answer fails within seconds, as a missing
         // file does, instead of leaving the program hanging at start.
         if (!timeout) options << QStringLiteral("connect_timeout=5");
@@ -80,11 +90,13 @@ public:
         if (!url.password().isEmpty()) db.setPassword(url.password());
         db.setConnectOptions(options.join(QLatin1Char(';')));
         if (!db.open()) throw DbError(whyNotConnected(db.lastError(), url));
+        try {
+            pgCheckSession(db);
+        } catch (...) {
+            db.close();
+            throw;
+        }
         QSqlQuery q(db);
-        // A row another workstation holds blocks a save for as long as the
-        // embedded engine waits for its file, then the save is refused.
-        q.exec(QStringLiteral("set lock_timeout = '5s'"));
-        q.finish();
         if (!q.exec(QStringLiteral("select 1 from info"))) {
             const QSqlError e = q.lastError();
             q.finish();
@@ -181,73 +193,20 @@ public:
         return QLatin1Char('"') + q.value(0).toString() + QLatin1Char('"');
     }
 
-    QString translate(const QString& sql) const override {
-        // Outside quoted text: [Name] becomes "name" (the server keeps names
-        // in lower case), and like becomes ilike with no escape character,
-        // which is how the embedded engine matches.
-        QString out;
-        out.reserve(sql.size() + 16);
-        const int n = int(sql.size());
-        int i = 0;
-        bool likeLiteral = false;  // the next quoted text is a like pattern
-        while (i < n) {
-            const QChar c = sql[i];
-            if (c == QLatin1Char('\'')) {
-                int j = i + 1;
-                while (j < n) {
-                    if (sql[j] == QLatin1Char('\'')) {
-                        if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
-                            j += 2;
-                            continue;
-                        }
-                        break;
-                    }
-                    ++j;
-                }
-                out += sql.mid(i, j + 1 - i);
-                i = j + 1;
-                if (likeLiteral) out += QStringLiteral(" escape ''");
-                likeLiteral = false;
-                continue;
-            }
-            if (c == QLatin1Char('"')) {
-                const int j = int(sql.indexOf(QLatin1Char('"'), i + 1));
-                const int end = j < 0 ? n : j + 1;
-                out += sql.mid(i, end - i);
-                i = end;
-                likeLiteral = false;
-                continue;
-            }
-            if (c == QLatin1Char('[')) {
-                const int j = int(sql.indexOf(QLatin1Char(']'), i + 1));
-                if (j > i) {
-                    out += QLatin1Char('"') + sql.mid(i + 1, j - i - 1).toLower() + QLatin1Char('"');
-                    i = j + 1;
-                    likeLiteral = false;
-                    continue;
-                }
-            }
-            if (isWordChar(c)) {
-                int j = i;
-                while (j < n && isWordChar(sql[j])) ++j;
-                const QString word = sql.mid(i, j - i);
-                const bool startsWord = i == 0 || !isWordChar(sql[i - 1]);
-                if (startsWord && word.compare(QLatin1String("like"), Qt::CaseInsensitive) == 0) {
-                    out += QStringLiteral("ilike");
-                    likeLiteral = true;
-                } else {
-                    out += word;
-                    likeLiteral = false;
-                }
-                i = j;
-                continue;
-            }
-            if (!c.isSpace()) likeLiteral = false;
-            out += c;
-            ++i;
-        }
-        return out;
+    // The server keeps names in lower case.
+    QString quoteName(const QString& name) const override {
+        QString n = name.toLower();
+        n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        return QLatin1Char('"') + n + QLatin1Char('"');
     }
+
+    // Matching without regard to case, as the embedded engine's like does.
+    QString likeOperator() const override { return QStringLiteral("ilike"); }
+    // The server's like takes a backslash as its escape character unless told
+    // otherwise; the embedded engine has none.
+    QString likeEscape() const override { return QStringLiteral(" escape ''"); }
+
+    QString rowLock(const QString& kind) const override { return QStringLiteral("for ") + kind; }
 
     bool insertReturnsKey() const override { return true; }
 

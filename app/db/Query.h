@@ -17,6 +17,8 @@
 
 #include "app/db/Connection.h"
 #include "app/db/Dialect.h"
+#include "app/db/SqlTokens.h"
+#include "app/db/Statement.h"
 #include "toolkit/RecordSource.h"
 
 namespace db {
@@ -55,9 +57,10 @@ public:
 
     Connection* connection() const { return conn_; }
 
-    // Replacing the statement closes the query.
-    void setSql(const QString& sql);
-    QString sql() const { return sql_; }
+    // Replacing the statement closes the query; the statement's values
+    // replace those set before.
+    void setSql(const Statement& statement);
+    QString sql() const { return text_.text(); }
     void prepare() {}
     void open();
     void close();
@@ -113,6 +116,8 @@ public:
     toolkit::DataSource* masterSource() const { return master_; }
     // Value for a parameter that no master field supplies.
     void setParam(const QString& name, const QVariant& v);
+    // What a parameter is bound to when the statement runs.
+    QVariant paramValue(const QString& name) const;
 
     // Client-side sort of the open result by one column, ascending.
     void sortBy(const QString& column);
@@ -127,6 +132,7 @@ public:
     QString textAt(int row, int field) const override;
     int fieldSize(int field) const override { return fields_.value(field).size; }
     QVector<QVector<QVariant>> blockValues(const QList<int>& fields, int from, int count) const override;
+    bool cachedAt(int row, int field, QVariant* value, QString* text) const override;
     int currentRow() const override { return cur_; }
     void setCurrentRow(int row) override;
     bool inserting() const override { return state_ == State::Insert; }
@@ -142,35 +148,42 @@ private:
     friend class Field;
     using Row = QVector<QVariant>;
 
+    // Statement shape (QueryShape.cpp).
     void analyse();
-    void bindParams(class QSqlQuery& q) const;
-    QList<QString> paramNames() const;
+    Rendered bound(const SqlText& text) const;
     void runOpen();
+    void prepareAndRun(class QSqlQuery& q, const SqlText& text) const;
+    // Row cache (QueryCache.cpp).
     const Row& rowAt(int row) const;
     // Reads the rows from..to-1 of a plain table select, handing each
     // engine row (key first, then columns) and its key to take.
     void readKeys(int from, int to, const QString& columns,
                   const std::function<void(const QSqlQuery&, qlonglong)>& take) const;
     void dropCache() const;
+    void forgetChunkOf(int row) const;
+    QString columnList() const;
+    // Writing (QueryWrite.cpp).
+    void insertRow(const QStringList& cols, const QVariantList& vals);
+    void updateRow(const QStringList& cols, const QVariantList& vals);
+    void takeOutCurrent();
+    // Navigation and fields (Query.cpp).
     QVariant currentValue(int field) const;
     void setCurrentValue(int field, const QVariant& v);
-    QVariant fromEngine(const QVariant& raw, FieldKind kind) const;
-    QVariant toEngine(const QVariant& v, const FieldDef& f) const;
-    QVariant compareValue(const QVariant& v, const FieldDef& f) const;
-    QString columnList() const;
     int checkedIndex(const QString& name) const;
     void checkActive() const;
     void moveTo(int row);
+    // Master-detail (QueryLinks.cpp).
     void masterMoved();
 
     Connection* conn_;
-    QString sql_;
+    SqlText text_;
     State state_ = State::Inactive;
 
     // What the statement selects from, when it is a plain table select.
     bool simple_ = false;
     QString table_;
-    QString rest_;
+    QString rest_;  // where and order clauses
+    QString lock_;  // a closing row lock
 
     QVector<FieldDef> fields_;
     QHash<QString, QString> labels_;  // lower-case field name -> label
@@ -182,6 +195,8 @@ private:
     mutable int lastRead_ = -2;  // the last chunk read, for reading ahead
     mutable int hitChunk_ = -1;  // the chunk of the last row read, and its rows
     mutable QVector<Row> hitRows_;
+    // "select <key>, <columns> from <table> where " for this engine, and its columns.
+    mutable QString readHead_, readColumns_;
 
     int cur_ = -1;
     bool eof_ = true;
@@ -195,7 +210,7 @@ private:
 
     QPointer<toolkit::DataSource> master_;
     QPointer<toolkit::RecordSource> masterSet_;
-    QHash<QString, QVariant> params_;
+    QList<Statement::Value> params_;
     int rowsAffected_ = 0;
 };
 

@@ -151,14 +151,12 @@ public:
         return table + QStringLiteral(".rowid");
     }
 
-    QString translate(const QString& sql) const override {
-        // A writer locks the whole file here, so rows need no locks of their
-        // own: "... for share" reads as a plain select.
-        static const QRegularExpression rowLock(QStringLiteral("\\s+for\\s+(share|update)\\s*;?\\s*$"),
-                                                QRegularExpression::CaseInsensitiveOption);
-        QString out = sql;
-        return out.remove(rowLock);
+    QString quoteName(const QString& name) const override {
+        return QLatin1Char('[') + name + QLatin1Char(']');
     }
+
+    // A writer locks the whole file here, so rows need no locks of their own.
+    QString rowLock(const QString&) const override { return QString(); }
 
     QString sameValue(const QString& column, FieldKind kind) const override {
         // Dates may be stored with or without their time: compare them as dates.

@@ -6,7 +6,7 @@
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "tests/support/TestDb.h"
 #include "toolkit/RecordSource.h"
@@ -19,7 +19,7 @@ class TestQuery : public QObject {
     std::unique_ptr<testsupport::TestDb> tdb;
     std::unique_ptr<db::Connection> conn;
 
-    void exec(const QString& sql) {
+    void exec(const db::Statement& sql) {
         Query q(conn.get());
         q.setSql(sql);
         q.execSql();
@@ -415,7 +415,8 @@ private slots:
         // The server keeps whole seconds.
         if (!testsupport::TestDb::onServer())
             forms.append({"2024-05-17 10:20:30.125", QDateTime(QDate(2024, 5, 17), QTime(10, 20, 30, 125))});
-        for (const auto& f : forms) exec("insert into contact (Name, Birthday) values ('P', " + db::quoted(f.first) + ")");
+        for (const auto& f : forms)
+            exec(db::Statement("insert into contact (Name, Birthday) values ('P', :day)").bind("day", f.first));
         if (!testsupport::TestDb::onServer()) exec("insert into contact (Name, Birthday) values ('P', '2023-02-29 10:00:00')");
         Query q(conn.get());
         q.setSql("select * from contact order by ContactId");
@@ -431,11 +432,11 @@ private slots:
         const QString name = "O'Brien \"and\" Sons; drop table custom --";
         addCustomer(name);
         Query q(conn.get());
-        q.setSql("select * from custom where Company=" + db::quoted(name));
+        q.setSql(db::Statement("select * from custom where Company=:name").bind("name", name));
         q.open();
         QCOMPARE(q.recordCount(), 1);
         QCOMPARE(q.asString("Company"), name);
-        q.setSql("select * from custom where Company like '%" + db::esc("O'B") + "%'");
+        q.setSql(db::Statement("select * from custom where Company like :pat").bind("pat", "%O'B%"));
         q.open();
         QCOMPARE(q.recordCount(), 1);
     }

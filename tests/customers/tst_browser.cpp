@@ -143,7 +143,8 @@ private slots:
         QVERIFY(!node("123"));
 
         doubleClickNode(node("01"));
-        QCOMPARE(d->Qry_Cust->sql(), QString("Select * from custom where category like'01%'"));
+        QCOMPARE(d->Qry_Cust->sql(), QString("Select * from custom where category like :code"));
+        QCOMPARE(d->Qry_Cust->paramValue("code"), QVariant("01%"));
         QCOMPARE(companies(), QStringList({"Acme", "Bolt & Nut", "Crane"}));
         QCOMPARE(main->statusText(1), QString("Have 3 Customer Record   |   2 Contactor"));
         doubleClickNode(node("02"));

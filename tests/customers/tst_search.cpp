@@ -65,15 +65,20 @@ private slots:
         c.company = "abc";
         c.city = "x";
         QCOMPARE(BuildSearchSql(SearchSlots(c)),
-                 QString("select * from [custom] where (company like'%abc%')AND(city like'%x%')  ORDER BY CustID"));
+                 QString("select * from [custom] where (company like :company)AND(city like :city)  ORDER BY CustID"));
+        const db::Statement st = SearchStatement(c);
+        QCOMPARE(st.text(), BuildSearchSql(SearchSlots(c)));
+        QCOMPARE(st.value("company"), QVariant("%abc%"));
+        QCOMPARE(st.value("city"), QVariant("%x%"));
 
         SearchCriteria end;
         end.end = QDate(2024, 3, 5);
         QCOMPARE(BuildSearchSql(SearchSlots(end)),
-                 QString("select * from [custom] where ([date]<='2024-03-05')  ORDER BY CustID"));
+                 QString("select * from [custom] where ([date]<=:end)  ORDER BY CustID"));
+        QCOMPARE(SearchStatement(end).value("end"), QVariant("2024-03-05"));
 
-        // Every criterion, in slot order; quotes doubled, the source column
-        // in brackets.
+        // Every criterion, in slot order; the source column in brackets; the
+        // values bound, never written into the text.
         SearchCriteria all;
         all.category = "01";
         all.company = "co";
@@ -95,18 +100,24 @@ private slots:
         QCOMPARE(s.size(), 20);
         QVERIFY(s[4].isEmpty() && s[13].isEmpty() && s[18].isEmpty());
         QCOMPARE(BuildSearchSql(s),
-                 QString("select * from [custom] where (category like'01%')AND(company like'%co%')"
-                         "AND(address like'%ad%')AND(postcode like'%pc%')AND(custtype like'%ty%')"
-                         "AND(country like'%cn%')AND(province like'%pr%')AND([From] like'%O''f%')"
-                         "AND(city like'%ci%')AND(introduce like'%in%')AND(tel like'%te%')"
-                         "AND(fax like'%fa%')AND(url like'%ur%')AND(email like'%em%')"
-                         "AND([date]>='2024-01-02')AND([date]<='2024-12-31')  ORDER BY CustID"));
+                 QString("select * from [custom] where (category like :category)AND(company like :company)"
+                         "AND(address like :address)AND(postcode like :postcode)AND(custtype like :custtype)"
+                         "AND(country like :country)AND(province like :province)AND([From] like :comefrom)"
+                         "AND(city like :city)AND(introduce like :introduce)AND(tel like :tel)"
+                         "AND(fax like :fax)AND(url like :url)AND(email like :email)"
+                         "AND([date]>=:start)AND([date]<=:end)  ORDER BY CustID"));
+        const db::Statement allSt = SearchStatement(all);
+        QCOMPARE(allSt.value("category"), QVariant("01%"));
+        QCOMPARE(allSt.value("comefrom"), QVariant("%O'f%"));
+        QCOMPARE(allSt.value("start"), QVariant("2024-01-02"));
+        QCOMPARE(allSt.values().size(), 16);
 
         QVERIFY(BuildSearchSql(SearchSlots(SearchCriteria())).isEmpty());
         SearchCriteria blank;
         blank.company = " ";  // a blank is a criterion, not nothing
         QCOMPARE(BuildSearchSql(SearchSlots(blank)),
-                 QString("select * from [custom] where (company like'% %')  ORDER BY CustID"));
+                 QString("select * from [custom] where (company like :company)  ORDER BY CustID"));
+        QCOMPARE(SearchStatement(blank).value("company"), QVariant("% %"));
     }
 
     void datesAndCategories() {
@@ -114,8 +125,8 @@ private slots:
         s->DateTimePicker2->setChecked(true);
         s->DateTimePicker2->setDate(QDate(2024, 3, 5));
         s->btn_okClick();
-        QCOMPARE(Frm_Data->Qry_Cust->sql(),
-                 QString("select * from [custom] where ([date]<='2024-03-05')  ORDER BY CustID"));
+        QCOMPARE(Frm_Data->Qry_Cust->sql(), QString("select * from [custom] where ([date]<=:end)  ORDER BY CustID"));
+        QCOMPARE(Frm_Data->Qry_Cust->paramValue("end"), QVariant("2024-03-05"));
         QCOMPARE(listed(), QStringList({"Alpha Trading", "Beta", "Gamma Ltd", "O'Brien & Sons"}));
         QVERIFY(!s->isVisible());
         QCOMPARE(s->result(), int(QDialog::Accepted));
@@ -223,8 +234,8 @@ private slots:
         QVERIFY(s->DateTimePicker1->checked());
         QCOMPARE(s->DateTimePicker1->date(), QDate(2024, 3, 10));
         s->btn_okClick();
-        QCOMPARE(Frm_Data->Qry_Cust->sql(),
-                 QString("select * from [custom] where ([date]>='2024-03-10')  ORDER BY CustID"));
+        QCOMPARE(Frm_Data->Qry_Cust->sql(), QString("select * from [custom] where ([date]>=:start)  ORDER BY CustID"));
+        QCOMPARE(Frm_Data->Qry_Cust->paramValue("start"), QVariant("2024-03-10"));
         QCOMPARE(listed(), QStringList({"Delta", "100% Cotton", "A_B Works", "AxB"}));
     }
 

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "app/U_data.h"
-#include "app/db/SqlText.h"
+#include "app/db/Statement.h"
 #include "tests/support/AppFixture.h"
 #include "tests/toolkit/report/PdfText.h"
 #include "toolkit/report/Layout.h"
@@ -27,9 +27,12 @@ protected:
     // Adds a customer; returns its number.
     int customer(const QString& company, const QString& address = QString(), const QString& tel = QString(),
                  const QString& postCode = QString()) {
-        t->exec(QStringLiteral("insert into custom (Company, Address, Tel, PostCode, Fax, Email) values (%1, %2, %3, "
-                               "%4, '0755-1', 'a@b.c')")
-                    .arg(db::quoted(company), db::quoted(address), db::quoted(tel), db::quoted(postCode)));
+        t->exec(db::Statement("insert into custom (Company, Address, Tel, PostCode, Fax, Email) values (:company, "
+                              ":address, :tel, :postcode, '0755-1', 'a@b.c')")
+                    .bind("company", company)
+                    .bind("address", address)
+                    .bind("tel", tel)
+                    .bind("postcode", postCode));
         return t->scalar(QStringLiteral("select max(CustID) from custom"));
     }
 
@@ -37,12 +40,16 @@ protected:
     int contact(int custId, const QString& name, const QString& mobile = QString(), bool main = false,
                 const QString& address = QString(), const QString& postCode = QString(),
                 const QString& company = QString()) {
-        t->exec(QStringLiteral("insert into contact (CustID, Name, Mobile, Main, Address, PostCode, Company, Tel, "
-                               "Position, Email) values ('%1', %2, %3, %4, %5, %6, %7, '0755-2', 'Manager', "
-                               "'x@y.z')")
-                    .arg(custId)
-                    .arg(db::quoted(name), db::quoted(mobile), main ? QStringLiteral("1") : QStringLiteral("0"),
-                         db::quoted(address), db::quoted(postCode), db::quoted(company)));
+        t->exec(db::Statement("insert into contact (CustID, Name, Mobile, Main, Address, PostCode, Company, Tel, "
+                              "Position, Email) values (:id, :name, :mobile, :main, :address, :postcode, :company, "
+                              "'0755-2', 'Manager', 'x@y.z')")
+                    .bind("id", QString::number(custId))
+                    .bind("name", name)
+                    .bind("mobile", mobile)
+                    .bind("main", main ? 1 : 0)
+                    .bind("address", address)
+                    .bind("postcode", postCode)
+                    .bind("company", company));
         return t->scalar(QStringLiteral("select max(ContactId) from contact"));
     }
 

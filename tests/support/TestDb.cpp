@@ -105,7 +105,7 @@ TFrm_Data* TestDb::openData() {
     return data_.get();
 }
 
-bool TestDb::exec(const QString& sql) {
+bool TestDb::exec(const db::Statement& sql) {
     if (!data_) openData();
     try {
         data_->Qry_Temp->setSql(sql);
@@ -140,7 +140,7 @@ bool TestDb::allowWrites(const QString& table, const QString& event) {
            exec(QStringLiteral("drop function %1()").arg(name));
 }
 
-std::unique_ptr<db::Query> TestDb::select(const QString& sql) {
+std::unique_ptr<db::Query> TestDb::select(const db::Statement& sql) {
     if (!data_) openData();
     auto q = std::make_unique<db::Query>(data_->Connection);
     q->setSql(sql);
@@ -148,16 +148,16 @@ std::unique_ptr<db::Query> TestDb::select(const QString& sql) {
     return q;
 }
 
-int TestDb::rowCount(const QString& sql) { return select(sql)->recordCount(); }
+int TestDb::rowCount(const db::Statement& sql) { return select(sql)->recordCount(); }
 
-int TestDb::scalar(const QString& sql) { return int(select(sql)->field(0).asInteger()); }
+int TestDb::scalar(const db::Statement& sql) { return int(select(sql)->field(0).asInteger()); }
 
-QVariant TestDb::value(const QString& sql, const QString& field) {
+QVariant TestDb::value(const db::Statement& sql, const QString& field) {
     const auto q = select(sql);
     return q->isEmpty() ? QVariant(kNoRow) : q->field(field).value();
 }
 
-QString TestDb::text(const QString& sql, const QString& field) {
+QString TestDb::text(const db::Statement& sql, const QString& field) {
     const auto q = select(sql);
     return q->isEmpty() ? kNoRow : q->field(field).asString();
 }

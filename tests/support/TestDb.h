@@ -31,7 +31,7 @@ public:
     TFrm_Data* openData();
     TFrm_Data* data() const { return data_.get(); }
     // Runs SQL that must succeed (test set-up), returns false and warns if not.
-    bool exec(const QString& sql);
+    bool exec(const db::Statement& sql);
 
     // A rule of the database that refuses event ("insert", "update" or
     // "delete") on table with message, for the rows where condition (over
@@ -41,15 +41,15 @@ public:
     bool allowWrites(const QString& table, const QString& event);
 
     // The statement opened on a record set of its own, to read its rows.
-    std::unique_ptr<db::Query> select(const QString& sql);
+    std::unique_ptr<db::Query> select(const db::Statement& sql);
     // What a statement reads now, through a record set of its own: the number
     // of rows; the first column of the first row as a number ("select
     // count(*) ..."); a column of the first row as stored, or as text, both
     // "<none>" when there is no row.
-    int rowCount(const QString& sql);
-    int scalar(const QString& sql);
-    QVariant value(const QString& sql, const QString& field);
-    QString text(const QString& sql, const QString& field);
+    int rowCount(const db::Statement& sql);
+    int scalar(const db::Statement& sql);
+    QVariant value(const db::Statement& sql, const QString& field);
+    QString text(const db::Statement& sql, const QString& field);
 
 private:
     QTemporaryDir tmp_;

@@ -158,6 +158,50 @@ private slots:
         QCOMPARE(editor->text(), QString("Japan"));
         QCOMPARE(grid.currentIndex().row(), 3);
     }
+
+    // Rows that cannot be read while the grid paints (the table gone, as a
+    // lost server or a locked file would do): the grid shows what it has,
+    // says so once, and the user's next action reads again.
+    void readsThatFailWhilePainting() {
+        TFrm_Data* d = t->data();
+        toolkit::DataGrid grid;
+        grid.setDataSource(d->DS_Cust);
+        grid.addColumn("Company", 150);
+        grid.resize(300, 200);
+        d->Qry_Cust->setSql("select * from custom order by CustID");
+        d->Qry_Cust->open();
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QCOMPARE(grid.model()->index(0, 0).data().toString(), QString("Co 000"));
+
+        QVERIFY(t->exec("alter table custom rename to custom_gone"));
+        grid.scrollToBottom();
+        grid.viewport()->repaint();  // painted now, inside this call
+        QVERIFY(grid.recordModel()->readsFailed());
+        QVERIFY(dlg.errors().isEmpty());  // not from inside the painting
+        QCoreApplication::processEvents();
+        QCOMPARE(dlg.errors().size(), 1);
+        grid.viewport()->repaint();
+        QCoreApplication::processEvents();
+        QCOMPARE(dlg.errors().size(), 1);  // once
+        // What was read before still shows; the rest is empty.
+        QCOMPARE(grid.model()->index(0, 0).data().toString(), QString("Co 000"));
+        QVERIFY(!grid.model()->index(129, 0).data().isValid());
+
+        // An action while it still fails says so again, once.
+        QTest::keyClick(&grid, Qt::Key_Up);
+        grid.viewport()->repaint();
+        QCoreApplication::processEvents();
+        QCOMPARE(dlg.errors().size(), 2);
+
+        QVERIFY(t->exec("alter table custom_gone rename to custom"));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        grid.viewport()->repaint();
+        QCoreApplication::processEvents();
+        QVERIFY(!grid.recordModel()->readsFailed());
+        QCOMPARE(grid.model()->index(129, 0).data().toString(), QString("Co 129"));
+        QCOMPARE(dlg.errors().size(), 2);
+    }
 };
 
 QTEST_MAIN(TestGrid)

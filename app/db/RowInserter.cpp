@@ -1,0 +1,59 @@
+#include "app/db/RowInserter.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "app/db/Connection.h"
+#include "app/db/DbError.h"
+#include "app/db/Values.h"
+
+namespace db {
+
+struct RowInserter::Prepared {
+    explicit Prepared(QSqlDatabase& db) : q(db) {}
+    QSqlQuery q;
+};
+
+RowInserter::RowInserter(Connection* c, const QString& table, const QStringList& columns)
+    : c_(c), table_(table), columns_(columns), format_(c->dialect().dateTimeFormat()) {
+    pending_.reserve(kBatch * int(columns.size()));
+}
+
+RowInserter::~RowInserter() = default;
+
+RowInserter::Prepared& RowInserter::statementFor(int rows) {
+    auto it = prepared_.find(rows);
+    if (it != prepared_.end()) return **it;
+    QStringList cols;
+    for (const QString& col : columns_) cols << QLatin1Char('[') + col + QLatin1Char(']');
+    QString marks = QStringLiteral("(?");
+    for (int i = 1; i < columns_.size(); ++i) marks += QStringLiteral(",?");
+    marks += QLatin1Char(')');
+    QString sql = QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(QLatin1Char(',')) +
+                  QStringLiteral(") values ") + marks;
+    sql.reserve(sql.size() + (rows - 1) * (marks.size() + 1));
+    for (int r = 1; r < rows; ++r) sql += QLatin1Char(',') + marks;
+    auto p = std::make_shared<Prepared>(c_->database());
+    if (!p->q.prepare(c_->sql(sql))) throw DbError(c_->describe(p->q.lastError()));
+    return **prepared_.insert(rows, p);
+}
+
+void RowInserter::add(const QVariantList& values) {
+    for (int i = 0; i < columns_.size(); ++i) pending_ << bindable(values.value(i), format_, columns_[i]);
+    if (++rows_ >= kBatch) flush();
+}
+
+void RowInserter::flush() {
+    if (rows_ == 0) return;
+    c_->checkWritable();
+    Prepared& p = statementFor(rows_);
+    for (int i = 0; i < pending_.size(); ++i) p.q.bindValue(i, pending_[i]);
+    const bool ok = p.q.exec();
+    pending_.clear();
+    const int rows = rows_;
+    rows_ = 0;
+    if (!ok) throw DbError(c_->describe(p.q.lastError()));
+    written_ += rows;
+}
+
+}  // namespace db

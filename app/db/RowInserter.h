@@ -1,0 +1,44 @@
+#pragma once
+// Many rows into one table: one insert statement carrying a batch of rows,
+// prepared once and run for each batch with the rows' values bound. For
+// imports of many thousand rows, where a statement per row costs too much.
+#include <QHash>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+namespace db {
+
+class Connection;
+
+class RowInserter {
+public:
+    // columns: the names of the columns every row gives, in order.
+    RowInserter(Connection* c, const QString& table, const QStringList& columns);
+    ~RowInserter();
+    RowInserter(const RowInserter&) = delete;
+    RowInserter& operator=(const RowInserter&) = delete;
+
+    // A row's values, one per column; written at the latest by flush().
+    // Throws DbError when a batch is refused, or for a text no engine stores.
+    void add(const QVariantList& values);
+    void flush();
+    int rowsWritten() const { return written_; }
+
+    static constexpr int kBatch = 250;
+
+private:
+    struct Prepared;
+    Prepared& statementFor(int rows);
+
+    Connection* c_;
+    QString table_;
+    QStringList columns_;
+    QString format_;
+    QVariantList pending_;
+    int rows_ = 0;
+    int written_ = 0;
+    QHash<int, std::shared_ptr<Prepared>> prepared_;  // by rows per statement
+};
+
+}  // namespace db
