@@ -326,15 +326,18 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
         if (old.isEmpty()) continue;
         const QVector<db::FieldDef> cols = stored::columns(c, r.table);
         QStringList sets;
-        int i = 0;
-        for (auto it = old.begin(); it != old.end(); ++it, ++i) {
+        QVariantList values;
+        for (auto it = old.begin(); it != old.end(); ++it) {
             const int at = stored::columnIndex(cols, it.key());
             if (at < 0) continue;
-            sets << QStringLiteral("[%1]=:v%2").arg(cols[at].name).arg(i);
-            q.setParam(QStringLiteral("v%1").arg(i), fromLog(it.value().toVariant(), cols[at].kind));
+            sets << QStringLiteral("[%1]=:v%2").arg(cols[at].name).arg(values.size());
+            values << fromLog(it.value().toVariant(), cols[at].kind);
         }
+        if (sets.isEmpty()) continue;
+        // Setting the text drops earlier values: bind after it.
         q.setSql(QStringLiteral("update ") + r.table + QStringLiteral(" set ") + sets.join(QStringLiteral(", ")) +
                  QStringLiteral(" where [") + keyColumn(r.table) + QStringLiteral("]=:key"));
+        for (int i = 0; i < values.size(); ++i) q.setParam(QStringLiteral("v%1").arg(i), values[i]);
         q.setParam(QStringLiteral("key"), r.key);
         q.execSql();
         ++out.restored;
@@ -345,6 +348,7 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     q.setParam(QStringLiteral("id"), e.id);
     q.execSql();
     q.setSql(QStringLiteral("delete from T_ImportRow where LogID=:id"));
+    q.setParam(QStringLiteral("id"), e.id);
     q.execSql();
     guard.commit();
     return out;

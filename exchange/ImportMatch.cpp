@@ -334,7 +334,9 @@ Plan plan(db::Connection* c, Source& s, const Options& o, const QString& userNam
         }
     }
 
-    // Every other row is new.
+    // Every other row is new; when matching, once per key: a second row
+    // naming the same new record would add it twice.
+    QHash<QString, int> newRowOf;
     for (int i = 0; i < rows.size(); ++i) {
         if (done[i]) continue;
         RowPlan& rp = p.rows[i];
@@ -342,6 +344,33 @@ Plan plan(db::Connection* c, Source& s, const Options& o, const QString& userNam
         if (!s.values(rp.row, &v)) {
             rp.action = Action::Problem;
             continue;
+        }
+        // A customer number names one customer: a number that names none
+        // is a mistake (or a customer deleted since), not a new customer.
+        if (o.onMatch != OnMatch::Add && o.rule == matching::Rule::CustomerNo && s.customers()) {
+            const QString no = s.matchText(rp.row);
+            if (!no.trimmed().isEmpty()) {
+                rp.action = Action::Problem;
+                s.problem(rp.row, no, matching::numberKey(no).isEmpty() ? QStringLiteral("not a customer number")
+                                                                        : QStringLiteral("no customer has this number"));
+                continue;
+            }
+        }
+        if (o.onMatch != OnMatch::Add) {
+            const QString key = rowKey(s.customers(), o.rule, s.matchText(rp.row),
+                                       s.customers() ? QString() : s.customerNo(rp.row));
+            if (!key.isEmpty()) {
+                const auto first = newRowOf.constFind(key);
+                if (first != newRowOf.constEnd()) {
+                    rp.action = Action::Problem;
+                    s.problem(rp.row, s.matchText(rp.row),
+                              QStringLiteral("names the same new %1 as row %2; the file holds it twice")
+                                  .arg(s.customers() ? QStringLiteral("customer") : QStringLiteral("contact"))
+                                  .arg(*first));
+                    continue;
+                }
+                newRowOf.insert(key, rp.row);
+            }
         }
         rp.action = Action::Add;
         rp.addsContact = !v.contactName.trimmed().isEmpty();

@@ -211,10 +211,18 @@ private slots:
         FakeSource byNo(true);
         byNo.row(2, {"Acme", "", "", ""}, QString(), "003");
         byNo.row(3, {"Nobody", "", "", ""}, QString(), "77");
+        byNo.row(4, {"Typo", "", "", ""}, QString(), "3a");
+        byNo.row(5, {"New Co", "", "", ""}, QString(), "");
         p = importmatch::plan(c(), byNo, opts(OnMatch::Skip, Rule::CustomerNo), "Tom", 0);
         QCOMPARE(at(p, 2).action, Action::Skip);
         QCOMPARE(at(p, 2).target, 3);
-        QCOMPARE(at(p, 3).action, Action::Add);
+        // A number naming no customer is a mistake, not a new customer; a
+        // row without a number is new.
+        QCOMPARE(at(p, 3).action, Action::Problem);
+        QCOMPARE(at(p, 4).action, Action::Problem);
+        QVERIFY(byNo.problems.contains("3|77|no customer has this number"));
+        QVERIFY(byNo.problems.contains("4|3a|not a customer number"));
+        QCOMPARE(at(p, 5).action, Action::Add);
     }
 
     // Contacts match within their customer.
