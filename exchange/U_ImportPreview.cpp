@@ -3,9 +3,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <algorithm>
 #include <QVBoxLayout>
 
+#include "exchange/Progress.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WaitCursor.h"
 
 namespace {
 
@@ -94,9 +98,11 @@ TFrm_ImportPreview::TFrm_ImportPreview(QWidget* parent, bool customers, const im
         case Action::Problem: break;
         }
     }
-    for (const ImportProblem& p : checked.problems)
-        new QTreeWidgetItem(List_Problems, {p.row > 0 ? QString::number(p.row) : QStringLiteral("Mapping"), p.header,
-                                            p.value, p.reason});
+    for (const ImportProblem& p : checked.problems) {
+        auto* item = new QTreeWidgetItem(List_Problems, {p.row > 0 ? QString::number(p.row) : QStringLiteral("Mapping"),
+                                                         p.header, p.value, p.reason});
+        item->setToolTip(3, p.reason);  // the reasons are long for the column
+    }
 
     QStringList notes;
     notes << QStringLiteral("The first %1 rows of each kind are listed.").arg(importmatch::Plan::kSamples);
@@ -129,3 +135,32 @@ TFrm_ImportPreview::TFrm_ImportPreview(QWidget* parent, bool customers, const im
 
 void TFrm_ImportPreview::Btn_StartClick() { accept(); }
 void TFrm_ImportPreview::Btn_ExitClick() { reject(); }
+
+ImportOutcome runImport(QWidget* parent, ImportRun& run, const importmatch::Options& options, int userPermit,
+                        int rowCount, bool* previewed) {
+    *previewed = false;
+    run.setMatching(options, userPermit);
+    const auto withProgress = [&](const QString& label, auto work) {
+        toolkit::WaitCursor wait;
+        Progress progress(label.arg(std::max(0, rowCount - 1)), 1);
+        return work([&](qint64 done, qint64 total) {
+            progress.setMaximum(total);
+            return progress.step(done);
+        });
+    };
+    if (options.onMatch == importmatch::OnMatch::Add)
+        return withProgress(QStringLiteral("Importing %1 rows ..."), [&](const ImportRun::ProgressFn& p) { return run.run(p); });
+
+    const ImportOutcome checked = withProgress(QStringLiteral("Checking %1 rows ..."),
+                                               [&](const ImportRun::ProgressFn& p) { return run.prepare(p); });
+    if (checked.cancelled) return checked;
+    *previewed = true;
+    bool start = false;
+    {
+        TFrm_ImportPreview preview(parent, run.customerImport(), run.plan(), checked);
+        start = toolkit::execModal(&preview) == QDialog::Accepted && preview.Btn_Start->isEnabled();
+    }
+    if (!start) return checked;
+    *previewed = false;  // what the writing finds is reported as usual
+    return withProgress(QStringLiteral("Importing %1 rows ..."), [&](const ImportRun::ProgressFn& p) { return run.write(p); });
+}

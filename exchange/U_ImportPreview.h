@@ -31,3 +31,11 @@ public:
     // The summary line, as the window and the benchmark print it.
     static QString summary(bool customers, const importmatch::Plan& plan, int problems);
 };
+
+// An import run with the user's choice for rows that match stored records.
+// Adding every row writes at once, as before; otherwise the rows are
+// checked and the preview shown, and only its Start writes. *previewed
+// says the preview was shown: its Cancel, or the problems it listed, end
+// the run without writing, and the caller has nothing more to report.
+ImportOutcome runImport(QWidget* parent, ImportRun& run, const importmatch::Options& options, int userPermit,
+                        int rowCount, bool* previewed);
