@@ -147,6 +147,11 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
             return;  // the guard rolls back
         }
         if (rp.action == Action::Skip || rp.action == Action::Problem) continue;
+        if (rp.action == Action::Unchanged && !rp.addsContact) {
+            // Nothing of the row is written; reading its cells again would only cost time.
+            ++o->unchanged;
+            continue;
+        }
         if (!rowValues(rp.row, &v, o)) continue;  // not after a clean plan, but never written
         if (rp.action == Action::Add) {
             adder.add(v.values, v.set);
