@@ -107,6 +107,8 @@ void TFrm_Main::buildCommands() {
     EditSchedule = command(QStringLiteral("EditSchedule"), &TFrm_Main::EditScheduleExecute);
     DelSchedule = command(QStringLiteral("DelSchedule"), &TFrm_Main::DelScheduleExecute);
     MyCust = command(QStringLiteral("MyCust"), &TFrm_Main::MyCustExecute);
+    FindDupCust = command(QStringLiteral("FindDupCust"), &TFrm_Main::FindDupCustExecute);
+    UndoImport = command(QStringLiteral("UndoImport"), &TFrm_Main::UndoImportExecute);
 }
 
 QAction* TFrm_Main::item(QMenu* menu, const QString& name, const QString& caption,
@@ -161,6 +163,7 @@ void TFrm_Main::buildMenus() {
         N40 = N1->addMenu(exp);
         N40->setObjectName(QStringLiteral("N40"));
     }
+    N61 = item(N1, QStringLiteral("N61"), QStringLiteral("Undo Last Import"), nullptr, UndoImport);
     N41 = item(N1, QStringLiteral("N41"), sep);
     N50 = item(N1, QStringLiteral("N50"), QStringLiteral("Open Database"), &TFrm_Main::N50Click);
     N51 = item(N1, QStringLiteral("N51"), QStringLiteral("Backup Database…"), &TFrm_Main::N51Click);
@@ -180,6 +183,8 @@ void TFrm_Main::buildMenus() {
     N36 = item(N3, QStringLiteral("N36"), QStringLiteral("Del Contactor"), nullptr, DelContact);
     N37 = item(N3, QStringLiteral("N37"), sep);
     EMail1 = item(N3, QStringLiteral("EMail1"), QStringLiteral("Export Customer E-Mail"), &TFrm_Main::EMail1Click);
+    N60 = item(N3, QStringLiteral("N60"), sep);
+    N59 = item(N3, QStringLiteral("N59"), QStringLiteral("Find Duplicate Customers"), nullptr, FindDupCust);
 
     N4 = menu(QStringLiteral("N4"), QStringLiteral("Search"));
     N20 = item(N4, QStringLiteral("N20"), QStringLiteral("Customer Search"), nullptr, SearchCust);
@@ -330,6 +335,22 @@ void TFrm_Main::registerWindow(const QString& className, WindowFactory factory) 
     factories().insert(className, std::move(factory));
 }
 
+QHash<QString, std::function<void()>>& TFrm_Main::actions() {
+    static QHash<QString, std::function<void()>> a;
+    return a;
+}
+
+void TFrm_Main::registerAction(const QString& name, std::function<void()> action) {
+    actions().insert(name, std::move(action));
+}
+
+bool TFrm_Main::runAction(const QString& name) {
+    const auto a = actions().constFind(name);
+    if (a == actions().constEnd()) return false;
+    (*a)();
+    return true;
+}
+
 QWidget* TFrm_Main::openWindow(const QString& className) const {
     return open_.value(className).data();
 }
@@ -472,6 +493,8 @@ void TFrm_Main::EditContactExecute() {
     openDialog(QStringLiteral("TFrm_AddContact"), 0, false);
 }
 void TFrm_Main::SearchCustExecute() { openDialog(QStringLiteral("TFrm_S_Cust")); }
+void TFrm_Main::FindDupCustExecute() { openDialog(QStringLiteral("TFrm_Duplicates")); }
+void TFrm_Main::UndoImportExecute() { runAction(QStringLiteral("UndoLastImport")); }
 void TFrm_Main::PreviewCustEnvExecute() {}
 void TFrm_Main::PrintCustEnvExecute() {}
 void TFrm_Main::ExportEmailExecute() {}

@@ -55,6 +55,11 @@ public:
     // for preview) for the reports.
     using WindowFactory = std::function<QWidget*(QWidget* parent, const QVariant& arg)>;
     static void registerWindow(const QString& className, WindowFactory factory);
+    // An action of another subsystem that a command runs without a window
+    // of its own (it may still ask and tell through the dialog service).
+    static void registerAction(const QString& name, std::function<void()> action);
+    // Runs a registered action; false when none is registered under name.
+    bool runAction(const QString& name);
 
     // Creates a registered dialog, runs it modally and destroys it. With
     // single set, nothing happens while a window of that class opened here
@@ -118,6 +123,8 @@ public:
     void EditScheduleExecute();
     void DelScheduleExecute();
     void MyCustExecute();
+    void FindDupCustExecute();
+    void UndoImportExecute();
 
     // ---- menu items handled here directly -------------------------------
     void N29Click();     // User Management
@@ -161,7 +168,7 @@ public:
         *SetPrint_User, *ShowField_Cust, *ExportEmail, *PreviewCustBar, *PrintCustBar, *PreviewCust,
         *PrintCust, *Cust_CustContact, *Cust_Cust, *Cust_Contact, *Main_Schedule, *Main_Daily,
         *Main_Sale, *AddDaily, *EditDaily, *DelDaily, *AddSchedule, *EditSchedule, *DelSchedule,
-        *MyCust;
+        *MyCust, *FindDupCust, *UndoImport;
     QList<QAction*> ActionList1;
 
     // Main menu.
@@ -178,6 +185,8 @@ public:
     // Activities menu (daily log, schedules, sales) and the basic report.
     QMenu* N52;
     QAction *N53, *N54, *N55, *N56;
+    // Edit: "Find Duplicate Customers" after a separator; System: "Undo Last Import".
+    QAction *N59, *N60, *N61;
 
     // Tool bar and its drop-down menus.
     QToolBar* ToolBar1;
@@ -207,6 +216,7 @@ private:
     void buildStatusBar();
 
     static QHash<QString, WindowFactory>& factories();
+    static QHash<QString, std::function<void()>>& actions();
     QHash<QString, QPointer<QWidget>> open_;
     bool shown_ = false;
 };

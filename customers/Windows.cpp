@@ -3,6 +3,7 @@
 #include "app/U_Main.h"
 #include "customers/U_AddContact.h"
 #include "customers/U_Custom.h"
+#include "customers/U_Duplicates.h"
 #include "customers/U_Field.h"
 #include "customers/U_S_Cust.h"
 #include "customers/U_addcust.h"
@@ -28,6 +29,8 @@ void registerCustomerWindows() {
     });
     TFrm_Main::registerWindow(QStringLiteral("TFrm_S_Cust"),
                               [](QWidget* parent, const QVariant&) { return new TFrm_S_Cust(parent); });
+    TFrm_Main::registerWindow(QStringLiteral("TFrm_Duplicates"),
+                              [](QWidget* parent, const QVariant&) { return new TFrm_Duplicates(parent); });
     TFrm_Main::registerWindow(QStringLiteral("TFrm_Tree"), [](QWidget* parent, const QVariant& selectFor) {
         auto* w = new TFrm_Tree(parent);
         w->SelectFor = selectFor.toInt();

@@ -209,6 +209,51 @@ CREATE TABLE T_SchemaVersion (
     Version     INTEGER      NOT NULL
 );
 
+-- What to do with an imported row that matches a stored record, one row
+-- per import table, kept with the pairing: OnMatch is add (as a new record),
+-- update or skip; MatchBy is custno, company, email or tel for customers,
+-- name or email for contacts (within their customer); ClearEmpty 1 lets an
+-- empty cell clear the stored value of an update.
+CREATE TABLE T_ImportChoice (
+    ChoiceID    INTEGER PRIMARY KEY AUTOINCREMENT,
+    tablename   VARCHAR(20)  CHECK (length(tablename) <= 20),
+    OnMatch     VARCHAR(10)  NOT NULL DEFAULT 'add' CHECK (OnMatch IN ('add', 'update', 'skip')),
+    MatchBy     VARCHAR(10)  NOT NULL DEFAULT 'company' CHECK (length(MatchBy) <= 10),
+    ClearEmpty  BOOLEAN      NOT NULL DEFAULT 0 CHECK (ClearEmpty IN (0, 1))
+);
+
+-- One row per import run: who, when, which file into which table, what it
+-- did. UndoneBy and UndoneAt are set when the import is undone.
+CREATE TABLE T_ImportLog (
+    LogID       INTEGER PRIMARY KEY AUTOINCREMENT,
+    UserName    VARCHAR(50)  CHECK (length(UserName) <= 50),
+    ImportedAt  DATETIME,
+    FileName    VARCHAR(255) CHECK (length(FileName) <= 255),
+    TableName   VARCHAR(20)  CHECK (length(TableName) <= 20),   -- custom or contact
+    OnMatch     VARCHAR(10)  CHECK (length(OnMatch) <= 10),
+    MatchBy     VARCHAR(10)  CHECK (length(MatchBy) <= 10),
+    Added       INTEGER      NOT NULL DEFAULT 0,
+    Updated     INTEGER      NOT NULL DEFAULT 0,
+    Skipped     INTEGER      NOT NULL DEFAULT 0,
+    Contacts    INTEGER      NOT NULL DEFAULT 0,                -- contact persons a customer import added
+    UndoneBy    VARCHAR(50)  CHECK (length(UndoneBy) <= 50),
+    UndoneAt    DATETIME
+);
+
+-- Every row an import added (Action A) or changed (U), enough to reverse
+-- it: OldValues holds the values an update overwrote (JSON, column ->
+-- value), Digest a fingerprint of the row as the import left it, so that
+-- an undo can tell whether anybody changed the row since.
+CREATE TABLE T_ImportRow (
+    RowNo       INTEGER PRIMARY KEY AUTOINCREMENT,
+    LogID       INTEGER      NOT NULL,
+    TableName   VARCHAR(20)  CHECK (length(TableName) <= 20),   -- custom or contact
+    RecordID    INTEGER      NOT NULL,                          -- CustID or ContactId
+    Action      VARCHAR(1)   CHECK (Action IN ('A', 'U')),
+    OldValues   MEMO,
+    Digest      VARCHAR(32)  CHECK (length(Digest) <= 32)
+);
+
 -- Master-detail and customer delete look contacts up by CustID.
 CREATE INDEX idx_contact_custid ON contact (CustID);
 -- Duplicate-name test of the customer editor and company look-ups.
@@ -226,5 +271,10 @@ CREATE INDEX idx_daily_author ON T_Daily (author, AddDate);
 CREATE INDEX idx_schedule_remind ON T_Schedule (author, Reminded, RemindAt);
 -- A sale's lines.
 CREATE INDEX idx_saleline_sale ON T_SaleLine (SaleID);
+-- The rows of one import.
+CREATE INDEX idx_importrow_log ON T_ImportRow (LogID);
+-- Schedules and sales that move with a merged customer.
+CREATE INDEX idx_schedule_custid ON T_Schedule (CustID);
+CREATE INDEX idx_sale_custid ON T_Sale (CustID);
 
 COMMIT;

@@ -131,6 +131,12 @@ INSERT INTO T_Import (S_Field, FieldName, F_Field, tablename) VALUES
     ('introduce',  'Profile',       '', 'contact'),
     ('F_User',     'Owner',         '', 'contact');
 
+-- A row that matches a stored record is added as a new one until the user
+-- chooses otherwise in the mapping window.
+INSERT INTO T_ImportChoice (tablename, OnMatch, MatchBy, ClearEmpty) VALUES
+    ('custom',  'add', 'company', 0),
+    ('contact', 'add', 'name',    0);
+
 -- Pick lists, in the order the editors show them.
 INSERT INTO type (name) VALUES
     ('Key account'), ('Distributor'), ('Wholesaler'), ('Retailer'), ('Partner'), ('Prospect');

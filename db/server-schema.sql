@@ -184,6 +184,40 @@ CREATE TABLE t_schemaversion (
     rid         serial PRIMARY KEY
 );
 
+CREATE TABLE t_importchoice (
+    choiceid    serial PRIMARY KEY,
+    tablename   varchar(20),
+    onmatch     varchar(10) NOT NULL DEFAULT 'add' CHECK (onmatch IN ('add', 'update', 'skip')),
+    matchby     varchar(10) NOT NULL DEFAULT 'company',
+    clearempty  yesno NOT NULL DEFAULT 0
+);
+
+CREATE TABLE t_importlog (
+    logid       serial PRIMARY KEY,
+    username    varchar(50),
+    importedat  timestamp(0),
+    filename    varchar(255),
+    tablename   varchar(20),
+    onmatch     varchar(10),
+    matchby     varchar(10),
+    added       integer NOT NULL DEFAULT 0,
+    updated     integer NOT NULL DEFAULT 0,
+    skipped     integer NOT NULL DEFAULT 0,
+    contacts    integer NOT NULL DEFAULT 0,
+    undoneby    varchar(50),
+    undoneat    timestamp(0)
+);
+
+CREATE TABLE t_importrow (
+    rowno       serial PRIMARY KEY,
+    logid       integer NOT NULL,
+    tablename   varchar(20),
+    recordid    integer NOT NULL,
+    action      varchar(1) CHECK (action IN ('A', 'U')),
+    oldvalues   text,
+    digest      varchar(32)
+);
+
 CREATE INDEX idx_contact_custid ON contact (custid);
 CREATE INDEX idx_custom_company ON custom (company);
 CREATE INDEX idx_custom_company_lower ON custom (lower(company));
@@ -194,6 +228,9 @@ CREATE INDEX idx_fieldshow_table ON t_fieldshow (tablename, showid);
 CREATE INDEX idx_daily_author ON t_daily (author, adddate);
 CREATE INDEX idx_schedule_remind ON t_schedule (author, reminded, remindat);
 CREATE INDEX idx_saleline_sale ON t_saleline (saleid);
+CREATE INDEX idx_importrow_log ON t_importrow (logid);
+CREATE INDEX idx_schedule_custid ON t_schedule (custid);
+CREATE INDEX idx_sale_custid ON t_sale (custid);
 
 -- How the program spells each name (the server keeps names in lower case).
 COMMENT ON COLUMN custom.custid IS 'CustID';
@@ -282,5 +319,29 @@ COMMENT ON COLUMN t_saleline.product IS 'Product';
 COMMENT ON COLUMN t_saleline.quantity IS 'Quantity';
 COMMENT ON COLUMN t_saleline.price IS 'Price';
 COMMENT ON COLUMN t_saleline.amount IS 'Amount';
+COMMENT ON COLUMN t_importchoice.choiceid IS 'ChoiceID';
+COMMENT ON COLUMN t_importchoice.onmatch IS 'OnMatch';
+COMMENT ON COLUMN t_importchoice.matchby IS 'MatchBy';
+COMMENT ON COLUMN t_importchoice.clearempty IS 'ClearEmpty';
+COMMENT ON COLUMN t_importlog.logid IS 'LogID';
+COMMENT ON COLUMN t_importlog.username IS 'UserName';
+COMMENT ON COLUMN t_importlog.importedat IS 'ImportedAt';
+COMMENT ON COLUMN t_importlog.filename IS 'FileName';
+COMMENT ON COLUMN t_importlog.tablename IS 'TableName';
+COMMENT ON COLUMN t_importlog.onmatch IS 'OnMatch';
+COMMENT ON COLUMN t_importlog.matchby IS 'MatchBy';
+COMMENT ON COLUMN t_importlog.added IS 'Added';
+COMMENT ON COLUMN t_importlog.updated IS 'Updated';
+COMMENT ON COLUMN t_importlog.skipped IS 'Skipped';
+COMMENT ON COLUMN t_importlog.contacts IS 'Contacts';
+COMMENT ON COLUMN t_importlog.undoneby IS 'UndoneBy';
+COMMENT ON COLUMN t_importlog.undoneat IS 'UndoneAt';
+COMMENT ON COLUMN t_importrow.rowno IS 'RowNo';
+COMMENT ON COLUMN t_importrow.logid IS 'LogID';
+COMMENT ON COLUMN t_importrow.tablename IS 'TableName';
+COMMENT ON COLUMN t_importrow.recordid IS 'RecordID';
+COMMENT ON COLUMN t_importrow.action IS 'Action';
+COMMENT ON COLUMN t_importrow.oldvalues IS 'OldValues';
+COMMENT ON COLUMN t_importrow.digest IS 'Digest';
 
 COMMIT;

@@ -1,19 +1,9 @@
 #include "exchange/ImportRun.h"
 
-#include <QLocale>
-#include <QRegularExpression>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-
 #include "app/db/Connection.h"
-#include "app/db/DbError.h"
 #include "app/db/Query.h"
-#include "app/db/RowInserter.h"
 #include "app/db/SqlTokens.h"
 #include "app/db/Statement.h"
-#include "app/db/Transaction.h"
 
 namespace {
 
@@ -42,105 +32,22 @@ QString unstorable(const QString& text) {
     return QStringLiteral("holds %1, which the database cannot store").arg(db::describeUnstorable(text, at));
 }
 
-
-// Rows written many at a time, their values bound to one prepared insert
-// of a batch of rows. Rows whose set of columns differs go through an
-// inserter of their own, so unset columns keep their defaults; the order of
-// the rows is kept (a change of columns first writes what is pending).
-class BatchInsert {
-public:
-    BatchInsert(db::Connection* c, const QString& table, const QStringList& columns)
-        : c_(c), table_(table), columns_(columns) {}
-
-    void add(const QVector<QVariant>& values, const QVector<bool>& set) {
-        if (current_ && set != mask_) current_->flush();
-        if (!current_ || set != mask_) {
-            mask_ = set;
-            auto& slot = inserters_[set];
-            if (!slot) {
-                QStringList cols;
-                for (int i = 0; i < columns_.size(); ++i)
-                    if (set[i]) cols << columns_[i];
-                slot = std::make_unique<db::RowInserter>(c_, table_, cols);
-            }
-            current_ = slot.get();
-        }
-        row_.clear();
-        for (int i = 0; i < columns_.size(); ++i)
-            if (set[i]) row_ << values[i];
-        current_->add(row_);
+// The column a rule reads in the sheet's pairing.
+QString ruleColumn(bool customers, matching::Rule rule) {
+    switch (rule) {
+    case matching::Rule::CustomerNo: return QStringLiteral("CustID");
+    case matching::Rule::Company: return customers ? QStringLiteral("Company") : QStringLiteral("Name");
+    case matching::Rule::Email: return QStringLiteral("Email");
+    case matching::Rule::Tel: return QStringLiteral("Tel");
+    case matching::Rule::Name: return QStringLiteral("Name");
     }
-    void flush() {
-        if (current_) current_->flush();
-    }
+    return QString();
+}
 
-private:
-    db::Connection* c_;
-    QString table_;
-    QStringList columns_;
-    QVector<bool> mask_;
-    QHash<QVector<bool>, std::shared_ptr<db::RowInserter>> inserters_;
-    db::RowInserter* current_ = nullptr;
-    QVariantList row_;
-};
+// Thrown out of the plan's reading of rows when the user cancels.
+struct Cancelled {};
 
 }  // namespace
-
-// ---- texts people write --------------------------------------------------------
-
-bool parseYesNo(const QString& text, bool* value) {
-    const QString t = text.trimmed().toLower();
-    static const QStringList yes = {QStringLiteral("true"), QStringLiteral("1"), QStringLiteral("yes"),
-                                    QStringLiteral("y"), QStringLiteral("是"), QStringLiteral("-1")};
-    static const QStringList no = {QStringLiteral("false"), QStringLiteral("0"), QStringLiteral("no"),
-                                   QStringLiteral("n"), QStringLiteral("否")};
-    if (yes.contains(t)) {
-        *value = true;
-        return true;
-    }
-    if (no.contains(t)) {
-        *value = false;
-        return true;
-    }
-    return false;
-}
-
-QDate parseDateText(const QString& text) {
-    const QString t = text.trimmed();
-    if (t.isEmpty()) return QDate();
-    // Year first: 2024-03-05, 2024/3/5, 2024.3.5, with or without a time after it.
-    static const QRegularExpression ymd(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
-    auto m = ymd.match(t);
-    if (m.hasMatch()) return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    static const QRegularExpression cjk(QStringLiteral("^(\\d{4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日$"));
-    m = cjk.match(t);
-    if (m.hasMatch()) return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    // Month names leave no doubt which number is the day.
-    const QLocale c = QLocale::c();
-    for (const char* f : {"d MMMM yyyy", "d MMM yyyy", "MMMM d, yyyy", "MMM d, yyyy", "MMMM d yyyy", "MMM d yyyy",
-                          "d-MMM-yyyy", "dd-MMM-yyyy", "d-MMMM-yyyy", "d.MMM.yyyy"}) {
-        const QDate d = c.toDate(t, QString::fromLatin1(f));
-        if (d.isValid()) return d;
-    }
-    // Numbers only, year last: readable only when the day is above 12.
-    static const QRegularExpression dmy(QStringLiteral("^(\\d{1,2})[-/.](\\d{1,2})[-/.](\\d{4})$"));
-    m = dmy.match(t);
-    if (m.hasMatch()) {
-        const int a = m.captured(1).toInt(), b = m.captured(2).toInt(), y = m.captured(3).toInt();
-        if (a > 12 && b <= 12) return QDate(y, b, a);
-        if (b > 12 && a <= 12) return QDate(y, a, b);
-        if (a == b) return QDate(y, a, b);  // 05/05/2024 reads the same either way
-    }
-    return QDate();
-}
-
-bool isAmbiguousDateText(const QString& text) {
-    static const QRegularExpression dmy(QStringLiteral("^(\\d{1,2})[-/.](\\d{1,2})[-/.](\\d{2}|\\d{4})$"));
-    const auto m = dmy.match(text.trimmed());
-    if (!m.hasMatch()) return false;
-    const int a = m.captured(1).toInt(), b = m.captured(2).toInt();
-    return a != b && a >= 1 && b >= 1 && a <= 12 && b <= 12;
-}
 
 // ---- the mapping ---------------------------------------------------------------
 
@@ -177,6 +84,21 @@ ImportRun::ImportRun(db::Connection* c, const sheet::Worksheet& sheet, int rowCo
         if (f.name.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0) contactNameSize_ = f.size;
 }
 
+void ImportRun::setMatching(const importmatch::Options& options, int userPermit) {
+    options_ = options;
+    userPermit_ = userPermit;
+}
+
+QHash<QString, QString> ImportRun::columnTitles() const {
+    QHash<QString, QString> out;
+    db::Query q(c_);
+    q.setSql(db::Statement(QStringLiteral("select S_Field, FieldName from T_Import where tablename=:table"))
+                 .bind(QStringLiteral("table"), table_));
+    q.open();
+    for (q.first(); !q.eof(); q.next()) out.insert(q.field(0).asString().toLower(), q.field(1).asString());
+    return out;
+}
+
 void ImportRun::problem(ImportOutcome* o, int row, const QString& header, const QString& value,
                         const QString& reason) const {
     ++o->problemCount;
@@ -208,7 +130,11 @@ int ImportRun::targetOf(const QString& column, bool create) {
 bool ImportRun::checkMapping(ImportOutcome* o) {
     targets_.clear();
     slots_.clear();
+    matchTargets_.clear();
     nameRule_ = false;
+    matchSlot_ = customerSlot_ = -1;
+    const bool matching = options_.onMatch != importmatch::OnMatch::Add;
+    const QString matchColumn = ruleColumn(customers(), options_.rule);
     bool company = false, custId = false;
     for (const MappingPair& p : mapping_) {
         Slot slot;
@@ -216,15 +142,25 @@ bool ImportRun::checkMapping(ImportOutcome* o) {
         const QString col = p.column.toLower();
         bool usable = true;
         if (customers() && col == QLatin1String("name")) {
-            nameRule_ = true;  // the contact person of the rule on Name
+            slot.target = kContactName;  // the contact person of the rule on Name
+            nameRule_ = true;
         } else if (customers() && col == QLatin1String("custid")) {
-            problem(o, 0, p.header, QString(), QStringLiteral("customer numbers are given by the database"));
-            usable = false;
+            // The database numbers customers; a number in the sheet only says which customer a row is.
+            if (matching && options_.rule == matching::Rule::CustomerNo) {
+                slot.target = kMatchOnly;
+            } else {
+                problem(o, 0, p.header, QString(),
+                        QStringLiteral("customer numbers are given by the database; pair Customer No. only to "
+                                       "match rows by it, to update or skip the customers they name"));
+                usable = false;
+            }
         } else {
             slot.target = targetOf(p.column, true);
             if (slot.target < 0) {
                 problem(o, 0, p.header, QString(), QStringLiteral("the table %1 has no column %2").arg(table_, p.column));
                 usable = false;
+            } else {
+                targets_[slot.target].fed = true;
             }
         }
         if (col == QLatin1String("company")) company = true;
@@ -252,7 +188,11 @@ bool ImportRun::checkMapping(ImportOutcome* o) {
                 }
             }
         }
-        if (usable) slots_ << slot;
+        if (!usable) continue;
+        slots_ << slot;
+        const int s = int(slots_.size()) - 1;
+        if (matching && matchSlot_ < 0 && p.column.compare(matchColumn, Qt::CaseInsensitive) == 0) matchSlot_ = s;
+        if (!customers() && col == QLatin1String("custid") && customerSlot_ < 0) customerSlot_ = s;
     }
     if (customers() && !company)
         problem(o, 0, QString(), QString(),
@@ -260,9 +200,23 @@ bool ImportRun::checkMapping(ImportOutcome* o) {
     if (!customers() && !custId)
         problem(o, 0, QString(), QString(),
                 QStringLiteral("Customer No. is paired with no sheet column, and every contact belongs to a customer"));
+    if (matching && (matchSlot_ < 0 || !importmatch::allowedRules(table_, {matchColumn, QStringLiteral("CustID")})
+                                            .contains(options_.rule)))
+        problem(o, 0, QString(), QString(),
+                QStringLiteral("rows are to be matched by %1, which is paired with no sheet column")
+                    .arg(matching::ruleTitle(options_.rule)));
     // Owner and entry date are written whether paired or not.
     targetOf(QStringLiteral("F_User"), true);
     if (customers()) targetOf(QStringLiteral("Date"), true);
+    for (const Target& t : targets_) {
+        importmatch::Target m;
+        m.column = t.name;
+        m.kind = db::FieldKind(t.kind);
+        // An empty cell never clears who owns a record or when it was entered.
+        m.paired = t.fed && t.special != Target::Owner && t.special != Target::EntryDate;
+        m.identity = t.special == Target::CustomerNo;
+        matchTargets_ << m;
+    }
     return o->problemCount == 0;
 }
 
@@ -289,31 +243,44 @@ QString ImportRun::notADate(const QString& text) {
     return QStringLiteral("not a date (write it as yyyy-MM-dd)");
 }
 
+QString ImportRun::slotText(int row, int s) const {
+    const Slot& slot = slots_[s];
+    if (slot.empty) return QString(QLatin1String(""));  // set, but empty
+    if (!slot.pieces.isEmpty()) {
+        QString text;
+        for (int col : slot.pieces) text += sheet_.text(row, col);
+        return text.isNull() ? QString(QLatin1String("")) : text;
+    }
+    // Customers take what the sheet shows, contacts the cell's value.
+    return customers() ? sheet_.text(row, slot.col) : sheet_.valueText(row, slot.col);
+}
+
+QString ImportRun::matchText(int row) const { return matchSlot_ >= 0 ? slotText(row, matchSlot_) : QString(); }
+
+QString ImportRun::customerNo(int row) const { return customerSlot_ >= 0 ? slotText(row, customerSlot_) : QString(); }
+
 bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
     const int n = int(targets_.size());
     out->values.fill(QVariant(), n);
     out->set.fill(false, n);
+    out->fromSheet.fill(false, n);
     out->texts.fill(QString(), n);
     out->from.fill(-1, n);
     out->contactName.clear();
     const int before = o->problemCount;
     for (int s = 0; s < slots_.size(); ++s) {
         const Slot& slot = slots_[s];
-        QString text;
-        if (slot.empty) {
-            text = QString(QLatin1String(""));  // set, but empty
-        } else if (!slot.pieces.isEmpty()) {
+        if (slot.target == kMatchOnly) continue;
+        if (!slot.empty) {
+            // A formula without a result is reported once, not again as an empty value.
             bool bad = false;
-            for (int col : slot.pieces) bad = uncalculated(o, row, slot.header, col) || bad;
-            if (bad) continue;  // reported once, not again as an empty value
-            for (int col : slot.pieces) text += sheet_.text(row, col);
-            if (text.isNull()) text = QString(QLatin1String(""));
-        } else {
-            if (uncalculated(o, row, slot.header, slot.col)) continue;
-            // Customers take what the sheet shows, contacts the cell's value.
-            text = customers() ? sheet_.text(row, slot.col) : sheet_.valueText(row, slot.col);
+            if (slot.pieces.isEmpty()) bad = uncalculated(o, row, slot.header, slot.col);
+            else
+                for (int col : slot.pieces) bad = uncalculated(o, row, slot.header, col) || bad;
+            if (bad) continue;
         }
-        if (slot.target < 0) {
+        const QString text = slotText(row, s);
+        if (slot.target == kContactName) {
             out->contactName = text;
             if (const QString why = unstorable(text); !why.isEmpty())
                 problem(o, row, slot.header, quoteValue(text), why);
@@ -403,6 +370,8 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         if (!ok) continue;
         out->values[t] = v;
         out->set[t] = true;
+        // Blanks are no value: an update leaves the stored one.
+        out->fromSheet[t] = !text.trimmed().isEmpty();
     }
     for (int t = 0; t < n; ++t) {
         const Target& target = targets_[t];
@@ -418,198 +387,83 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
             if (!reported && (!out->set[t] || out->values[t].toString().trimmed().isEmpty())) {
                 out->values[t] = user_;
                 out->set[t] = true;
+                out->fromSheet[t] = false;
+            } else if (!reported && userPermit_ != 0 && options_.onMatch != importmatch::OnMatch::Add &&
+                       out->values[t].toString() != user_) {
+                // What a common user adds or changes stays theirs.
+                problem(o, row, slots_[out->from[t]].header, quoteValue(out->values[t].toString()),
+                        QStringLiteral("names another owner, and a common user adds and changes only records of "
+                                       "their own"));
             }
         } else if (target.special == Target::EntryDate && !out->set[t]) {
             if (out->from[t] < 0 || out->texts[t].trimmed().isEmpty()) {
                 out->values[t] = today_.toString(QString::fromLatin1(kDateFormat));
                 out->set[t] = true;
+                out->fromSheet[t] = false;
             }
         }
     }
     return o->problemCount == before;
 }
 
-ImportOutcome ImportRun::run(const std::function<bool(qint64, qint64)>& progress) {
+// ---- the plan --------------------------------------------------------------------
+
+bool ImportRun::values(int row, importmatch::RowValues* out) {
+    if (progress_ && (++valuesRead_ & 1023) == 0 && !progress_(valuesRead_, qint64(dataRows_.size()))) throw Cancelled();
+    const bool ok = rowValues(row, &scratch_, checking_);
+    *out = scratch_;
+    return ok;
+}
+
+void ImportRun::problem(int row, const QString& value, const QString& reason) {
+    const QString header = !value.isEmpty() && matchSlot_ >= 0 ? slots_[matchSlot_].header : QString();
+    problem(checking_, row, header, value.isEmpty() ? QString() : quoteValue(value), reason);
+}
+
+void ImportRun::readCustomerNumbers() {
+    customerIds_.clear();
+    if (customers()) return;
+    db::Query ids(c_);
+    ids.setSql(QStringLiteral("select CustID from custom"));
+    ids.open();
+    for (ids.first(); !ids.eof(); ids.next()) customerIds_.insert(ids.field(0).asString());
+}
+
+ImportOutcome ImportRun::prepare(const ProgressFn& progress) {
     ImportOutcome o;
+    prepared_ = false;
+    plan_ = importmatch::Plan();
     if (!checkMapping(&o)) return o;
-    if (!customers()) {
-        db::Query ids(c_);
-        ids.setSql(QStringLiteral("select CustID from custom"));
-        ids.open();
-        for (ids.first(); !ids.eof(); ids.next()) customerIds_.insert(ids.field(0).asString());
+    readCustomerNumbers();
+    dataRows_.clear();
+    for (int r = 2; r <= rowCount_; ++r) {
+        if (sheet_.rowIsEmpty(r)) ++o.emptyRows;
+        else dataRows_ << r;
     }
-    write(&o, progress);
+    checking_ = &o;
+    progress_ = progress;
+    valuesRead_ = 0;
+    try {
+        plan_ = importmatch::plan(c_, *this, options_, user_, userPermit_);
+    } catch (const Cancelled&) {
+        o.cancelled = true;
+    } catch (...) {
+        checking_ = nullptr;
+        progress_ = {};
+        throw;
+    }
+    checking_ = nullptr;
+    progress_ = {};
+    if (o.cancelled) return o;
+    o.updated = plan_.count(importmatch::Action::Update);
+    o.unchanged = plan_.count(importmatch::Action::Unchanged);
+    o.skipped = plan_.count(importmatch::Action::Skip);
+    prepared_ = o.problemCount == 0;
     return o;
 }
 
-// The rows, checked in batches on a second thread while this one writes
-// the batch before: reading the cells and checking them then costs no time
-// of its own on two cores. Only that thread touches the sheet meanwhile.
-class ImportRun::CheckAhead {
-public:
-    struct Row {
-        bool empty = false;
-        bool ok = false;
-        RowValues values;
-    };
-
-    CheckAhead(const ImportRun& run, int first, int last) : run_(run), first_(first), last_(last) {
-        worker_ = std::thread([this] { work(); });
-    }
-    ~CheckAhead() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        worker_.join();
-    }
-
-    // The next row, in order. The problems of its batch are added to o when
-    // the batch is taken: a run with any problem writes nothing, so which
-    // rows were handed to the database before is of no account.
-    Row& next(ImportOutcome* o) {
-        if (at_ >= current_.rows.size()) {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return !ready_.empty(); });
-            current_ = std::move(ready_.front());
-            ready_.pop_front();
-            lock.unlock();
-            changed_.notify_all();
-            at_ = 0;
-            o->problemCount += current_.noted.problemCount;
-            for (const ImportProblem& p : current_.noted.problems)
-                if (o->problems.size() < kShownProblems) o->problems << p;
-        }
-        return current_.rows[at_++];
-    }
-
-private:
-    struct Batch {
-        std::vector<Row> rows;
-        ImportOutcome noted;  // problems found in these rows
-    };
-    static constexpr int kRows = 512;
-    static constexpr size_t kAhead = 4;  // batches waiting, at most
-
-    void work() {
-        for (int r = first_; r <= last_;) {
-            Batch b;
-            b.rows.resize(size_t(std::min(kRows, last_ - r + 1)));
-            for (Row& row : b.rows) {
-                row.empty = run_.sheet_.rowIsEmpty(r);
-                if (!row.empty) row.ok = run_.rowValues(r, &row.values, &b.noted);
-                ++r;
-            }
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return ready_.size() < kAhead || stop_; });
-            if (stop_) return;
-            ready_.push_back(std::move(b));
-            lock.unlock();
-            changed_.notify_all();
-        }
-    }
-
-    const ImportRun& run_;
-    const int first_, last_;
-    std::thread worker_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Batch> ready_;
-    bool stop_ = false;
-    Batch current_;
-    size_t at_ = 0;
-};
-
-// One pass over the rows: each row is checked and, as long as no row has
-// failed, written inside a transaction. The first problem stops the writing
-// (the checking goes on, to report every problem) and the transaction is
-// rolled back; only a run without problems commits. Nothing of a failed or
-// cancelled run stays in the database.
-void ImportRun::write(ImportOutcome* o, const std::function<bool(qint64, qint64)>& progress) {
-    const qint64 total = std::max(0, rowCount_ - 1);
-    db::TransactionGuard guard(*c_);
-    QStringList columns;
-    for (const Target& t : targets_) columns << t.name;
-    BatchInsert target(c_, table_, columns);
-    // The customers of this run get numbers above every number there is now.
-    qint64 before = 0;
-    if (nameRule_) {
-        db::Query m(c_);
-        m.setSql(QStringLiteral("select max(CustID) as m from custom"));
-        m.open();
-        before = m.field(0).asInteger();
-    }
-    struct Pending {
-        int customer;  // index among the customers of this run
-        QString name;
-        QString company;
-    };
-    QList<Pending> contacts;
-    const int companyTarget = targetOf(QStringLiteral("Company"), false);
-    CheckAhead ahead(*this, 2, rowCount_);
-    int written = 0;
-    for (int r = 2; r <= rowCount_; ++r) {
-        if (progress && !progress(r - 1, total)) {
-            o->cancelled = true;
-            o->emptyRows = 0;
-            return;  // the guard rolls back
-        }
-        CheckAhead::Row& checked = ahead.next(o);
-        if (checked.empty) {
-            ++o->emptyRows;
-            continue;
-        }
-        if (!checked.ok || o->problemCount > 0) continue;
-        const RowValues& values = checked.values;
-        target.add(values.values, values.set);
-        if (nameRule_ && !values.contactName.trimmed().isEmpty())
-            contacts << Pending{written, values.contactName,
-                                companyTarget >= 0 ? values.values[companyTarget].toString() : QString()};
-        ++written;
-    }
-    if (o->problemCount > 0) {
-        o->emptyRows = 0;
-        return;  // the guard rolls back what was written
-    }
-    target.flush();
-    if (customers()) o->customers = written;
-    else o->contacts = written;
-    if (!contacts.isEmpty()) {
-        // The rows just written, in the order they were written.
-        db::Query ids(c_);
-        ids.setSql(db::Statement(QStringLiteral("select CustID from custom where CustID>:before order by CustID"))
-                       .bind(QStringLiteral("before"), before));
-        ids.open();
-        QList<QString> keys;
-        keys.reserve(written);
-        for (ids.first(); !ids.eof(); ids.next()) keys << ids.field(0).asString();
-        if (keys.size() != written)
-            throw db::DbError(QStringLiteral("The numbers of the new customers could not be read back."));
-        BatchInsert contact(c_, QStringLiteral("contact"),
-                            {QStringLiteral("CustID"), QStringLiteral("Name"), QStringLiteral("Company"), QStringLiteral("F_User")});
-        const QVector<bool> all(4, true);
-        for (const Pending& p : contacts) contact.add({keys[p.customer], p.name, p.company, user_}, all);
-        contact.flush();
-        o->contacts = int(contacts.size());
-    }
-    guard.commit();
-}
-
-QString ImportRun::report(const ImportOutcome& o) {
-    QString s = o.problemCount == 1
-                    ? QStringLiteral("Nothing was imported: there is 1 problem to correct in the file first.")
-                    : QStringLiteral("Nothing was imported: there are %1 problems to correct in the file first.")
-                          .arg(o.problemCount);
-    s += QLatin1Char('\n');
-    for (const ImportProblem& p : o.problems) {
-        QString line = p.row > 0 ? QStringLiteral("\nRow %1").arg(p.row) : QStringLiteral("\nMapping");
-        if (!p.header.isEmpty()) line += QStringLiteral(", column \"%1\"").arg(p.header);
-        if (!p.value.isEmpty()) line += QStringLiteral(", value \"%1\"").arg(p.value);
-        line += QStringLiteral(": ") + p.reason + QLatin1Char('.');
-        s += line;
-    }
-    if (o.problemCount > o.problems.size())
-        s += QStringLiteral("\n... and %1 more.").arg(o.problemCount - o.problems.size());
-    return s;
+ImportOutcome ImportRun::run(const ProgressFn& progress) {
+    const ImportOutcome checked = prepare(progress);
+    if (checked.problemCount > 0 || checked.cancelled) return checked;
+    return write(progress);
 }

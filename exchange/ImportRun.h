@@ -1,10 +1,13 @@
 #pragma once
 // One import run: every data row of the sheet becomes a customer (with a
-// contact person when the mapping pairs Name) or a contact.
+// contact person when the mapping pairs Name) or a contact, or, when the
+// user chose so, updates the stored record it matches or is skipped.
 //
-// All or nothing: every row is checked first, and nothing is written when
-// any row has a problem; otherwise all rows are written in one transaction,
-// which a cancel rolls back.
+// Two steps. prepare() reads and checks every row and works out what the
+// import would do with it (the preview shows that plan); write() then
+// writes exactly that plan in one transaction, after making sure that no
+// record it touches was changed by another workstation in between. A
+// problem anywhere, or a cancel, leaves the database as it was.
 #include <QDate>
 #include <QHash>
 #include <QList>
@@ -14,6 +17,7 @@
 #include <functional>
 
 #include "app/db/Dialect.h"
+#include "exchange/ImportMatch.h"
 #include "exchange/sheet/Workbook.h"
 
 namespace db {
@@ -38,24 +42,51 @@ struct ImportProblem {
 };
 
 struct ImportOutcome {
-    int customers = 0;
-    int contacts = 0;
+    int customers = 0;  // customers added
+    int contacts = 0;   // contacts added (a customer import's contact persons too)
+    int updated = 0;    // stored records updated
+    int unchanged = 0;  // rows that matched a record already holding their values
+    int skipped = 0;    // rows that matched a record and were skipped
     int emptyRows = 0;
-    QList<ImportProblem> problems;  // the first 20
+    QList<ImportProblem> problems;  // the first kShownProblems
     int problemCount = 0;
     bool cancelled = false;
-    bool written() const { return problemCount == 0 && !cancelled; }
+    bool committed = false;  // written and committed
+    qlonglong logId = 0;     // the import log's entry, when one was written
+    bool written() const { return committed; }
 };
 
-class ImportRun {
+class ImportRun : private importmatch::Source {
 public:
     // rowCount: rows of the sheet's used range, header row included.
     ImportRun(db::Connection* c, const sheet::Worksheet& sheet, int rowCount, const QHash<QString, int>& headerColumns,
               const QString& table, const QList<MappingPair>& mapping, const QString& user, const QDate& today);
 
-    // progress(done, total) returns false to cancel. Engine errors while
-    // writing roll back and go on to the caller.
-    ImportOutcome run(const std::function<bool(qint64, qint64)>& progress = {});
+    // What to do with a row that matches a stored record (every row is
+    // added when not set), and the importing user's level: a common user
+    // (permit not 0) adds and changes only records of their own.
+    void setMatching(const importmatch::Options& options, int userPermit);
+    bool customerImport() const { return customerImport_; }
+    // The workbook's file, for the import log.
+    void setFileName(const QString& path) { fileName_ = path; }
+
+    // progress(done, total) returns false to cancel.
+    using ProgressFn = std::function<bool(qint64, qint64)>;
+
+    // Reads and checks every row and works out the plan; writes nothing.
+    ImportOutcome prepare(const ProgressFn& progress = {});
+    const importmatch::Plan& plan() const { return plan_; }
+    // The titles of the written columns (T_Import's FieldName), for the preview.
+    QHash<QString, QString> columnTitles() const;
+
+    // Writes the plan of the last prepare() in one transaction, and records
+    // it in the import log. A record changed, deleted or added elsewhere
+    // since the plan was made is a problem, and nothing is written. Engine
+    // errors roll back and go on to the caller.
+    ImportOutcome write(const ProgressFn& progress = {});
+
+    // prepare() and, when it found no problem, write().
+    ImportOutcome run(const ProgressFn& progress = {});
 
     // The report of a failed check, for the message box.
     static QString report(const ImportOutcome& o);
@@ -69,6 +100,7 @@ private:
         int kind = 0;    // db::FieldKind
         int size = 0;    // characters it holds, 0 for no bound
         enum Special { Plain, EntryDate, CustomerNo, Company, Owner } special = Plain;
+        bool fed = false;  // a sheet column feeds it
     };
     // A pairing, worked out once: where its text comes from and where it goes.
     struct Slot {
@@ -76,19 +108,26 @@ private:
         int col = 0;          // one sheet column
         QList<int> pieces;    // or 2 to 4 joined columns
         bool empty = false;   // or 5 pieces and more: empty text
-        int target = -1;      // index into targets_; -1 for the contact's name
+        int target = -1;      // index into targets_; kContactName, kMatchOnly
     };
+    static constexpr int kContactName = -1;  // the contact person of a customer row
+    static constexpr int kMatchOnly = -2;    // a customer's number: matched by, never written
     // The checked values of one row, by target (typed where the column is).
-    struct RowValues {
-        QVector<QVariant> values;
-        QVector<bool> set;
+    struct RowValues : importmatch::RowValues {
         QVector<QString> texts;
         QVector<int> from;  // slot that gave each target its text
-        QString contactName;
     };
 
-    bool customers() const { return customerImport_; }
+    bool customers() const override { return customerImport_; }
+    const QList<importmatch::Target>& targets() const override { return matchTargets_; }
+    QList<int> rows() const override { return dataRows_; }
+    QString matchText(int row) const override;
+    QString customerNo(int row) const override;
+    bool values(int row, importmatch::RowValues* out) override;
+    void problem(int row, const QString& value, const QString& reason) override;
+
     int targetOf(const QString& column, bool create);
+    QString slotText(int row, int slot) const;
     // Works out and checks the values of a row; false (with problems noted) when it cannot be imported.
     bool rowValues(int row, RowValues* out, ImportOutcome* o) const;
     void problem(ImportOutcome* o, int row, const QString& header, const QString& value, const QString& reason) const;
@@ -100,9 +139,8 @@ private:
     QDate cellDate(int row, const Slot& slot, const QString& text) const;
     static QString notADate(const QString& text);
     bool checkMapping(ImportOutcome* o);
-    void write(ImportOutcome* o, const std::function<bool(qint64, qint64)>& progress);
-    // Checks the rows on a thread of its own, ahead of the ones being written.
-    class CheckAhead;
+    void readCustomerNumbers();
+    void writePlan(ImportOutcome* o, const ProgressFn& progress);
 
     db::Connection* c_;
     const sheet::Worksheet& sheet_;
@@ -113,12 +151,26 @@ private:
     QList<MappingPair> mapping_;
     QString user_;
     QDate today_;
+    QString fileName_;
+    importmatch::Options options_;
+    int userPermit_ = 0;
     QList<db::FieldDef> fields_;  // of the target table
     QList<Target> targets_;
+    QList<importmatch::Target> matchTargets_;
     QList<Slot> slots_;
+    int matchSlot_ = -1;     // the slot the rule matches on
+    int customerSlot_ = -1;  // a contact's customer number
     bool nameRule_ = false;
     QSet<QString> customerIds_;  // for a contact import
     int contactNameSize_ = 50;
+    QList<int> dataRows_;  // rows that are not empty
+    importmatch::Plan plan_;
+    bool prepared_ = false;
+    // While prepare() runs: its outcome, progress, and the scratch row.
+    ImportOutcome* checking_ = nullptr;
+    ProgressFn progress_;
+    qint64 valuesRead_ = 0;
+    RowValues scratch_;
 };
 
 // Yes/no in the usual spellings: True/False, 1/0, yes/no, y/n, 是/否.

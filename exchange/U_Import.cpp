@@ -5,17 +5,16 @@
 #include <QLineEdit>
 #include <QShowEvent>
 #include <QVBoxLayout>
-#include <optional>
 
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/Statement.h"
 #include "customers/U_Custom.h"
 #include "exchange/Progress.h"
+#include "exchange/U_ImportPreview.h"
 #include "toolkit/DialogService.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guard.h"
-#include "toolkit/WaitCursor.h"
 
 TFrm_Import* Frm_Import = nullptr;
 
@@ -68,7 +67,7 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     : QDialog(parent), TableName(tableName), source_(std::move(source)) {
     Frm_Import = this;
     setObjectName(QStringLiteral("Frm_Import"));
-    toolkit::makeFixedDialog(this, 430, 420);
+    toolkit::makeFixedDialog(this, 430, 500);
     if (source_) {
         RowCount = source_->RowCount;
         ColCount = source_->ColCount;
@@ -82,14 +81,16 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     Label3 = new QLabel(this);
     Label3->setGeometry(12, 310, 406, 30);
     Label3->setWordWrap(true);
+    Choice = new ImportChoiceBox(this, Frm_Data->Connection, TableName);
+    Choice->setGeometry(12, 342, 406, 76);
     Label2 = new QLabel(this);
-    Label2->setGeometry(12, 342, 406, 32);
+    Label2->setGeometry(12, 422, 406, 32);
     Label2->setWordWrap(true);
     Btn_Start = new QPushButton(QStringLiteral("开始(&S)"), this);
-    Btn_Start->setGeometry(238, 382, 86, 28);
+    Btn_Start->setGeometry(238, 462, 86, 28);
     Btn_Start->setDefault(true);
     Btn_Exit = new QPushButton(QStringLiteral("取消(&Q)"), this);
-    Btn_Exit->setGeometry(332, 382, 86, 28);
+    Btn_Exit->setGeometry(332, 462, 86, 28);
     Btn_Exit->setAutoDefault(false);
 
     Qry_Import = new db::Query(Frm_Data->Connection, this);
@@ -140,6 +141,9 @@ void TFrm_Import::FormShow() {
     for (t.first(); !t.eof(); t.next()) headers << t.asString(QStringLiteral("S_Field"));
     HeaderPick->headers = headers;
     ShowUnpaired();
+    Choice->load();
+    // The rules offered follow the pairing as it is posted.
+    connect(Qry_Import, &toolkit::RecordSource::rowChanged, Choice, &ImportChoiceBox::refreshRules);
 }
 
 void TFrm_Import::ShowUnpaired() {
@@ -167,21 +171,21 @@ void TFrm_Import::Btn_StartClick() {
     if (!DBGrid1->postPending()) return;
     if (!source_) return;
 
-    std::optional<toolkit::WaitCursor> wait(std::in_place);
+    Choice->save();
     const QList<MappingPair> mapping = readMapping(Frm_Data->Connection, TableName);
     const QHash<QString, int> headers = readHeaderColumns(Frm_Data);
     ImportRun run(Frm_Data->Connection, source_->sheet(), RowCount, headers, TableName, mapping,
                   Frm_Main ? Frm_Main->UserName : QString(), QDate::currentDate());
-    ImportOutcome outcome;
-    {
-        Progress progress(QStringLiteral("Importing %1 rows ...").arg(std::max(0, RowCount - 1)), 1);
-        outcome = run.run([&](qint64 done, qint64 total) {
-            progress.setMaximum(total);
-            return progress.step(done);
-        });
-    }
+    run.setFileName(source_->path);
+    bool previewed = false;
+    const ImportOutcome outcome = runImport(this, run, Choice->options(), Frm_Main ? Frm_Main->UserPermit : 0,
+                                            RowCount, &previewed);
     last_ = outcome;
-    wait.reset();
+    if (previewed) {
+        // The preview showed the problems, or the user turned it down.
+        Label2->setText(QStringLiteral("Nothing was imported."));
+        return;
+    }
     if (outcome.cancelled) {
         Label2->setText(QStringLiteral("The import was cancelled; nothing was imported."));
         toolkit::dialogs().message(QStringLiteral("The import was cancelled; nothing was imported."),
@@ -193,10 +197,16 @@ void TFrm_Import::Btn_StartClick() {
         toolkit::dialogs().message(ImportRun::report(outcome), QStringLiteral("Import"), toolkit::Icon::Warning);
         return;
     }
-    Label2->setText(QStringLiteral("Added %1 customer(s) and %2 contact(s); %3 empty row(s) skipped.")
-                        .arg(outcome.customers)
-                        .arg(outcome.contacts)
-                        .arg(outcome.emptyRows));
+    QString done = QStringLiteral("Added %1 customer(s) and %2 contact(s); %3 empty row(s) skipped.")
+                       .arg(outcome.customers)
+                       .arg(outcome.contacts)
+                       .arg(outcome.emptyRows);
+    if (Choice->options().onMatch != importmatch::OnMatch::Add)
+        done += QStringLiteral(" Updated %1, left %2 as they were, skipped %3 matching row(s).")
+                    .arg(outcome.updated)
+                    .arg(outcome.unchanged)
+                    .arg(outcome.skipped);
+    Label2->setText(done);
     // The shared lists show the new rows.
     for (db::Query* q : {Frm_Data->Qry_Cust, Frm_Data->Qry_Contact}) {
         if (!q->active()) continue;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/db/Query.h"
+#include "exchange/ImportChoiceBox.h"
 #include "exchange/ImportLoad.h"
 #include "exchange/ImportRun.h"
 #include "toolkit/DataGrid.h"
@@ -56,6 +57,7 @@ public:
     db::Query* Qry_Import;
     toolkit::DataSource* DS_Import;
     HeaderPickDelegate* HeaderPick;
+    ImportChoiceBox* Choice;  // what happens to rows matching stored records
 
     const ImportOutcome& lastOutcome() const { return last_; }
     // Says which of the sheet's columns no row is paired with.

@@ -5,6 +5,7 @@
 #include "exchange/U_Export.h"
 #include "exchange/U_Import.h"
 #include "exchange/U_email.h"
+#include "exchange/UndoImport.h"
 #include "toolkit/DialogService.h"
 
 void registerExchangeWindows() {
@@ -26,6 +27,9 @@ void registerExchangeWindows() {
         auto* w = new TFrm_Export(parent);
         w->ExportCustomers = customers.toBool();
         return w;
+    });
+    TFrm_Main::registerAction(QStringLiteral("UndoLastImport"), [] {
+        if (Frm_Main) undoLastImport(Frm_Main->UserName, Frm_Main->UserPermit);
     });
     TFrm_Main::registerWindow(QStringLiteral("TFrm_Email"),
                               [](QWidget* parent, const QVariant&) { return new TFrm_Email(parent); });

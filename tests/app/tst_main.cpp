@@ -102,7 +102,8 @@ private slots:
             {"N13", "About us ", true}, {"sss1", "从Excel导入客户记录", true}, {"Excel2", "从Excel导入联系人记录", true},
             {"sss2", "导出客户为Excel文件", true}, {"Excel1", "导出联系人为Excel文件", true},
             {"N38", "Customer Infomatuin", true}, {"N49", "Customer Envelop Label", true},
-            {"N23", "Customer Infomation", true}, {"N48", "Customer Envelop Label", true}};
+            {"N23", "Customer Infomation", true}, {"N48", "Customer Envelop Label", true},
+            {"N61", "Undo Last Import", true}, {"N60", "-", true}, {"N59", "Find Duplicate Customers", true}};
         for (const auto& [name, caption, visible] : items) {
             QAction* a = menuItem(name);
             QVERIFY2(a, qPrintable(name));
@@ -119,7 +120,7 @@ private slots:
         QStringList order;
         for (QAction* a : main->N1->actions()) order << a->objectName();
         QCOMPARE(order, QStringList({"N29", "N31", "N32", "N30", "N28", "N43", "N7", "N9", "N8", "N39", "N40",
-                                     "N41", "N50", "N51", "N59", "N26", "N45", "N2"}));
+                                     "N61", "N41", "N50", "N51", "N59", "N26", "N45", "N2"}));
 
         QStringList commands;
         for (QAction* a : main->ActionList1) commands << a->objectName();
@@ -129,7 +130,8 @@ private slots:
                               "Help", "SetPrint_Cust", "SetPrint_User", "ShowField_Cust", "ExportEmail",
                               "PreviewCustBar", "PrintCustBar", "PreviewCust", "PrintCust", "Cust_CustContact",
                               "Cust_Cust", "Cust_Contact", "Main_Schedule", "Main_Daily", "Main_Sale", "AddDaily",
-                              "EditDaily", "DelDaily", "AddSchedule", "EditSchedule", "DelSchedule", "MyCust"}));
+                              "EditDaily", "DelDaily", "AddSchedule", "EditSchedule", "DelSchedule", "MyCust",
+                              "FindDupCust", "UndoImport"}));
     }
 
     void toolBarGroupBarAndStatusBar() {

@@ -1,0 +1,357 @@
+#include "exchange/ImportLog.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include "app/db/Connection.h"
+#include "app/db/DbError.h"
+#include "app/db/Query.h"
+#include "app/db/Transaction.h"
+#include "customers/StoredRows.h"
+
+namespace importlog {
+
+namespace {
+
+constexpr int kRowsPerInsert = 100;
+constexpr int kKeysPerStatement = 400;
+constexpr int kNamedProblems = 10;
+const QString kDateTime = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+QString keyColumn(const QString& table) {
+    return table.compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0 ? QStringLiteral("ContactId")
+                                                                            : QStringLiteral("CustID");
+}
+bool isContact(const QString& table) { return table.compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0; }
+
+// "Customer No. 12 "Acme Inc"", "Contact No. 7 "Ann"".
+QString rowName(const QString& table, qlonglong key, const QString& name) {
+    const QString what = isContact(table) ? QStringLiteral("Contact No. %1").arg(key)
+                                          : QStringLiteral("Customer No. %1").arg(key);
+    return name.isEmpty() ? what : what + QStringLiteral(" \"%1\"").arg(name);
+}
+
+QString marks(const QString& prefix, int n) {
+    QStringList m;
+    for (int i = 0; i < n; ++i) m << QStringLiteral(":%1%2").arg(prefix).arg(i);
+    return QLatin1Char('(') + m.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+// Runs "<head> in (...)<tail>" over keys, a slice at a time; each opened
+// slice is handed to take (for selects) or executed (take empty).
+void overKeys(db::Connection* c, const QString& head, const QList<QVariant>& keys,
+              const std::function<void(db::Query&)>& take, int* affected = nullptr) {
+    db::Query q(c);
+    for (int from = 0; from < keys.size(); from += kKeysPerStatement) {
+        const int n = std::min(kKeysPerStatement, int(keys.size()) - from);
+        q.setSql(head + QStringLiteral(" in ") + marks(QStringLiteral("k"), n));
+        for (int i = 0; i < n; ++i) q.setParam(QStringLiteral("k%1").arg(i), keys[from + i]);
+        if (take) {
+            q.open();
+            take(q);
+            q.close();
+        } else {
+            q.execSql();
+            if (affected) *affected += q.rowsAffected();
+        }
+    }
+}
+
+QList<QVariant> asVariants(const QList<qlonglong>& keys, bool text) {
+    QList<QVariant> out;
+    out.reserve(keys.size());
+    for (qlonglong k : keys) out << (text ? QVariant(QString::number(k)) : QVariant(k));
+    return out;
+}
+
+Entry entryOf(db::Query& q) {
+    Entry e;
+    e.id = q.field(QStringLiteral("LogID")).asInteger();
+    e.user = q.asString(QStringLiteral("UserName"));
+    e.at = q.field(QStringLiteral("ImportedAt")).asDateTime();
+    e.file = q.asString(QStringLiteral("FileName"));
+    e.table = q.asString(QStringLiteral("TableName"));
+    e.onMatch = q.asString(QStringLiteral("OnMatch"));
+    e.matchBy = q.asString(QStringLiteral("MatchBy"));
+    e.added = int(q.field(QStringLiteral("Added")).asInteger());
+    e.updated = int(q.field(QStringLiteral("Updated")).asInteger());
+    e.skipped = int(q.field(QStringLiteral("Skipped")).asInteger());
+    e.contacts = int(q.field(QStringLiteral("Contacts")).asInteger());
+    return e;
+}
+
+QString plural(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+}
+
+}  // namespace
+
+bool available(db::Connection* c) {
+    return !c->tableFields(QStringLiteral("T_ImportLog")).isEmpty() &&
+           !c->tableFields(QStringLiteral("T_ImportRow")).isEmpty();
+}
+
+QVariant toLog(const QVariant& v, db::FieldKind kind) {
+    if (v.isNull()) return QVariant();
+    switch (kind) {
+    case db::FieldKind::Bool: {
+        const QString s = v.toString().trimmed().toLower();
+        return (s == QLatin1String("true") || (s != QLatin1String("false") && v.toLongLong() != 0)) ? 1 : 0;
+    }
+    case db::FieldKind::DateTime:
+        if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(kDateTime);
+        return v.toString();
+    case db::FieldKind::Integer: return v.toLongLong();
+    case db::FieldKind::Float: return v.toDouble();
+    default: return v.toString();
+    }
+}
+
+QVariant fromLog(const QVariant& v, db::FieldKind kind) {
+    if (v.isNull()) return QVariant();
+    switch (kind) {
+    case db::FieldKind::Bool: return v.toInt() != 0 ? 1 : 0;
+    case db::FieldKind::Integer: return v.toLongLong();
+    case db::FieldKind::Float: return v.toDouble();
+    default: return v.toString();
+    }
+}
+
+// ---- recording -------------------------------------------------------------------
+
+Recorder::Recorder(db::Connection* c, const Entry& entry) : c_(c), entry_(entry) {}
+
+void Recorder::added(const QString& table, const QList<qlonglong>& keys) {
+    items_.reserve(items_.size() + keys.size());
+    for (qlonglong k : keys) items_.append(Item{table, k, true, QString()});
+}
+
+void Recorder::updated(const QString& table, qlonglong key, const QHash<QString, QVariant>& oldValues) {
+    const QVector<db::FieldDef> cols = stored::columns(c_, table);
+    QJsonObject o;
+    for (auto it = oldValues.begin(); it != oldValues.end(); ++it) {
+        const int at = stored::columnIndex(cols, it.key());
+        o.insert(it.key(), QJsonValue::fromVariant(toLog(it.value(), at >= 0 ? cols[at].kind : db::FieldKind::Text)));
+    }
+    items_.append(Item{table, key, false, QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))});
+}
+
+qlonglong Recorder::finish(int added, int updated, int skipped, int contacts) {
+    db::Query log(c_);
+    log.setSql(QStringLiteral("select * from T_ImportLog where LogID=:none"));
+    log.setParam(QStringLiteral("none"), -1);
+    log.open();
+    log.append();
+    log.setValue(QStringLiteral("UserName"), entry_.user);
+    log.setValue(QStringLiteral("ImportedAt"), entry_.at.isValid() ? entry_.at : QDateTime::currentDateTime());
+    log.setValue(QStringLiteral("FileName"), entry_.file.right(255));
+    log.setValue(QStringLiteral("TableName"), entry_.table);
+    log.setValue(QStringLiteral("OnMatch"), entry_.onMatch);
+    log.setValue(QStringLiteral("MatchBy"), entry_.matchBy);
+    log.setValue(QStringLiteral("Added"), added);
+    log.setValue(QStringLiteral("Updated"), updated);
+    log.setValue(QStringLiteral("Skipped"), skipped);
+    log.setValue(QStringLiteral("Contacts"), contacts);
+    log.post();
+    const qlonglong id = log.field(QStringLiteral("LogID")).asInteger();
+
+    // The fingerprints of the rows as this run leaves them.
+    QHash<QString, QList<qlonglong>> keys;
+    for (const Item& it : items_) keys[it.table.toLower()] << it.key;
+    QHash<QString, QHash<qlonglong, stored::Row>> now;
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        now.insert(it.key(), stored::readRows(c_, it.key(), keyColumn(it.key()), it.value(), false, false));
+
+    db::Query q(c_);
+    const QString head =
+        QStringLiteral("insert into T_ImportRow (LogID, TableName, RecordID, Action, OldValues, Digest) values ");
+    for (int from = 0; from < items_.size(); from += kRowsPerInsert) {
+        const int n = std::min(kRowsPerInsert, int(items_.size()) - from);
+        QStringList rows;
+        for (int i = 0; i < n; ++i)
+            rows << QStringLiteral("(:l%1,:t%1,:r%1,:a%1,:o%1,:d%1)").arg(i);
+        q.setSql(head + rows.join(QLatin1Char(',')));
+        for (int i = 0; i < n; ++i) {
+            const Item& it = items_[from + i];
+            const auto row = now.value(it.table.toLower()).constFind(it.key);
+            if (row == now.value(it.table.toLower()).constEnd())
+                throw db::DbError(QStringLiteral("A row this import wrote could not be read back (%1).")
+                                      .arg(rowName(it.table, it.key, QString())));
+            const QString s = QString::number(i);
+            q.setParam(QStringLiteral("l") + s, id);
+            q.setParam(QStringLiteral("t") + s, it.table.toLower());
+            q.setParam(QStringLiteral("r") + s, it.key);
+            q.setParam(QStringLiteral("a") + s, it.add ? QStringLiteral("A") : QStringLiteral("U"));
+            q.setParam(QStringLiteral("o") + s, it.add ? QVariant() : QVariant(it.oldValues));
+            q.setParam(QStringLiteral("d") + s, QString::fromLatin1(row->digest));
+        }
+        q.execSql();
+    }
+    return id;
+}
+
+// ---- the last import ---------------------------------------------------------------
+
+std::optional<Entry> last(db::Connection* c) {
+    if (!available(c)) return std::nullopt;
+    db::Query q(c);
+    q.setSql(QStringLiteral("select LogID, UserName, ImportedAt, FileName, TableName, OnMatch, MatchBy, Added, "
+                            "Updated, Skipped, Contacts from T_ImportLog where UndoneAt is null "
+                            "order by LogID desc limit 1"));
+    q.open();
+    if (q.isEmpty()) return std::nullopt;
+    q.first();
+    return entryOf(q);
+}
+
+QString refusal(const Entry& e, const QString& userName, int userPermit) {
+    if (userPermit == 0 || e.user == userName) return QString();
+    return QStringLiteral("The last import was made by %1. Only %1 or a super user can undo it.").arg(e.user);
+}
+
+QString confirmation(const Entry& e) {
+    QStringList what;
+    const bool contacts = isContact(e.table);
+    if (e.added) what << QStringLiteral("delete the %1 it added").arg(plural(e.added, contacts ? "contact" : "customer",
+                                                                           contacts ? "contacts" : "customers"));
+    if (e.contacts) what << QStringLiteral("delete the %1 it added").arg(plural(e.contacts, "contact", "contacts"));
+    if (e.updated)
+        what << QStringLiteral("restore the values it overwrote in %1")
+                    .arg(plural(e.updated, contacts ? "contact" : "customer", contacts ? "contacts" : "customers"));
+    if (what.isEmpty()) what << QStringLiteral("forget it (it changed nothing)");
+    return QStringLiteral("Undo the import of %1 into %2 made by %3 on %4?\n\nThis will %5.")
+        .arg(e.file, contacts ? QStringLiteral("contacts") : QStringLiteral("customers"), e.user,
+             e.at.toString(QStringLiteral("yyyy-MM-dd hh:mm")), what.join(QStringLiteral(", then ")));
+}
+
+// ---- undoing -----------------------------------------------------------------------
+
+UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
+    db::TransactionGuard guard(*c);
+    const std::optional<Entry> still = last(c);
+    if (!still || still->id != e.id)
+        throw db::DbError(QStringLiteral("The import of %1 is no longer the last one: another workstation has undone "
+                                         "it, or imported since. Nothing was undone.")
+                              .arg(e.file));
+
+    struct Logged {
+        QString table;
+        qlonglong key;
+        bool add;
+        QString oldValues;
+        QByteArray digest;
+    };
+    QList<Logged> rows;
+    {
+        db::Query q(c);
+        q.setSql(QStringLiteral("select TableName, RecordID, Action, OldValues, Digest from T_ImportRow "
+                                "where LogID=:id order by RowNo"));
+        q.setParam(QStringLiteral("id"), e.id);
+        q.open();
+        rows.reserve(q.recordCount());
+        for (q.first(); !q.eof(); q.next())
+            rows.append(Logged{q.field(0).asString().toLower(), q.field(1).asInteger(),
+                               q.field(2).asString() == QLatin1String("A"), q.field(3).asString(),
+                               q.field(4).asString().toLatin1()});
+    }
+
+    // Every row must still be as the import left it.
+    QHash<QString, QList<qlonglong>> keys;
+    for (const Logged& r : rows) keys[r.table] << r.key;
+    QHash<QString, QHash<qlonglong, stored::Row>> now;
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        now.insert(it.key(), stored::readRows(c, it.key(), keyColumn(it.key()), it.value(), true, true));
+    QStringList problems;
+    int problemCount = 0;
+    auto problem = [&](const QString& text) {
+        if (++problemCount <= kNamedProblems) problems << text;
+    };
+    auto nameOf = [&](const QString& table, const stored::Row& row) {
+        const QVector<db::FieldDef> cols = stored::columns(c, table);
+        const int at = stored::columnIndex(cols, isContact(table) ? QStringLiteral("Name") : QStringLiteral("Company"));
+        return at >= 0 ? db::Query::textOf(row.values.value(at), db::FieldKind::Text) : QString();
+    };
+    QList<qlonglong> addedCustomers, addedContacts;
+    for (const Logged& r : rows) {
+        const auto it = now[r.table].constFind(r.key);
+        if (it == now[r.table].constEnd()) {
+            problem(QStringLiteral("%1 was deleted since the import").arg(rowName(r.table, r.key, QString())));
+            continue;
+        }
+        if (it->digest != r.digest)
+            problem(QStringLiteral("%1 was changed since the import").arg(rowName(r.table, r.key, nameOf(r.table, *it))));
+        if (r.add) (isContact(r.table) ? addedContacts : addedCustomers) << r.key;
+    }
+    // An added customer that has gained contacts, schedules or sales since
+    // cannot go without them.
+    if (!addedCustomers.isEmpty()) {
+        const QSet<qlonglong> ours(addedContacts.begin(), addedContacts.end());
+        overKeys(c, QStringLiteral("select ContactId, CustID, Name from contact where CustID"),
+                 asVariants(addedCustomers, true), [&](db::Query& q) {
+                     for (q.first(); !q.eof(); q.next())
+                         if (!ours.contains(q.field(0).asInteger()))
+                             problem(QStringLiteral("Customer No. %1 has the contact \"%2\", added since the import")
+                                         .arg(q.field(1).asString(), q.field(2).asString()));
+                 });
+        for (const auto& [table, what] : {std::pair{QStringLiteral("T_Schedule"), QStringLiteral("a schedule")},
+                                          std::pair{QStringLiteral("T_Sale"), QStringLiteral("a sale")}}) {
+            if (stored::columnIndex(c->tableFields(table), QStringLiteral("CustID")) < 0) continue;
+            overKeys(c, QStringLiteral("select CustID from ") + table + QStringLiteral(" where CustID"),
+                     asVariants(addedCustomers, false), [&](db::Query& q) {
+                         for (q.first(); !q.eof(); q.next())
+                             problem(QStringLiteral("Customer No. %1 has %2 made since the import")
+                                         .arg(q.field(0).asString(), what));
+                     });
+        }
+    }
+    if (problemCount > 0) {
+        QString text = QStringLiteral("The import of %1 cannot be undone: %2 since it was made. Nothing was undone.\n")
+                           .arg(e.file, problemCount == 1 ? QStringLiteral("1 of its rows was changed")
+                                                          : QStringLiteral("%1 of its rows were changed").arg(problemCount));
+        for (const QString& p : problems) text += QStringLiteral("\n") + p + QLatin1Char('.');
+        if (problemCount > problems.size()) text += QStringLiteral("\n... and %1 more.").arg(problemCount - problems.size());
+        throw db::DbError(text);
+    }
+
+    UndoOutcome out;
+    overKeys(c, QStringLiteral("delete from contact where ContactId"), asVariants(addedContacts, false), {},
+             &out.contactsDeleted);
+    overKeys(c, QStringLiteral("delete from custom where CustID"), asVariants(addedCustomers, false), {},
+             &out.customersDeleted);
+    db::Query q(c);
+    for (const Logged& r : rows) {
+        if (r.add) continue;
+        const QJsonObject old = QJsonDocument::fromJson(r.oldValues.toUtf8()).object();
+        if (old.isEmpty()) continue;
+        const QVector<db::FieldDef> cols = stored::columns(c, r.table);
+        QStringList sets;
+        QVariantList values;
+        for (auto it = old.begin(); it != old.end(); ++it) {
+            const int at = stored::columnIndex(cols, it.key());
+            if (at < 0) continue;
+            sets << QStringLiteral("[%1]=:v%2").arg(cols[at].name).arg(values.size());
+            values << fromLog(it.value().toVariant(), cols[at].kind);
+        }
+        if (sets.isEmpty()) continue;
+        // Setting the text drops earlier values: bind after it.
+        q.setSql(QStringLiteral("update ") + r.table + QStringLiteral(" set ") + sets.join(QStringLiteral(", ")) +
+                 QStringLiteral(" where [") + keyColumn(r.table) + QStringLiteral("]=:key"));
+        for (int i = 0; i < values.size(); ++i) q.setParam(QStringLiteral("v%1").arg(i), values[i]);
+        q.setParam(QStringLiteral("key"), r.key);
+        q.execSql();
+        ++out.restored;
+    }
+    q.setSql(QStringLiteral("update T_ImportLog set UndoneBy=:u, UndoneAt=:at where LogID=:id"));
+    q.setParam(QStringLiteral("u"), userName);
+    q.setParam(QStringLiteral("at"), QDateTime::currentDateTime().toString(kDateTime));
+    q.setParam(QStringLiteral("id"), e.id);
+    q.execSql();
+    q.setSql(QStringLiteral("delete from T_ImportRow where LogID=:id"));
+    q.setParam(QStringLiteral("id"), e.id);
+    q.execSql();
+    guard.commit();
+    return out;
+}
+
+}  // namespace importlog

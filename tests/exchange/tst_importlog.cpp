@@ -1,0 +1,208 @@
+// The record each import leaves, and undoing the last import: what is
+// deleted, what is restored, and when it is refused.
+#include <QTest>
+
+#include "app/U_Main.h"
+#include "app/U_data.h"
+#include "app/db/DbError.h"
+#include "app/db/Transaction.h"
+#include "exchange/ImportLog.h"
+#include "exchange/Windows.h"
+#include "tests/support/AppFixture.h"
+
+class TestImportLog : public QObject, testsupport::AppFixture {
+    Q_OBJECT
+
+    db::Connection* c() { return Frm_Data->Connection; }
+
+    qlonglong insertCustomer(const QString& company, const QString& tel = "0755-1") {
+        db::Query q(c());
+        q.setSql("select * from custom where CustID=-1");
+        q.open();
+        q.append();
+        q.setValue("Company", company);
+        q.setValue("Tel", tel);
+        q.setValue("F_User", "Tom");
+        q.post();
+        return q.field("CustID").asInteger();
+    }
+    qlonglong insertContact(qlonglong custId, const QString& name) {
+        db::Query q(c());
+        q.setSql("select * from contact where ContactId=-1");
+        q.open();
+        q.append();
+        q.setValue("CustID", QString::number(custId));
+        q.setValue("Name", name);
+        q.post();
+        return q.field("ContactId").asInteger();
+    }
+    importlog::Entry entry(const QString& user, const QString& table = "custom") {
+        importlog::Entry e;
+        e.user = user;
+        e.at = QDateTime(QDate(2024, 5, 6), QTime(7, 8));
+        e.file = "/data/customers.xlsx";
+        e.table = table;
+        e.onMatch = "update";
+        e.matchBy = "company";
+        return e;
+    }
+    // An "import" adding two customers and a contact person: the rows it
+    // added, as the import run records them.
+    QList<qlonglong> addRun(const QString& user = "Tom") {
+        db::TransactionGuard g(*c());
+        const qlonglong a = insertCustomer("Added One"), b = insertCustomer("Added Two");
+        const qlonglong p = insertContact(a, "Ann");
+        importlog::Recorder r(c(), entry(user));
+        r.added("custom", {a, b});
+        r.added("contact", {p});
+        r.finish(2, 0, 0, 1);
+        g.commit();
+        return {a, b, p};
+    }
+    QString undoFails() {
+        const auto e = importlog::last(c());
+        if (!e) return "no entry";
+        try {
+            importlog::undo(c(), *e, "Tom");
+        } catch (const db::DbError& err) {
+            return err.text();
+        }
+        return QString();
+    }
+
+private slots:
+    void initTestCase() { registerExchangeWindows(); }
+    void init() {
+        QVERIFY(start());
+        setUser("Tom", 1);
+        QVERIFY(importlog::available(c()));
+    }
+    void cleanup() { stop(); }
+
+    void undoAfterAdd() {
+        const QList<qlonglong> keys = addRun();
+        const auto e = importlog::last(c());
+        QVERIFY(e);
+        QCOMPARE(e->user, QString("Tom"));
+        QCOMPARE(e->file, QString("/data/customers.xlsx"));
+        QCOMPARE(e->added, 2);
+        QCOMPARE(e->contacts, 1);
+        QCOMPARE(e->at, QDateTime(QDate(2024, 5, 6), QTime(7, 8)));
+        QCOMPARE(t->scalar("select count(*) from T_ImportRow"), 3);
+        QCOMPARE(importlog::confirmation(*e),
+                 QString("Undo the import of /data/customers.xlsx into customers made by Tom on 2024-05-06 07:08?\n\n"
+                         "This will delete the 2 customers it added, then delete the 1 contact it added."));
+        const importlog::UndoOutcome out = importlog::undo(c(), *e, "Tom");
+        QCOMPARE(out.customersDeleted, 2);
+        QCOMPARE(out.contactsDeleted, 1);
+        QCOMPARE(out.restored, 0);
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+        QCOMPARE(t->scalar("select count(*) from contact"), 0);
+        QCOMPARE(t->scalar("select count(*) from T_ImportRow"), 0);
+        QCOMPARE(t->text(QString("select * from T_ImportLog where LogID=%1").arg(e->id), "UndoneBy"), QString("Tom"));
+        QVERIFY(!importlog::last(c()));  // nothing left to undo
+        Q_UNUSED(keys);
+    }
+
+    // Overwritten values come back, typed columns included; the run before
+    // becomes the last one.
+    void undoAfterUpdate() {
+        addRun();
+        const qlonglong id = insertCustomer("Kept Co", "020-1");
+        const qlonglong p = insertContact(id, "Bea");
+        QVERIFY(t->exec(QString("update contact set Main=1, Birthday='1980-02-03 00:00:00', Email=NULL where ContactId=%1").arg(p)));
+        {
+            db::TransactionGuard g(*c());
+            QVERIFY(t->exec(QString("update custom set Tel='020-2', City='Guangzhou' where CustID=%1").arg(id)));
+            QVERIFY(t->exec(QString("update contact set Main=0, Birthday=NULL, Email='b@x.cn' where ContactId=%1").arg(p)));
+            importlog::Recorder r(c(), entry("Tom", "contact"));
+            r.updated("custom", id, {{"Tel", "020-1"}, {"City", QVariant()}});
+            r.updated("contact", p, {{"Main", true}, {"Birthday", QDateTime(QDate(1980, 2, 3), QTime(0, 0))}, {"Email", QVariant()}});
+            r.finish(0, 2, 3, 0);
+            g.commit();
+        }
+        const auto e = importlog::last(c());
+        QVERIFY(e);
+        QCOMPARE(e->updated, 2);
+        const importlog::UndoOutcome out = importlog::undo(c(), *e, "Admin");
+        QCOMPARE(out.restored, 2);
+        const QString cust = QString("select * from custom where CustID=%1").arg(id);
+        QCOMPARE(t->text(cust, "Tel"), QString("020-1"));
+        QVERIFY(t->value(cust, "City").isNull());
+        const QString contact = QString("select * from contact where ContactId=%1").arg(p);
+        QCOMPARE(t->text(contact, "Main"), QString("True"));
+        QCOMPARE(t->text(contact, "Birthday"), QString("1980-02-03"));
+        QVERIFY(t->value(contact, "Email").isNull());
+        // The add run before it is now the last, and can be undone in turn.
+        const auto before = importlog::last(c());
+        QVERIFY(before && before->id < e->id);
+        QCOMPARE(before->added, 2);
+    }
+
+    // A row changed, deleted or given new dependants since: refused, naming
+    // the row, and nothing is undone.
+    void undoRefusedAfterLaterChange() {
+        const QList<qlonglong> k = addRun();
+        const QStringList changes = {
+            QString("update custom set Fax='1' where CustID=%1").arg(k[1]),
+            QString("delete from contact where ContactId=%1").arg(k[2]),
+            QString("insert into contact (CustID, Name) values ('%1', 'Later')").arg(k[0]),
+            QString("insert into T_Sale (SaleNo, CustID, Total) values ('S', %1, 1)").arg(k[1]),
+            QString("insert into T_Schedule (Subject, CustID) values ('Call', %1)").arg(k[0]),
+        };
+        const QStringList why = {
+            QString("Customer No. %1 \"Added Two\" was changed since the import.").arg(k[1]),
+            QString("Contact No. %1 was deleted since the import.").arg(k[2]),
+            QString("Customer No. %1 has the contact \"Later\", added since the import.").arg(k[0]),
+            QString("Customer No. %1 has a sale made since the import.").arg(k[1]),
+            QString("Customer No. %1 has a schedule made since the import.").arg(k[0]),
+        };
+        for (int i = 0; i < changes.size(); ++i) {
+            if (i > 0) {
+                cleanup();
+                init();
+                addRun();
+            }
+            QVERIFY(t->exec(changes[i]));
+            const int customers = t->scalar("select count(*) from custom");
+            const QString text = undoFails();
+            QVERIFY2(text.startsWith("The import of /data/customers.xlsx cannot be undone: 1 of its rows was changed "
+                                     "since it was made. Nothing was undone.\n"),
+                     qPrintable(text));
+            QVERIFY2(text.endsWith("\n" + why[i]), qPrintable(text));
+            QCOMPARE(t->scalar("select count(*) from custom"), customers);
+            QVERIFY(importlog::last(c()));
+            QVERIFY(!c()->inTransaction());
+        }
+    }
+
+    // Only a super user or the user who imported may undo.
+    void rightsAndMenu() {
+        addRun("Admin");
+        const auto e = importlog::last(c());
+        QCOMPARE(importlog::refusal(*e, "Tom", 1),
+                 QString("The last import was made by Admin. Only Admin or a super user can undo it."));
+        QCOMPARE(importlog::refusal(*e, "Admin", 1), QString());
+        QCOMPARE(importlog::refusal(*e, "Eve", 0), QString());
+
+        // Through the System menu: the common user is told, nothing changes.
+        main->N61->trigger();
+        QCOMPARE(dlg->messages().last(), QString("The last import was made by Admin. Only Admin or a super user can undo it."));
+        QCOMPARE(t->scalar("select count(*) from custom"), 2);
+        // A super user is asked; No changes nothing, Yes undoes.
+        setUser("Eve", 0);
+        dlg->answers << QMessageBox::No;
+        main->N61->trigger();
+        QCOMPARE(t->scalar("select count(*) from custom"), 2);
+        dlg->answers << QMessageBox::Yes;
+        main->N61->trigger();
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+        QCOMPARE(dlg->messages().last(),
+                 QString("The import of /data/customers.xlsx was undone: 2 customers deleted, 1 contact deleted."));
+        main->N61->trigger();
+        QCOMPARE(dlg->messages().last(), QString("There is no import to undo."));
+    }
+};
+
+QTEST_MAIN(TestImportLog)
+#include "tst_importlog.moc"
