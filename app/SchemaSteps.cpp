@@ -2,8 +2,33 @@
 // step takes the next version number and goes at the end; db/schema.sql,
 // db/seed.sql and db/server-schema.sql make new databases at the latest one.
 #include "app/SchemaUpgrade.h"
+#include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/SchemaVersion.h"
+
+namespace {
+
+// Columns of the tables a step makes.
+db::ColumnSpec key(const QString& name) {
+    db::ColumnSpec c;
+    c.name = name;
+    c.kind = db::FieldKind::Integer;
+    c.key = true;
+    return c;
+}
+// notNullDefault: empty for a column that may be null, "-" for one that may
+// not and has no default, otherwise the default of one that may not.
+db::ColumnSpec column(const QString& name, db::FieldKind kind, int size = 0, const QString& notNullDefault = QString()) {
+    db::ColumnSpec c;
+    c.name = name;
+    c.kind = kind;
+    c.size = size;
+    c.notNull = !notNullDefault.isEmpty();
+    c.defaultValue = notNullDefault == QLatin1String("-") ? QString() : notNullDefault;
+    return c;
+}
+
+}  // namespace
 
 const QList<SchemaStep>& schemaSteps() {
     static const QList<SchemaStep> steps = {
@@ -20,6 +45,48 @@ const QList<SchemaStep>& schemaSteps() {
                                      "select 5, 5, 'daily', 'DailyID', 'No.', 60, 0, 0 where not exists "
                                      "(select 1 from T_FieldShow where TableName='daily' and Field='DailyID')"));
              q.execSql();
+         }},
+        // Imports that update and can be undone keep their choices and a log.
+        {2, QStringLiteral("imports keep their choices and a log to undo them by (tables T_ImportChoice, "
+                           "T_ImportLog, T_ImportRow)"),
+         [](db::Connection& c) { return c.tableFields(QStringLiteral("T_ImportLog")).isEmpty(); },
+         [](db::Connection& c) {
+             using K = db::FieldKind;
+             if (c.tableFields(QStringLiteral("T_ImportChoice")).isEmpty()) {
+                 db::createTable(c, QStringLiteral("T_ImportChoice"),
+                                 {key(QStringLiteral("ChoiceID")),
+                                  column(QStringLiteral("tablename"), K::Text, 20),
+                                  column(QStringLiteral("OnMatch"), K::Text, 10, QStringLiteral("'add'")),
+                                  column(QStringLiteral("MatchBy"), K::Text, 10, QStringLiteral("'company'")),
+                                  column(QStringLiteral("ClearEmpty"), K::Bool, 0, QStringLiteral("0"))});
+                 db::Query q(&c);
+                 q.setSql(QStringLiteral("insert into T_ImportChoice (tablename, OnMatch, MatchBy, ClearEmpty) values "
+                                         "('custom', 'add', 'company', 0), ('contact', 'add', 'name', 0)"));
+                 q.execSql();
+             }
+             db::createTable(c, QStringLiteral("T_ImportLog"),
+                             {key(QStringLiteral("LogID")),
+                              column(QStringLiteral("UserName"), K::Text, 50),
+                              column(QStringLiteral("ImportedAt"), K::DateTime),
+                              column(QStringLiteral("FileName"), K::Text, 255),
+                              column(QStringLiteral("TableName"), K::Text, 20),
+                              column(QStringLiteral("OnMatch"), K::Text, 10),
+                              column(QStringLiteral("MatchBy"), K::Text, 10),
+                              column(QStringLiteral("Added"), K::Integer, 0, QStringLiteral("0")),
+                              column(QStringLiteral("Updated"), K::Integer, 0, QStringLiteral("0")),
+                              column(QStringLiteral("Skipped"), K::Integer, 0, QStringLiteral("0")),
+                              column(QStringLiteral("Contacts"), K::Integer, 0, QStringLiteral("0")),
+                              column(QStringLiteral("UndoneBy"), K::Text, 50),
+                              column(QStringLiteral("UndoneAt"), K::DateTime)});
+             if (c.tableFields(QStringLiteral("T_ImportRow")).isEmpty())
+                 db::createTable(c, QStringLiteral("T_ImportRow"),
+                                 {key(QStringLiteral("RowNo")),
+                                  column(QStringLiteral("LogID"), K::Integer, 0, QStringLiteral("-")),
+                                  column(QStringLiteral("TableName"), K::Text, 20),
+                                  column(QStringLiteral("RecordID"), K::Integer, 0, QStringLiteral("-")),
+                                  column(QStringLiteral("Action"), K::Text, 1),
+                                  column(QStringLiteral("OldValues"), K::Memo),
+                                  column(QStringLiteral("Digest"), K::Text, 32)});
          }},
     };
     return steps;

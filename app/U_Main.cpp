@@ -183,8 +183,8 @@ void TFrm_Main::buildMenus() {
     N36 = item(N3, QStringLiteral("N36"), QStringLiteral("Del Contactor"), nullptr, DelContact);
     N37 = item(N3, QStringLiteral("N37"), sep);
     EMail1 = item(N3, QStringLiteral("EMail1"), QStringLiteral("Export Customer E-Mail"), &TFrm_Main::EMail1Click);
-    N60 = item(N3, QStringLiteral("N60"), sep);
-    N59 = item(N3, QStringLiteral("N59"), QStringLiteral("Find Duplicate Customers"), nullptr, FindDupCust);
+    N62 = item(N3, QStringLiteral("N62"), sep);
+    N63 = item(N3, QStringLiteral("N63"), QStringLiteral("Find Duplicate Customers"), nullptr, FindDupCust);
 
     N4 = menu(QStringLiteral("N4"), QStringLiteral("Search"));
     N20 = item(N4, QStringLiteral("N20"), QStringLiteral("Customer Search"), nullptr, SearchCust);

@@ -186,7 +186,7 @@ public:
     QMenu* N52;
     QAction *N53, *N54, *N55, *N56;
     // Edit: "Find Duplicate Customers" after a separator; System: "Undo Last Import".
-    QAction *N59, *N60, *N61;
+    QAction *N63, *N62, *N61;
 
     // Tool bar and its drop-down menus.
     QToolBar* ToolBar1;

@@ -313,7 +313,7 @@ bool TFrm_AddContact::saveFields() {
     if (custId.isEmpty() && Combo_Cust->findText(Combo_Cust->currentText()) >= 0) {
         toolkit::dialogs().message(customerDeletedText(), QStringLiteral("Warning"), toolkit::Icon::Information);
         Combo_Cust->setFocus();
-        return;
+        return false;
     }
 
     db::Query* q = Frm_Data->Qry_Contact;

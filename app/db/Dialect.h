@@ -19,6 +19,18 @@ struct FieldDef {
     bool autoInc = false;  // assigned by the engine on insert
 };
 
+// A column of a table a newer version of the program adds to an older
+// database: its name as the program spells it, its kind, and for text its
+// size (0: a memo). The key is a number the engine assigns.
+struct ColumnSpec {
+    QString name;
+    FieldKind kind = FieldKind::Text;
+    int size = 0;
+    bool key = false;
+    bool notNull = false;
+    QString defaultValue;  // a constant of the program's, as SQL
+};
+
 // How a database was opened.
 struct OpenResult {
     // Non-empty when the database could only be opened for reading: why.
@@ -80,6 +92,9 @@ public:
     // Writes a copy of the database as it is now to path. False when this
     // engine keeps no file of its own to copy (a server).
     virtual bool copyDatabase(QSqlDatabase& db, const QString& path) const = 0;
+    // The statements that make table with columns, typed as the engine's own
+    // schema types them.
+    virtual QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const = 0;
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };

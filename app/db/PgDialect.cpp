@@ -236,6 +236,36 @@ public:
         return out;
     }
 
+    QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const override {
+        const QString name = table.toLower();
+        QStringList defs, comments;
+        for (const ColumnSpec& c : columns) {
+            const QString column = c.name.toLower();
+            QString d = column + QLatin1Char(' ');
+            if (c.key) {
+                d += QStringLiteral("serial PRIMARY KEY");
+            } else {
+                switch (c.kind) {
+                case FieldKind::Text:
+                    d += c.size > 0 ? QStringLiteral("varchar(%1)").arg(c.size) : QStringLiteral("text");
+                    break;
+                case FieldKind::Memo: d += QStringLiteral("text"); break;
+                case FieldKind::Integer: d += QStringLiteral("integer"); break;
+                case FieldKind::Float: d += QStringLiteral("double precision"); break;
+                case FieldKind::Bool: d += QStringLiteral("yesno"); break;
+                case FieldKind::DateTime: d += QStringLiteral("timestamp(0)"); break;
+                }
+                if (c.notNull) d += QStringLiteral(" NOT NULL");
+                if (!c.defaultValue.isEmpty()) d += QStringLiteral(" DEFAULT ") + c.defaultValue;
+            }
+            defs << d;
+            if (column != c.name)
+                comments << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'")
+                                .arg(name, column, QString(c.name).replace(QLatin1Char('\''), QLatin1String("''")));
+        }
+        return QStringList{QStringLiteral("CREATE TABLE %1 (%2)").arg(name, defs.join(QStringLiteral(", ")))} + comments;
+    }
+
     bool copyDatabase(QSqlDatabase&, const QString&) const override { return false; }
 
     // The server keeps names in lower case.

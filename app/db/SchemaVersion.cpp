@@ -67,6 +67,11 @@ void addKeyColumn(Connection& c, const QString& table, const QString& key) {
     c.forgetTables();
 }
 
+void createTable(Connection& c, const QString& table, const QList<ColumnSpec>& columns) {
+    for (const QString& sql : c.dialect().createTableStatements(table, columns)) run(c, sql);
+    c.forgetTables();
+}
+
 QString backupCopy(Connection& c, const QString& tag) {
     const QFileInfo file(databaseFile(c));
     if (file.fileName().isEmpty()) return QString();

@@ -3,7 +3,10 @@
 // version it keeps (table T_SchemaVersion), whether a column is there, and
 // the two engine-bound parts of bringing an older database up to date (a
 // copy of it first, a key column added).
+#include <QList>
 #include <QString>
+
+#include "app/db/Dialect.h"
 
 namespace db {
 
@@ -19,6 +22,8 @@ bool hasColumn(Connection& c, const QString& table, const QString& column);
 // Gives table a key column named key, keeping its rows, their order and its
 // indexes. Run inside a transaction: the engine rebuilds the table.
 void addKeyColumn(Connection& c, const QString& table, const QString& key);
+// Makes table with columns (see ColumnSpec), typed as the engine types them.
+void createTable(Connection& c, const QString& table, const QList<ColumnSpec>& columns);
 // Copies the database, as it is now, to a file beside it whose name ends in
 // tag ("custom-before-2.db"); returns that file's path, or empty text when
 // the engine keeps no file of its own (a server keeps its own backups).

@@ -216,6 +216,32 @@ public:
         return out;
     }
 
+    QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const override {
+        QStringList defs;
+        for (const ColumnSpec& c : columns) {
+            QString d = c.name + QLatin1Char(' ');
+            if (c.key) {
+                defs << d + QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+                continue;
+            }
+            switch (c.kind) {
+            case FieldKind::Text:
+                d += c.size > 0 ? QStringLiteral("VARCHAR(%1) CHECK (length(%2) <= %1)").arg(c.size).arg(c.name)
+                                : QStringLiteral("MEMO");
+                break;
+            case FieldKind::Memo: d += QStringLiteral("MEMO"); break;
+            case FieldKind::Integer: d += QStringLiteral("INTEGER"); break;
+            case FieldKind::Float: d += QStringLiteral("REAL"); break;
+            case FieldKind::Bool: d += QStringLiteral("BOOLEAN CHECK (%1 IN (0, 1))").arg(c.name); break;
+            case FieldKind::DateTime: d += QStringLiteral("DATETIME"); break;
+            }
+            if (c.notNull) d += QStringLiteral(" NOT NULL");
+            if (!c.defaultValue.isEmpty()) d += QStringLiteral(" DEFAULT ") + c.defaultValue;
+            defs << d;
+        }
+        return {QStringLiteral("CREATE TABLE %1 (%2)").arg(table, defs.join(QStringLiteral(", ")))};
+    }
+
     bool copyDatabase(QSqlDatabase& db, const QString& path) const override {
         // A consistent copy even while other programs use the file.
         QSqlQuery q(db);

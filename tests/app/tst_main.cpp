@@ -103,7 +103,7 @@ private slots:
             {"sss2", "导出客户为Excel文件", true}, {"Excel1", "导出联系人为Excel文件", true},
             {"N38", "Customer Infomatuin", true}, {"N49", "Customer Envelop Label", true},
             {"N23", "Customer Infomation", true}, {"N48", "Customer Envelop Label", true},
-            {"N61", "Undo Last Import", true}, {"N60", "-", true}, {"N59", "Find Duplicate Customers", true}};
+            {"N61", "Undo Last Import", true}, {"N62", "-", true}, {"N63", "Find Duplicate Customers", true}};
         for (const auto& [name, caption, visible] : items) {
             QAction* a = menuItem(name);
             QVERIFY2(a, qPrintable(name));

@@ -25,7 +25,7 @@ class TestSchemaUpgrade : public QObject, testsupport::AppFixture {
     // no version kept; entries 1 to 3, the second deleted again.
     void makeOld() {
         if (TestDb::onServer()) {
-            QVERIFY(t->exec("drop trigger t_daily_keys on t_daily"));
+            QVERIFY(t->exec("drop trigger if exists t_daily_keys on t_daily"));
             QVERIFY(t->exec("alter table t_daily rename column dailyid to rid"));
             QVERIFY(t->exec("comment on column t_daily.rid is null"));
         } else {
@@ -35,6 +35,9 @@ class TestSchemaUpgrade : public QObject, testsupport::AppFixture {
             QVERIFY(t->exec("create index idx_daily_author on T_Daily (author, AddDate)"));
         }
         QVERIFY(t->exec("drop table T_SchemaVersion"));
+        // Nor did it keep import choices or a log of imports.
+        for (const char* table : {"T_ImportChoice", "T_ImportLog", "T_ImportRow"})
+            QVERIFY(t->exec(QString("drop table %1").arg(table)));
         for (const char* s : {"one", "two", "three"})
             QVERIFY(t->exec(QString("insert into T_Daily (Subject, Content, AddDate, author) "
                                     "values ('%1', 'text of %1', '2026-03-01 00:00:00', 'Admin')").arg(s)));
@@ -118,6 +121,20 @@ private slots:
             // The row numbers became the keys; a new entry takes a new one.
             QCOMPARE(t->scalar("select DailyID from T_Daily where Subject='three'"), 3);
         }
+        // The import tables are there, spelt as the program spells them, and
+        // a new import is added as before until the user chooses otherwise.
+        QVERIFY(dlg->messages()[0].contains("T_ImportLog"));
+        QStringList logColumns;
+        for (const db::FieldDef& f : c.tableFields("T_ImportLog")) logColumns << f.name;
+        QCOMPARE(logColumns, QStringList({"LogID", "UserName", "ImportedAt", "FileName", "TableName", "OnMatch",
+                                          "MatchBy", "Added", "Updated", "Skipped", "Contacts", "UndoneBy",
+                                          "UndoneAt"}));
+        QCOMPARE(c.tableFields("T_ImportRow").size(), 7);
+        QCOMPARE(t->text("select * from T_ImportChoice where tablename='custom'", "OnMatch"), QString("add"));
+        QVERIFY(t->exec("insert into T_ImportLog (UserName, FileName) values ('Admin', 'a.xlsx')"));
+        QVERIFY(t->exec("insert into T_ImportLog (UserName, FileName) values ('Admin', 'b.xlsx')"));
+        QVERIFY(t->scalar("select LogID from T_ImportLog where FileName='b.xlsx'") >
+                t->scalar("select LogID from T_ImportLog where FileName='a.xlsx'"));
         QVERIFY(t->exec("insert into T_Daily (Subject, author) values ('four', 'Admin')"));
         QVERIFY(t->scalar("select DailyID from T_Daily where Subject='four'") >
                 t->scalar("select DailyID from T_Daily where Subject='three'"));
