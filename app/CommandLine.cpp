@@ -7,6 +7,7 @@
 
 #include "app/IniFile.h"
 #include "app/Places.h"
+#include "app/SchemaUpgrade.h"
 #include "app/db/Backup.h"
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
@@ -60,6 +61,11 @@ CommandLine parseCommandLine(const QStringList& args) {
                 continue;
             }
             if (choose(CommandLine::Backup, QStringLiteral("--backup"))) c.file = file;
+        } else if (a == QLatin1String("--upgrade-database") || a.startsWith(QLatin1String("--upgrade-database="))) {
+            QString address;
+            if (a.contains(QLatin1Char('='))) address = a.mid(a.indexOf(QLatin1Char('=')) + 1);
+            else if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("-"))) address = args[++i];
+            if (choose(CommandLine::Upgrade, QStringLiteral("--upgrade-database"))) c.file = address;
         }
     }
     return c;
@@ -75,13 +81,17 @@ QString helpText(const Places& places) {
                           ? QStringLiteral("on the server, by its administrator (pg_dump)")
                           : native(places.backupDirFor(dbConn.isEmpty() ? places.defaultDatabase() : dbConn));
     return QStringLiteral(
-               "Usage: tallix [--backup FILE | --version | --help]\n"
+               "Usage: tallix [--backup FILE | --upgrade-database [ADDRESS] | --version | --help]\n"
                "\n"
                "Tallix keeps customers and their contacts. Without options it starts the program.\n"
                "\n"
                "  --backup FILE  write a consistent copy of the database to FILE, even while\n"
                "                 others work with it, and exit: 0 when done, 1 when it failed,\n"
                "                 2 when the database is on a server\n"
+               "  --upgrade-database [ADDRESS]\n"
+               "                 bring a database made by an older Tallix up to date and exit\n"
+               "                 (ADDRESS: a file or postgresql://owner@host/database; on a\n"
+               "                 server only the database's owner may change its tables)\n"
                "  --version      show the version and exit\n"
                "  --help         show this text and exit\n"
                "\n"
@@ -122,6 +132,36 @@ int backupFromShell(const Places& places, const QString& file, QString* message)
     return 0;
 }
 
+int upgradeFromShell(const Places& places, const QString& address, QString* message) {
+    const QString dbConn = address.isEmpty() ? dbConnOf(places) : address;
+    const QString where = dbConn.isEmpty() ? native(places.defaultDatabase()) : dbConn;
+    if (!db::Connection::isServerAddress(dbConn) && !QFileInfo::exists(dbConn.isEmpty() ? places.defaultDatabase() : dbConn)) {
+        *message = QStringLiteral("There is no database at %1.").arg(where);
+        return 1;
+    }
+    db::Connection c;
+    try {
+        c.open(dbConn.isEmpty() ? db::Connection::connStringForFile(places.defaultDatabase())
+                                : db::Connection::connStringFor(dbConn));
+    } catch (const db::DbError& e) {
+        *message = QStringLiteral("%1 cannot be opened: %2").arg(where, e.text());
+        return 1;
+    }
+    const SchemaUpgrade r = upgradeSchema(c);
+    if (!r.error.isEmpty()) {
+        *message = QStringLiteral("%1 could not be brought up to date; it was left as it was: %2").arg(where, r.error);
+        return 1;
+    }
+    if (r.done.isEmpty()) {
+        *message = QStringLiteral("%1 is up to date.").arg(where);
+        return 0;
+    }
+    *message = QStringLiteral("%1 has been brought up to date:\n- %2").arg(where, r.done.join(QStringLiteral("\n- ")));
+    if (!r.backup.isEmpty())
+        *message += QStringLiteral("\nA copy of it as it was before is kept as %1.").arg(native(r.backup));
+    return 0;
+}
+
 int runCommandLine(const CommandLine& cmd, int argc, char** argv) {
     switch (cmd.action) {
     case CommandLine::Version:
@@ -139,6 +179,13 @@ int runCommandLine(const CommandLine& cmd, int argc, char** argv) {
         QCoreApplication app(argc, argv);
         QString message;
         const int status = backupFromShell(Places::forProgram(), cmd.file, &message);
+        print(status == 0 ? stdout : stderr, message);
+        return status;
+    }
+    case CommandLine::Upgrade: {
+        QCoreApplication app(argc, argv);
+        QString message;
+        const int status = upgradeFromShell(Places::forProgram(), cmd.file, &message);
         print(status == 0 ? stdout : stderr, message);
         return status;
     }

@@ -43,10 +43,14 @@ void bringSchemaUpToDate(db::Connection& c) {
     const SchemaUpgrade r = upgradeSchema(c);
     const QString title = QStringLiteral("Database update");
     if (!r.error.isEmpty()) {
-        toolkit::dialogs().message(
-            QStringLiteral("This database was made by an older version of the program and could not be brought "
-                           "up to date, so it was left as it was. The windows that need what it lacks say so."),
-            title, toolkit::Icon::Warning, QMessageBox::Ok, r.error);
+        QString text = QStringLiteral("This database was made by an older version of the program and could not be "
+                                      "brought up to date, so it was left as it was. The windows that need what it "
+                                      "lacks say so.");
+        // On a server only the database's owner may change its tables.
+        if (c.dialect().tablesChangedByOwnerOnly())
+            text += QStringLiteral("\n\nOn a database server, the database's owner brings it up to date with:\n"
+                                   "tallix --upgrade-database postgresql://owner@server/database");
+        toolkit::dialogs().message(text, title, toolkit::Icon::Warning, QMessageBox::Ok, r.error);
         return;
     }
     if (r.done.isEmpty()) return;

@@ -92,6 +92,9 @@ public:
     // Writes a copy of the database as it is now to path. False when this
     // engine keeps no file of its own to copy (a server).
     virtual bool copyDatabase(QSqlDatabase& db, const QString& path) const = 0;
+    // True when only the database's owner may change its tables (a server
+    // whose users are roles of their own), not any super user of the program.
+    virtual bool tablesChangedByOwnerOnly() const { return false; }
     // The statements that make table with columns, typed as the engine's own
     // schema types them.
     virtual QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const = 0;

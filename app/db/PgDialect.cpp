@@ -267,6 +267,7 @@ public:
     }
 
     bool copyDatabase(QSqlDatabase&, const QString&) const override { return false; }
+    bool tablesChangedByOwnerOnly() const override { return true; }
 
     // The server keeps names in lower case.
     QString quoteName(const QString& name) const override {

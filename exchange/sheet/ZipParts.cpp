@@ -38,6 +38,9 @@ protected:
     qint64 readData(char* data, qint64 max) override {
         if (exceeded || cancelled || broken_) return -1;
         if (ended_) return 0;
+        // Qt asks for nothing at times (a buffered read that its buffer
+        // served): that is no end of the part.
+        if (max <= 0) return 0;
         const qint64 left = claimed_ - read_;
         if (left <= 0) {
             ended_ = true;

@@ -28,6 +28,7 @@ class TestOldDb : public QObject, testsupport::AppFixture {
         QVERIFY(t->exec("delete from T_FieldShow where TableName in ('Sale', 'SaleLine')"));
         // The columns that came with reminders go (their index first).
         QVERIFY(t->exec("drop index idx_schedule_remind"));
+        QVERIFY(t->exec("drop index idx_schedule_custid"));
         for (const char* column : {"CustID", "RemindAt", "Reminded"})
             QVERIFY(t->exec(QString("alter table T_Schedule drop column %1").arg(column)));
         QVERIFY(t->exec("insert into T_Schedule (Subject, Customer, author) values ('old one', 'Acme', 'Admin'), "

@@ -297,6 +297,7 @@ private slots:
     void anOlderDatabaseHasNoReminders() {
         // The columns that came with reminders go (their index first).
         QVERIFY(t->exec("drop index idx_schedule_remind"));
+        QVERIFY(t->exec("drop index idx_schedule_custid"));
         for (const char* column : {"CustID", "RemindAt", "Reminded"})
             QVERIFY(t->exec(QString("alter table T_Schedule drop column %1").arg(column)));
         QVERIFY(t->exec("insert into T_Schedule (Subject, Remind, author) values ('old', '15分钟', 'Admin')"));

@@ -10,6 +10,8 @@
 #include "app/CommandLine.h"
 #include "app/Places.h"
 #include "app/db/Backup.h"
+#include "app/db/Query.h"
+#include "app/db/Connection.h"
 
 namespace {
 struct Run {
@@ -64,6 +66,12 @@ private slots:
         QCOMPARE(b.action, C::Backup);
         QCOMPARE(b.file, QString("/tmp/copy.db"));
         QCOMPARE(parseCommandLine({"--backup=/tmp/b c.db"}).file, QString("/tmp/b c.db"));
+        const C u = parseCommandLine({"--upgrade-database", "postgresql://owner@db/office"});
+        QCOMPARE(u.action, C::Upgrade);
+        QCOMPARE(u.file, QString("postgresql://owner@db/office"));
+        QCOMPARE(parseCommandLine({"--upgrade-database"}).action, C::Upgrade);
+        QCOMPARE(parseCommandLine({"--upgrade-database"}).file, QString());
+        QCOMPARE(parseCommandLine({"--upgrade-database", "--backup", "x.db"}).action, C::Usage);
         // --help wins over everything, also over mistakes.
         QCOMPARE(parseCommandLine({"--backup", "--help"}).action, C::Help);
         QCOMPARE(parseCommandLine({"--version", "-h"}).action, C::Help);
@@ -104,6 +112,32 @@ private slots:
         QCOMPARE(backupFromShell(p, dir.path() + "/copy3.db", &message), 2);
         QVERIFY(message.contains("pg_dump"));
         QVERIFY(!QFile::exists(dir.path() + "/copy3.db"));
+    }
+
+    // An older database file brought up to date from a shell, once; a
+    // missing one said.
+    void upgradeFromTheShell() {
+        QTemporaryDir dir, home;
+        const UserFolders user{home.path() + "/c", home.path() + "/d", home.path() + "/docs"};
+        const Places p(dir.path(), user);
+        QString message;
+        QCOMPARE(upgradeFromShell(p, QString(), &message), 1);
+        QVERIFY2(message.contains("There is no database"), qPrintable(message));
+        QVERIFY(QFile::copy(TALLIX_SUPPLIED_DB, dir.path() + "/custom.db"));
+        QFile::setPermissions(dir.path() + "/custom.db", QFile::ReadOwner | QFile::WriteOwner);
+        {
+            db::Connection c;
+            c.open(db::Connection::connStringForFile(dir.path() + "/custom.db"));
+            db::Query q(&c);
+            q.setSql("drop table T_ImportLog");
+            q.execSql();
+            q.setSql("update T_SchemaVersion set Version=1");
+            q.execSql();
+        }
+        QCOMPARE(upgradeFromShell(p, QString(), &message), 0);
+        QVERIFY2(message.contains("brought up to date") && message.contains("T_ImportLog"), qPrintable(message));
+        QCOMPARE(upgradeFromShell(p, QString(), &message), 0);
+        QVERIFY2(message.endsWith("is up to date."), qPrintable(message));
     }
 
     void theProgramAnswersWithoutADisplay() {

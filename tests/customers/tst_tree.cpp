@@ -269,7 +269,7 @@ private slots:
         w.Edit_name->setText("Gone");
         w.btn_saveClick();
         QCOMPARE(dlg->messages().size(), 3);
-        QVERIFY(dlg->messages()[2].contains("no longer stored"));
+        QVERIFY(dlg->messages()[2].contains("deleted on another workstation"));
         QCOMPARE(stored(), QStringList({"02=n02"}));
         for (const auto& r : dlg->requests) QCOMPARE(r.title, QString("Information"));
     }

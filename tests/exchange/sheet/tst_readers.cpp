@@ -2,10 +2,12 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QBuffer>
 #include <QTest>
 
 #include "exchange/sheet/TextFile.h"
 #include "exchange/sheet/Workbook.h"
+#include "exchange/sheet/ZipParts.h"
 #include "tests/exchange/sheet/SheetFiles.h"
 
 using sheet::CellKind;
@@ -46,6 +48,31 @@ class TestReaders : public QObject {
     }
 
 private slots:
+    // A part read the way an XML reader reads it, a few kilobytes at a time
+    // through Qt's buffer: every byte arrives, not only the first buffers.
+    void partReadInSmallPiecesArrivesWhole() {
+        QByteArray content;
+        for (int i = 0; content.size() < 100000; ++i) content += QByteArray::number(i) + ' ';
+        const QByteArray package = testfiles::zip({testfiles::Part(QStringLiteral("big.txt"), content)});
+        QBuffer dev;
+        dev.setData(package);
+        QVERIFY(dev.open(QIODevice::ReadOnly));
+        sheet::detail::ZipParts zip;
+        QString why;
+        QVERIFY2(zip.open(&dev, sheet::Limits(), &why), qPrintable(why));
+        for (int chunk : {100, 8192, 16384, 65536}) {
+            QIODevice* in = zip.stream(zip.find(QStringLiteral("big.txt")), 1 << 20, nullptr, &why);
+            QVERIFY2(in, qPrintable(why));
+            QByteArray got;
+            QByteArray buf(chunk, '\0');
+            for (qint64 n; (n = in->read(buf.data(), chunk)) > 0;) got.append(buf.constData(), n);
+            QVERIFY(in->atEnd());
+            QCOMPARE(got.size(), content.size());
+            QVERIFY(got == content);
+            zip.closeStream();
+        }
+    }
+
     void initTestCase() { QVERIFY(dir.isValid()); }
 
     void xlsxCellKinds() {
