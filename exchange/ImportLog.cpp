@@ -7,6 +7,7 @@
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
+#include "app/db/RowInserter.h"
 #include "app/db/Transaction.h"
 #include "customers/StoredRows.h"
 
@@ -14,7 +15,6 @@ namespace importlog {
 
 namespace {
 
-constexpr int kRowsPerInsert = 100;
 constexpr int kKeysPerStatement = 400;
 constexpr int kNamedProblems = 10;
 const QString kDateTime = QStringLiteral("yyyy-MM-dd hh:mm:ss");
@@ -163,31 +163,21 @@ qlonglong Recorder::finish(int added, int updated, int skipped, int contacts) {
     for (auto it = keys.begin(); it != keys.end(); ++it)
         now.insert(it.key(), stored::readRows(c_, it.key(), keyColumn(it.key()), it.value(), false, false));
 
-    db::Query q(c_);
-    const QString head =
-        QStringLiteral("insert into T_ImportRow (LogID, TableName, RecordID, Action, OldValues, Digest) values ");
-    for (int from = 0; from < items_.size(); from += kRowsPerInsert) {
-        const int n = std::min(kRowsPerInsert, int(items_.size()) - from);
-        QStringList rows;
-        for (int i = 0; i < n; ++i)
-            rows << QStringLiteral("(:l%1,:t%1,:r%1,:a%1,:o%1,:d%1)").arg(i);
-        q.setSql(head + rows.join(QLatin1Char(',')));
-        for (int i = 0; i < n; ++i) {
-            const Item& it = items_[from + i];
-            const auto row = now.value(it.table.toLower()).constFind(it.key);
-            if (row == now.value(it.table.toLower()).constEnd())
-                throw db::DbError(QStringLiteral("A row this import wrote could not be read back (%1).")
-                                      .arg(rowName(it.table, it.key, QString())));
-            const QString s = QString::number(i);
-            q.setParam(QStringLiteral("l") + s, id);
-            q.setParam(QStringLiteral("t") + s, it.table.toLower());
-            q.setParam(QStringLiteral("r") + s, it.key);
-            q.setParam(QStringLiteral("a") + s, it.add ? QStringLiteral("A") : QStringLiteral("U"));
-            q.setParam(QStringLiteral("o") + s, it.add ? QVariant() : QVariant(it.oldValues));
-            q.setParam(QStringLiteral("d") + s, QString::fromLatin1(row->digest));
-        }
-        q.execSql();
+    // One statement prepared once, its values bound batch by batch.
+    db::RowInserter rows(c_, QStringLiteral("T_ImportRow"),
+                         {QStringLiteral("LogID"), QStringLiteral("TableName"), QStringLiteral("RecordID"),
+                          QStringLiteral("Action"), QStringLiteral("OldValues"), QStringLiteral("Digest")});
+    const QString addedMark = QStringLiteral("A"), updatedMark = QStringLiteral("U");
+    for (const Item& it : items_) {
+        const QHash<qlonglong, stored::Row>& table = now[it.table.toLower()];
+        const auto row = table.constFind(it.key);
+        if (row == table.constEnd())
+            throw db::DbError(QStringLiteral("A row this import wrote could not be read back (%1).")
+                                  .arg(rowName(it.table, it.key, QString())));
+        rows.add({id, it.table.toLower(), it.key, it.add ? addedMark : updatedMark, it.add ? QVariant() : QVariant(it.oldValues),
+                  QString::fromLatin1(row->digest)});
     }
+    rows.flush();
     return id;
 }
 
