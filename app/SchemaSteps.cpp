@@ -87,6 +87,21 @@ const QList<SchemaStep>& schemaSteps() {
                                   column(QStringLiteral("Action"), K::Text, 1),
                                   column(QStringLiteral("OldValues"), K::Memo),
                                   column(QStringLiteral("Digest"), K::Text, 32)});
+             // Undo reads an import's rows; a merge moves schedules and sales by customer.
+             db::Query q(&c);
+             const struct {
+                 const char* table;
+                 const char* sql;
+             } indexes[] = {{"T_ImportRow", "CREATE INDEX IF NOT EXISTS idx_importrow_log ON T_ImportRow (LogID)"},
+                            {"T_Schedule", "CREATE INDEX IF NOT EXISTS idx_schedule_custid ON T_Schedule (CustID)"},
+                            {"T_Sale", "CREATE INDEX IF NOT EXISTS idx_sale_custid ON T_Sale (CustID)"}};
+             for (const auto& index : indexes) {
+                 // A database older still may lack the column (its windows say so).
+                 const QString table = QString::fromLatin1(index.table);
+                 if (table != QLatin1String("T_ImportRow") && !db::hasColumn(c, table, QStringLiteral("CustID"))) continue;
+                 q.setSql(QString::fromLatin1(index.sql));
+                 q.execSql();
+             }
          }},
     };
     return steps;

@@ -220,6 +220,14 @@ Moving perform(db::Connection* c, const Set& set, const Choice& choice) {
         if (!hasColumn(c, table, QStringLiteral("CustID"))) continue;
         const QString nameColumn = QString::fromLatin1(r.nameColumn);
         const bool rename = !nameColumn.isEmpty() && hasColumn(c, table, nameColumn);
+        // Every row must move: a row left behind (a server lets a common
+        // user change only their own) would point at a deleted customer.
+        q.setSql(QStringLiteral("select count(*) as n from ") + table + QStringLiteral(" where CustID") +
+                 inList(int(others.size())));
+        bindKeys(q, others, r.numberAsText);
+        q.open();
+        const qlonglong referring = q.field(QStringLiteral("n")).asInteger();
+        q.close();
         q.setSql(QStringLiteral("update ") + table + QStringLiteral(" set CustID=:to") +
                  (rename ? QStringLiteral(", [") + nameColumn + QStringLiteral("]=:company") : QString()) +
                  QStringLiteral(" where CustID") + inList(int(others.size())));
@@ -228,6 +236,12 @@ Moving perform(db::Connection* c, const Set& set, const Choice& choice) {
         bindKeys(q, others, r.numberAsText);
         q.execSql();
         *counts[i] = q.rowsAffected();
+        if (*counts[i] != referring)
+            throw db::DbError(QStringLiteral("%1 of the %2 rows of %3 that belong to the merged customers could not be "
+                                             "moved (rows of another user?). Nothing was merged.")
+                                  .arg(referring - *counts[i])
+                                  .arg(referring)
+                                  .arg(table));
     }
 
     q.setSql(QStringLiteral("delete from custom where CustID") + inList(int(others.size())));
