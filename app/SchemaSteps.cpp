@@ -103,6 +103,20 @@ const QList<SchemaStep>& schemaSteps() {
                  q.execSql();
              }
          }},
+        // Customer No. pairs on the customer side too, to update or skip customers by number.
+        {3, QStringLiteral("imports may pair Customer No. with customers, to update or skip them by number"),
+         [](db::Connection& c) {
+             db::Query q(&c);
+             q.setSql(QStringLiteral("select count(*) as n from T_Import where tablename='custom' and S_Field='CustID'"));
+             q.open();
+             return q.field(QStringLiteral("n")).asInteger() == 0;
+         },
+         [](db::Connection& c) {
+             db::Query q(&c);
+             q.setSql(QStringLiteral("insert into T_Import (S_Field, FieldName, F_Field, tablename) "
+                                     "values ('CustID', 'Customer No.', '', 'custom')"));
+             q.execSql();
+         }},
     };
     return steps;
 }

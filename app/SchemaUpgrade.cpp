@@ -22,6 +22,8 @@ SchemaUpgrade upgradeSchema(db::Connection& c) {
         // Only changes are worth a copy; a database made at the latest shape
         // just has its version recorded.
         if (!pending.isEmpty())
+            if (const QString why = c.dialect().whyNotTableOwner(c.database()); !why.isEmpty()) throw db::DbError(why);
+        if (!pending.isEmpty())
             out.backup = db::backupCopy(c, QStringLiteral("before-v%1").arg(latestSchemaVersion()));
         db::TransactionGuard trans(c);
         for (const SchemaStep* s : pending) {

@@ -92,7 +92,8 @@ INSERT INTO T_FieldShow (ID, ShowID, TableName, Field, Name, Width, show, Print)
 -- Import mapping. Each import pre-pairs these rows with the sheet columns by
 -- position, customers first, so the customer rows follow the column order of
 -- the customer export: an exported workbook comes back paired correctly.
--- CustID is assigned by the engine. 'Name' on the customer side is the
+-- CustID is assigned by the engine: paired, it only says which stored
+-- customer a row updates or skips. 'Name' on the customer side is the
 -- contact person: the import makes a contact of it for every customer row.
 INSERT INTO T_Import (S_Field, FieldName, F_Field, tablename) VALUES
     ('Company',   'Company',       '', 'custom'),
@@ -113,6 +114,7 @@ INSERT INTO T_Import (S_Field, FieldName, F_Field, tablename) VALUES
     ('Date',      'Entry Date',    '', 'custom'),
     ('F_User',    'Owner',         '', 'custom'),
     ('Name',      'Contact Name',  '', 'custom'),
+    ('CustID',    'Customer No.',  '', 'custom'),
 
     ('CustID',     'Customer No.',  '', 'contact'),
     ('Name',       'Name',          '', 'contact'),
@@ -157,6 +159,6 @@ INSERT INTO department (name) VALUES
     ('Management'), ('Sales'), ('Purchasing'), ('Finance'), ('Engineering'), ('Logistics');
 
 -- The layout's version: the last step of app/SchemaSteps.cpp.
-INSERT INTO T_SchemaVersion (Version) VALUES (2);
+INSERT INTO T_SchemaVersion (Version) VALUES (3);
 
 COMMIT;

@@ -145,15 +145,10 @@ bool ImportRun::checkMapping(ImportOutcome* o) {
             slot.target = kContactName;  // the contact person of the rule on Name
             nameRule_ = true;
         } else if (customers() && col == QLatin1String("custid")) {
-            // The database numbers customers; a number in the sheet only says which customer a row is.
-            if (matching && options_.rule == matching::Rule::CustomerNo) {
-                slot.target = kMatchOnly;
-            } else {
-                problem(o, 0, p.header, QString(),
-                        QStringLiteral("customer numbers are given by the database; pair Customer No. only to "
-                                       "match rows by it, to update or skip the customers they name"));
-                usable = false;
-            }
+            // The database numbers customers; a number in the sheet only says
+            // which customer a row is, and is never written (an exported
+            // workbook imported as new customers gets new numbers).
+            slot.target = kMatchOnly;
         } else {
             slot.target = targetOf(p.column, true);
             if (slot.target < 0) {

@@ -95,6 +95,10 @@ public:
     // True when only the database's owner may change its tables (a server
     // whose users are roles of their own), not any super user of the program.
     virtual bool tablesChangedByOwnerOnly() const { return false; }
+    // Why this session should not change the tables, or empty text: on a
+    // server, tables made by any role but their owner would lack the rights
+    // the owner grants the program's users.
+    virtual QString whyNotTableOwner(QSqlDatabase&) const { return QString(); }
     // The statements that make table with columns, typed as the engine's own
     // schema types them.
     virtual QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const = 0;

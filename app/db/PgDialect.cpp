@@ -268,6 +268,18 @@ public:
 
     bool copyDatabase(QSqlDatabase&, const QString&) const override { return false; }
     bool tablesChangedByOwnerOnly() const override { return true; }
+    QString whyNotTableOwner(QSqlDatabase& db) const override {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("select tableowner, current_user from pg_tables "
+                                   "where schemaname = current_schema() and tablename = 'custom'")))
+            return describe(q.lastError());
+        if (!q.next()) return QStringLiteral("The database has no table of customers.");
+        const QString owner = q.value(0).toString();
+        if (owner == q.value(1).toString()) return QString();
+        return QStringLiteral("The tables belong to the role %1, and only that role may change them (it grants the "
+                              "program's users their rights on what it makes). Connect as %1.")
+            .arg(owner);
+    }
 
     // The server keeps names in lower case.
     QString quoteName(const QString& name) const override {

@@ -140,6 +140,46 @@ private slots:
         QCOMPARE(t->scalar("select count(*) from custom"), 2);
     }
 
+    // A workbook that carries the customers' numbers (as an export does):
+    // matched by number, a renamed company is updated, not added again; an
+    // unknown number is a problem; added as new, the numbers are ignored.
+    void customerNumbersMatchByNumber() {
+        const int acme = t->scalar("select CustID from custom where Company='Acme Inc'");
+        const QString path = workbook({{"Customer No.", "Company", "Tel"},
+                                       {QString::number(acme), "Acme Holdings", "0755-333333"}});
+        QString summary;
+        Run r = importCustomers(
+            path,
+            [](TFrm_Import* w) {
+                chooseByKeys(w, 1);
+                QStringList rules;
+                for (int i = 0; i < w->Choice->Cmb_MatchBy->count(); ++i) rules << w->Choice->Cmb_MatchBy->itemText(i);
+                QVERIFY2(rules.contains("Customer No."), qPrintable(rules.join('|')));
+                w->Choice->Cmb_MatchBy->setFocus();
+                w->Choice->Cmb_MatchBy->setCurrentIndex(w->Choice->Cmb_MatchBy->findText("Customer No."));
+            },
+            [&](TFrm_ImportPreview* p) {
+                summary = p->Label_Summary->text();
+                QTest::mouseClick(p->Btn_Start, Qt::LeftButton);
+                return p->result();
+            });
+        QVERIFY2(r.outcome.written(), qPrintable(summary + r.note));
+        QCOMPARE(r.outcome.updated, 1);
+        QCOMPARE(t->text(QString("select * from custom where CustID=%1").arg(acme), "Company"), QString("Acme Holdings"));
+        QCOMPARE(t->scalar("select count(*) from custom"), 2);
+
+        // Added as new: new customers with numbers of their own.
+        r = importCustomers(
+            path, [](TFrm_Import* w) { w->Choice->Cmb_OnMatch->setCurrentIndex(0); },
+            [&](TFrm_ImportPreview* p) {
+                QTest::mouseClick(p->Btn_Start, Qt::LeftButton);
+                return p->result();
+            });
+        QVERIFY2(r.outcome.written(), qPrintable(r.note));
+        QCOMPARE(t->scalar("select count(*) from custom"), 3);
+        QCOMPARE(t->scalar("select count(*) from custom where Company='Acme Holdings'"), 2);
+    }
+
     // Skipping leaves matched customers alone; "empty cells clear the field" clears.
     void skipAndClear() {
         const QString path = workbook({{"Company", "Tel", "City"}, {"ACME INC", "", ""}, {"New Co", "0755-333333", ""}});

@@ -42,7 +42,7 @@ link() {  # link <target> <files...>
 shopt -s nullglob nocaseglob
 link fuzz_xlsx "$fixtures"/*/*.xlsx "$fixtures"/*/*.xlsm "$seeds"/tests/*.xlsx "$seeds"/tests/*.zip "$root"/tests/fuzz/seeds/xlsx/*
 link fuzz_ods "$fixtures"/*/*.ods "$seeds"/tests/*.ods "$seeds"/tests/*.zip "$root"/tests/fuzz/seeds/ods/*
-link fuzz_xls "$fixtures"/*/*.xls "$seeds"/tests/*.xls
+link fuzz_xls "$fixtures"/*/*.xls "$seeds"/tests/*.xls "$root"/tests/fuzz/regressions/*.xls
 link fuzz_csv "$fixtures"/*/*.csv "$root"/tests/fuzz/seeds/csv/*
 shopt -u nullglob nocaseglob
 
