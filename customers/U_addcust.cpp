@@ -364,6 +364,13 @@ void TFrm_AddCust::Btn_LookupClick() {
 void TFrm_AddCust::DBNavigator1Click() { LoadCustomer(); }
 
 void TFrm_AddCust::Btn_AddClick() {
+    // The contact goes to the current customer: with a new one typed but not
+    // saved yet, that would be whichever customer was current before.
+    if (AddMode == 1 && fieldsChanged()) {
+        toolkit::dialogs().message(QStringLiteral("Save this customer first; its contacts can be added then."),
+                                   QStringLiteral("Information"), toolkit::Icon::Information);
+        return;
+    }
     if (Frm_Main) Frm_Main->AddContactExecute();
 }
 

@@ -67,7 +67,7 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     : QDialog(parent), TableName(tableName), source_(std::move(source)) {
     Frm_Import = this;
     setObjectName(QStringLiteral("Frm_Import"));
-    toolkit::makeFixedDialog(this, 430, 500);
+    toolkit::makeFixedDialog(this, 430, 540);
     if (source_) {
         RowCount = source_->RowCount;
         ColCount = source_->ColCount;
@@ -76,21 +76,21 @@ TFrm_Import::TFrm_Import(QWidget* parent, const QString& tableName, std::shared_
     Label1 = new QLabel(this);
     Label1->setGeometry(12, 10, 406, 20);
     DBGrid1 = new toolkit::DataGrid(this);
-    DBGrid1->setGeometry(12, 36, 406, 272);
+    DBGrid1->setGeometry(12, 36, 406, 256);
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
     Label3 = new QLabel(this);
-    Label3->setGeometry(12, 310, 406, 30);
+    Label3->setGeometry(12, 294, 406, 50);  // three lines
     Label3->setWordWrap(true);
     Choice = new ImportChoiceBox(this, Frm_Data->Connection, TableName);
-    Choice->setGeometry(12, 342, 406, 76);
+    Choice->setGeometry(12, 348, 406, 76);
     Label2 = new QLabel(this);
-    Label2->setGeometry(12, 422, 406, 32);
+    Label2->setGeometry(12, 428, 406, 56);  // three lines
     Label2->setWordWrap(true);
     Btn_Start = new QPushButton(QStringLiteral("开始(&S)"), this);
-    Btn_Start->setGeometry(238, 462, 86, 28);
+    Btn_Start->setGeometry(238, 498, 86, 28);
     Btn_Start->setDefault(true);
     Btn_Exit = new QPushButton(QStringLiteral("取消(&Q)"), this);
-    Btn_Exit->setGeometry(332, 462, 86, 28);
+    Btn_Exit->setGeometry(332, 498, 86, 28);
     Btn_Exit->setAutoDefault(false);
 
     Qry_Import = new db::Query(Frm_Data->Connection, this);
@@ -158,6 +158,7 @@ void TFrm_Import::ShowUnpaired() {
     Label3->setText(unpaired.isEmpty() ? QString()
                                        : QStringLiteral("Sheet columns paired with nothing (not imported): %1")
                                              .arg(unpaired.join(QStringLiteral(", "))));
+    Label3->setToolTip(Label3->text());
 }
 
 void TFrm_Import::Btn_StartClick() {

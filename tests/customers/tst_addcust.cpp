@@ -387,6 +387,27 @@ private slots:
         QCOMPARE(dlg->requests[2].text, QString("https://acme.com/shop"));
     }
 
+    // A new customer typed but not saved has no contacts yet: the contact
+    // would otherwise go to the customer that was current before.
+    void addContactorWaitsForTheNewCustomer() {
+        addCustomer("Older", "Admin");
+        reopenCustomers();
+        QString kept;
+        toolkit::ScriptedModal s([&](QDialog* w) {
+            if (auto* c = qobject_cast<TFrm_AddCust*>(w)) {
+                QTest::keyClicks(c->Edit_Com, "Acme Inc");
+                QTest::mouseClick(c->Btn_Add, Qt::LeftButton);
+                kept = c->Edit_Com->text();
+            }
+            return 0;
+        });
+        main->AddCustExecute();
+        QCOMPARE(s.shown, QStringList({"TFrm_AddCust"}));
+        QCOMPARE(kept, QString("Acme Inc"));  // what was typed stays
+        QVERIFY2(dlg->messages().join('|').contains("Save this customer first"), qPrintable(dlg->messages().join('|')));
+        QCOMPARE(t->scalar("select count(*) from contact"), 0);
+    }
+
     void addContactorOpensContactEditorForNewCustomer() {
         addCustomer("Older", "Admin");
         reopenCustomers();
