@@ -162,6 +162,18 @@ SheetBuilder::SheetBuilder(const Limits& limits, QString* error, Failure* failur
     d_->formats.emplace_back();  // General
 }
 
+namespace {
+// A cell record at row and col of kind, with its format.
+CellRec cellAt(int row, int col, CellKind kind, quint16 fmt = 0) {
+    CellRec c;
+    c.row = quint32(row);
+    c.col = quint32(col);
+    c.kind = quint8(kind);
+    c.fmt = fmt;
+    return c;
+}
+}  // namespace
+
 bool SheetBuilder::fail(Failure f, const QString& why) {
     if (failure_ && *failure_ == Failure::None) *failure_ = f;
     if (error_ && error_->isEmpty()) *error_ = why;
@@ -217,11 +229,7 @@ bool SheetBuilder::add(const CellRec& c) {
 bool SheetBuilder::addText(int row, int col, QStringView text, quint16 fmt) {
     if (text.isEmpty()) return true;  // an empty text is an empty cell
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Text);
-    c.fmt = fmt;
+    CellRec c = cellAt(row, col, CellKind::Text, fmt);
     c.str = d_->strings.add(text);
     d_->cells.push_back(c);
     return checkTextBudget();
@@ -230,11 +238,7 @@ bool SheetBuilder::addText(int row, int col, QStringView text, quint16 fmt) {
 bool SheetBuilder::addPooledText(int row, int col, quint32 str, quint16 fmt) {
     if (d_->strings.length(str) == 0) return true;
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Text);
-    c.fmt = fmt;
+    CellRec c = cellAt(row, col, CellKind::Text, fmt);
     c.str = str;
     d_->cells.push_back(c);
     return true;
@@ -242,11 +246,7 @@ bool SheetBuilder::addPooledText(int row, int col, quint32 str, quint16 fmt) {
 
 bool SheetBuilder::addSharedRef(int row, int col, quint32 idx, quint16 fmt) {
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Text);
-    c.fmt = fmt;
+    CellRec c = cellAt(row, col, CellKind::Text, fmt);
     c.str = idx;
     c.flags = SharedRef;
     d_->cells.push_back(c);
@@ -288,11 +288,7 @@ bool SheetBuilder::addNumber(int row, int col, double v, quint16 fmt) {
     const NumberFormat& f = d_->formats[fmt];
     if (f.isDate()) return addDate(row, col, v, fmt, f.isTimeOnly());
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Number);
-    c.fmt = fmt;
+    CellRec c = cellAt(row, col, CellKind::Number, fmt);
     c.num = v;
     d_->cells.push_back(c);
     return true;
@@ -316,10 +312,7 @@ bool SheetBuilder::addDate(int row, int col, double serial, quint16 fmt, bool ti
 
 bool SheetBuilder::addBool(int row, int col, bool v) {
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Boolean);
+    CellRec c = cellAt(row, col, CellKind::Boolean);
     c.num = v ? 1 : 0;
     d_->cells.push_back(c);
     return true;
@@ -327,10 +320,7 @@ bool SheetBuilder::addBool(int row, int col, bool v) {
 
 bool SheetBuilder::addError(int row, int col, QStringView text) {
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Error);
+    CellRec c = cellAt(row, col, CellKind::Error);
     c.str = d_->strings.add(text.isEmpty() ? QStringView(u"#VALUE!") : text);
     d_->cells.push_back(c);
     return checkTextBudget();
@@ -338,10 +328,7 @@ bool SheetBuilder::addError(int row, int col, QStringView text) {
 
 bool SheetBuilder::addUncalculated(int row, int col, QStringView formula) {
     if (!place(row, col)) return false;
-    CellRec c;
-    c.row = quint32(row);
-    c.col = quint32(col);
-    c.kind = quint8(CellKind::Uncalculated);
+    CellRec c = cellAt(row, col, CellKind::Uncalculated);
     c.str = d_->strings.add(formula);
     d_->cells.push_back(c);
     return checkTextBudget();
