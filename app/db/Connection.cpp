@@ -70,6 +70,8 @@ void Connection::checkWritable() const {
     if (readOnly()) throw DbError(readOnlyMessage());
 }
 
+void Connection::fail(const QSqlQuery& q) const { throw DbError(describe(q.lastError())); }
+
 QString Connection::describe(const QSqlError& error) const {
     if (!dialect_) return error.text();
     if (dialect_->connectionLost(error)) markLost();

@@ -8,6 +8,8 @@
 
 #include "app/db/Dialect.h"
 
+class QSqlQuery;
+
 namespace db {
 
 class Connection : public QObject {
@@ -52,6 +54,8 @@ public:
     void checkWritable() const;
     // The engine's error in words a user can act on.
     QString describe(const QSqlError& error) const;
+    // Throws DbError with the engine's words for the statement's last error.
+    [[noreturn]] void fail(const QSqlQuery& q) const;
 
     void beginTrans();
     void commitTrans();

@@ -25,7 +25,6 @@ const QVector<QVariant>& emptyRow() {
     return row;
 }
 
-[[noreturn]] void fail(const Connection* c, const QSqlQuery& q) { throw DbError(c->describe(q.lastError())); }
 
 }  // namespace
 
@@ -153,13 +152,13 @@ void Query::readKeys(int from, int to, const QString& columns,
     }
     QSqlQuery q(conn_->database());
     q.setForwardOnly(true);
-    if (!q.exec(readHead_ + where)) fail(conn_, q);
+    if (!q.exec(readHead_ + where)) conn_->fail(q);
     while (q.next()) {
         const qlonglong k = q.value(0).toLongLong();
         if (!wanted.isEmpty() && !wanted.contains(k)) continue;
         take(q, k);
     }
-    if (q.lastError().isValid()) fail(conn_, q);
+    if (q.lastError().isValid()) conn_->fail(q);
 }
 
 QVector<QVector<QVariant>> Query::blockValues(const QList<int>& fields, int from, int count) const {

@@ -13,7 +13,6 @@
 namespace db {
 
 namespace {
-[[noreturn]] void fail(const Connection* c, const QSqlQuery& q) { throw DbError(c->describe(q.lastError())); }
 }  // namespace
 
 void Query::analyse() {
@@ -88,12 +87,12 @@ void Query::prepareAndRun(QSqlQuery& q, const SqlText& text) const {
     if (r.values.isEmpty()) {
         // Run as it stands: one round trip, and some engines cannot prepare
         // every kind of statement.
-        if (!q.exec(r.sql)) fail(conn_, q);
+        if (!q.exec(r.sql)) conn_->fail(q);
         return;
     }
-    if (!q.prepare(r.sql)) fail(conn_, q);
+    if (!q.prepare(r.sql)) conn_->fail(q);
     for (const QVariant& v : r.values) q.addBindValue(v);
-    if (!q.exec()) fail(conn_, q);
+    if (!q.exec()) conn_->fail(q);
 }
 
 void Query::runOpen() {
@@ -117,7 +116,7 @@ void Query::runOpen() {
         if (!lock_.isEmpty()) keySql += QLatin1Char(' ') + lock_;
         prepareAndRun(q, SqlText(keySql));
         while (q.next()) keys_.append(q.value(0).toLongLong());
-        if (q.lastError().isValid()) fail(conn_, q);
+        if (q.lastError().isValid()) conn_->fail(q);
     } else {
         prepareAndRun(q, text_);
         if (!q.isSelect()) throw DbError(QStringLiteral("The statement returns no rows"));
@@ -133,7 +132,7 @@ void Query::runOpen() {
             for (int i = 0; i < rec.count(); ++i) r[i] = fromEngine(q.value(i), fields_[i].kind);
             rows_.append(r);
         }
-        if (q.lastError().isValid()) fail(conn_, q);
+        if (q.lastError().isValid()) conn_->fail(q);
     }
 }
 

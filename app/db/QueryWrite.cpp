@@ -13,7 +13,6 @@ namespace db {
 
 namespace {
 
-[[noreturn]] void fail(const Connection* c, const QSqlQuery& q) { throw DbError(c->describe(q.lastError())); }
 
 // Characters as the engines count them for a column's size: a pair of
 // surrogates is one.
@@ -105,9 +104,9 @@ void Query::insertRow(const QStringList& cols, const QVariantList& vals) {
     }
     if (dialect.insertReturnsKey()) sql += QStringLiteral(" returning ") + key;
     QSqlQuery q(conn_->database());
-    if (!q.prepare(conn_->sql(sql))) fail(conn_, q);
+    if (!q.prepare(conn_->sql(sql))) conn_->fail(q);
     for (const QVariant& v : vals) q.addBindValue(v);
-    if (!q.exec()) fail(conn_, q);
+    if (!q.exec()) conn_->fail(q);
     const qlonglong id = dialect.insertReturnsKey() ? (q.next() ? q.value(0).toLongLong() : 0)
                                                      : q.lastInsertId().toLongLong();
     const int at = int(keys_.size());
@@ -141,17 +140,17 @@ void Query::updateRow(const QStringList& cols, const QVariantList& vals) {
     QString sql = QStringLiteral("update %1 set %2 where %3=?").arg(table_, sets.join(QLatin1Char(',')), key);
     if (!same.isEmpty()) sql += QStringLiteral(" and ") + same.join(QStringLiteral(" and "));
     QSqlQuery q(conn_->database());
-    if (!q.prepare(conn_->sql(sql))) fail(conn_, q);
+    if (!q.prepare(conn_->sql(sql))) conn_->fail(q);
     for (const QVariant& v : vals) q.addBindValue(v);
     q.addBindValue(keys_[cur_]);
     for (const QVariant& v : was) q.addBindValue(v);
-    if (!q.exec()) fail(conn_, q);
+    if (!q.exec()) conn_->fail(q);
     if (q.numRowsAffected() == 0) {
         QSqlQuery there(conn_->database());
         if (!there.prepare(conn_->sql(QStringLiteral("select 1 from %1 where %2=?").arg(table_, key))))
-            fail(conn_, there);
+            conn_->fail(there);
         there.addBindValue(keys_[cur_]);
-        if (!there.exec()) fail(conn_, there);
+        if (!there.exec()) conn_->fail(there);
         throw ConflictError(there.next() ? ConflictError::Changed : ConflictError::Deleted);
     }
     forgetChunkOf(cur_);
@@ -188,9 +187,9 @@ void Query::remove() {
     conn_->checkWritable();
     QSqlQuery q(conn_->database());
     if (!q.prepare(conn_->sql(QStringLiteral("delete from %1 where %2=?").arg(table_, conn_->rowKey(table_)))))
-        fail(conn_, q);
+        conn_->fail(q);
     q.addBindValue(keys_[cur_]);
-    if (!q.exec()) fail(conn_, q);
+    if (!q.exec()) conn_->fail(q);
     rowsAffected_ = q.numRowsAffected();  // 0: another workstation had deleted it
     state_ = State::Browse;
     buffer_.clear();
@@ -220,9 +219,9 @@ void Query::refreshRow() {
     forgetChunkOf(cur_);
     QSqlQuery there(conn_->database());
     if (!there.prepare(conn_->sql(QStringLiteral("select 1 from %1 where %2=?").arg(table_, conn_->rowKey(table_)))))
-        fail(conn_, there);
+        conn_->fail(there);
     there.addBindValue(keys_[cur_]);
-    if (!there.exec()) fail(conn_, there);
+    if (!there.exec()) conn_->fail(there);
     if (there.next()) {
         emit rowChanged(cur_);
         emit currentRowChanged(cur_);
