@@ -2,27 +2,80 @@
 
 #include <QCryptographicHash>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
+#include "app/db/Values.h"
 
 namespace stored {
 
 namespace {
 
-// Keys per statement of readRows(), and rows per page of scanRows().
+// Keys per statement of readRows(), and rows per page of a longer read.
 constexpr int kKeysPerRead = 400;
 constexpr int kPageRows = 5000;
-// Above this many keys a read walks the whole table instead.
-constexpr int kScanAbove = 20000;
+// Above this many keys a read walks the range of keys instead.
+constexpr int kRangeAbove = 20000;
+// The lowest an engine's 32-bit key column can compare with.
+constexpr qlonglong kBeforeAnyKey = std::numeric_limits<qint32>::min();
 
-void fill(db::Query& q, int keyField, Row* row) {
-    const int n = q.fieldCount();
-    row->values.resize(n);
-    for (int i = 0; i < n; ++i) row->values[i] = q.field(i).value();
-    row->key = q.field(keyField).asInteger();
-    row->digest = digest(row->values);
+// Runs "select <every column> from table <tail>" once, reading forward
+// only, and hands each row to take; returns how many rows it read. Values
+// are converted as a record set converts a statement's columns (by the
+// type the engine gives each), so fingerprints taken here and through a
+// record set agree; a record set costs several times as much per row.
+int readEach(db::Connection* c, const QString& table, const QString& keyColumn, const QString& tail,
+             const QVariantList& values, bool lock, Row* r, const std::function<void(const Row&)>& take) {
+    const QVector<db::FieldDef> cols = columns(c, table);
+    const int keyField = columnIndex(cols, keyColumn);
+    QSqlQuery q(c->database());
+    q.setForwardOnly(true);
+    if (!q.prepare(c->sql(QStringLiteral("select ") + selectList(cols) + QStringLiteral(" from ") + table + tail +
+                          (lock ? QStringLiteral(" for share") : QString()))))
+        c->fail(q);
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec()) c->fail(q);
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    QVector<db::FieldKind> kinds(n);
+    for (int i = 0; i < n; ++i) kinds[i] = db::kindOfMetaType(rec.field(i).metaType().id());
+    int read = 0;
+    r->values.resize(n);
+    while (q.next()) {
+        for (int i = 0; i < n; ++i) r->values[i] = db::fromEngine(q.value(i), kinds[i]);
+        r->key = r->values.value(keyField).toLongLong();
+        r->digest = digest(r->values);
+        take(*r);
+        ++read;
+    }
+    if (q.lastError().isValid()) c->fail(q);
+    return read;
+}
+
+// The rows whose key is above after and at most last, in key order, a page at a time.
+void readPages(db::Connection* c, const QString& table, const QString& keyColumn, qlonglong after,
+               std::optional<qlonglong> last, bool lock, const std::function<void(const Row&)>& take) {
+    const QString key = QLatin1Char('[') + keyColumn + QLatin1Char(']');
+    const QString tail = QStringLiteral(" where ") + key + QStringLiteral(" > ?") +
+                         (last ? QStringLiteral(" and ") + key + QStringLiteral(" <= ?") : QString()) +
+                         QStringLiteral(" order by ") + key + QStringLiteral(" limit ") + QString::number(kPageRows);
+    Row r;
+    for (;;) {
+        QVariantList values{after};
+        if (last) values << *last;
+        const int n = readEach(c, table, keyColumn, tail, values, lock, &r, [&](const Row& row) {
+            after = row.key;
+            take(row);
+        });
+        if (n < kPageRows) break;
+    }
 }
 
 }  // namespace
@@ -60,67 +113,39 @@ QHash<qlonglong, Row> readRows(db::Connection* c, const QString& table, const QS
     QHash<qlonglong, Row> out;
     if (keys.isEmpty()) return out;
     out.reserve(keys.size());
-    if (keys.size() > kScanAbove) {
-        // Most of a large table: one pass over it costs less than hundreds
-        // of statements naming the keys.
+    auto keep = [&](const Row& r) {
+        Row& stored = out[r.key];
+        stored.key = r.key;
+        stored.digest = r.digest;
+        if (keepValues) stored.values = r.values;
+    };
+    if (keys.size() > kRangeAbove) {
+        // Many keys (the rows an import added): walking their range costs
+        // less than hundreds of statements naming them.
         const QSet<qlonglong> wanted(keys.begin(), keys.end());
-        scanRows(c, table, keyColumn, lock, [&](const Row& r) {
-            if (!wanted.contains(r.key)) return;
-            Row copy = r;
-            if (!keepValues) copy.values.clear();
-            out.insert(copy.key, copy);
+        const auto [low, high] = std::minmax_element(keys.begin(), keys.end());
+        readPages(c, table, keyColumn, *low - 1, *high, lock, [&](const Row& r) {
+            if (wanted.contains(r.key)) keep(r);
         });
         return out;
     }
-    const QVector<db::FieldDef> cols = columns(c, table);
-    const int keyField = columnIndex(cols, keyColumn);
-    const QString head = QStringLiteral("select ") + selectList(cols) + QStringLiteral(" from ") + table +
-                         QStringLiteral(" where [") + keyColumn + QStringLiteral("] in (");
-    db::Query q(c);
+    const QString head = QStringLiteral(" where [") + keyColumn + QStringLiteral("] in (");
+    Row r;
     for (int from = 0; from < keys.size(); from += kKeysPerRead) {
         const int n = std::min(kKeysPerRead, int(keys.size()) - from);
-        QStringList marks;
-        for (int i = 0; i < n; ++i) marks << QStringLiteral(":k%1").arg(i);
-        q.setSql(head + marks.join(QLatin1Char(',')) + QLatin1Char(')') +
-                 (lock ? QStringLiteral(" for share") : QString()));
-        for (int i = 0; i < n; ++i) q.setParam(QStringLiteral("k%1").arg(i), keys[from + i]);
-        q.open();
-        for (q.first(); !q.eof(); q.next()) {
-            Row r;
-            fill(q, keyField, &r);
-            if (!keepValues) r.values.clear();
-            out.insert(r.key, r);
-        }
-        q.close();
+        QString marks = QStringLiteral("?");
+        for (int i = 1; i < n; ++i) marks += QStringLiteral(",?");
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i) values << keys[from + i];
+        readEach(c, table, keyColumn, head + marks + QLatin1Char(')'), values, lock, &r, keep);
     }
     return out;
 }
 
 void scanRows(db::Connection* c, const QString& table, const QString& keyColumn, bool lock,
               const std::function<void(const Row&)>& take) {
-    const QVector<db::FieldDef> cols = columns(c, table);
-    const int keyField = columnIndex(cols, keyColumn);
-    const QString sql = QStringLiteral("select ") + selectList(cols) + QStringLiteral(" from ") + table +
-                        QStringLiteral(" where [") + keyColumn + QStringLiteral("] > :last order by [") + keyColumn +
-                        QStringLiteral("] limit ") + QString::number(kPageRows) +
-                        (lock ? QStringLiteral(" for share") : QString());
-    db::Query q(c);
-    // The lowest an engine's 32-bit key column can compare with.
-    qlonglong last = std::numeric_limits<qint32>::min();
-    Row r;
-    for (;;) {
-        q.setSql(sql);
-        q.setParam(QStringLiteral("last"), last);
-        q.open();
-        const int n = q.recordCount();
-        for (q.first(); !q.eof(); q.next()) {
-            fill(q, keyField, &r);
-            last = r.key;
-            take(r);
-        }
-        q.close();
-        if (n < kPageRows) break;
-    }
+    readPages(c, table, keyColumn, kBeforeAnyKey, std::nullopt, lock, take);
 }
 
 }  // namespace stored

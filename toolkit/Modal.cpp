@@ -8,20 +8,20 @@
 namespace toolkit {
 
 namespace {
-ScriptedModal* current = nullptr;
+ScriptedModal* currentModal = nullptr;
 }
 
-ScriptedModal::ScriptedModal(ModalScript script) : script_(std::move(script)), previous_(current) {
-    current = this;
+ScriptedModal::ScriptedModal(ModalScript script) : script_(std::move(script)), previous_(currentModal) {
+    currentModal = this;
 }
 
-ScriptedModal::~ScriptedModal() { current = previous_; }
+ScriptedModal::~ScriptedModal() { currentModal = previous_; }
 
 int execModal(QDialog* d) {
     const BusyScope busy;
     keepUp(d);
-    if (!current) return d->exec();
-    ScriptedModal* s = current;
+    if (!currentModal) return d->exec();
+    ScriptedModal* s = currentModal;
     s->shown << QString::fromLatin1(d->metaObject()->className());
     QPointer<QDialog> guard(d);
     d->setResult(0);

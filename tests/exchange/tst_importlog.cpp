@@ -6,6 +6,7 @@
 #include "app/U_data.h"
 #include "app/db/DbError.h"
 #include "app/db/Transaction.h"
+#include "customers/StoredRows.h"
 #include "exchange/ImportLog.h"
 #include "exchange/Windows.h"
 #include "tests/support/AppFixture.h"
@@ -201,6 +202,43 @@ private slots:
                  QString("The import of /data/customers.xlsx was undone: 2 customers deleted, 1 contact deleted."));
         main->N61->trigger();
         QCOMPARE(dlg->messages().last(), QString("There is no import to undo."));
+    }
+
+    // A row's fingerprint is the same however it is read: by a record set
+    // (as the import log kept them before), by its key among a few or among
+    // many thousand keys, or in a scan of the table. Otherwise an import
+    // recorded one way could never be undone when checked the other way.
+    void fingerprintsAgreeOnEveryPath() {
+        const qlonglong id = insertCustomer("Fingerprint Co", "0755-9");
+        const qlonglong p = insertContact(id, "Dee");
+        QVERIFY(t->exec(QString("update contact set Main=1, Birthday='1980-02-03 00:00:00', introduce='两行\nlines' "
+                                "where ContactId=%1").arg(p)));
+        for (const auto& [table, key, keyColumn] : {std::tuple{QString("custom"), id, QString("CustID")},
+                                                    std::tuple{QString("contact"), p, QString("ContactId")}}) {
+            const QVector<db::FieldDef> cols = stored::columns(c(), table);
+            db::Query q(c());
+            q.setSql(QString("select %1 from %2 where [%3]=:k").arg(stored::selectList(cols), table, keyColumn));
+            q.setParam("k", key);
+            q.open();
+            QCOMPARE(q.recordCount(), 1);
+            QVector<QVariant> values;
+            for (int i = 0; i < q.fieldCount(); ++i) values << q.field(i).value();
+            const QByteArray viaRecordSet = stored::digest(values);
+
+            const auto few = stored::readRows(c(), table, keyColumn, {key}, false, false);
+            QList<qlonglong> many{key};
+            for (qlonglong k = key + 1; k <= key + 25000; ++k) many << k;  // keys no row has
+            const auto lots = stored::readRows(c(), table, keyColumn, many, false, true);
+            QByteArray scanned;
+            stored::scanRows(c(), table, keyColumn, false, [&](const stored::Row& r) {
+                if (r.key == key) scanned = r.digest;
+            });
+            QCOMPARE(few.value(key).digest, viaRecordSet);
+            QCOMPARE(lots.size(), 1);
+            QCOMPARE(lots.value(key).digest, viaRecordSet);
+            QCOMPARE(lots.value(key).values, values);
+            QCOMPARE(scanned, viaRecordSet);
+        }
     }
 };
 
