@@ -3,7 +3,8 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 # More cmake options, e.g. CMAKE_FLAGS=-DTALLIX_WERROR=ON (CI does). The program's
 # libraries are built as unity builds (a few sources compiled as one), which
-# halves a full build; -DCMAKE_UNITY_BUILD=OFF builds each source alone.
+# saves about a third of a full build; -DCMAKE_UNITY_BUILD=OFF builds each
+# source alone.
 CMAKE_FLAGS ?=
 
 .PHONY: deps build run test package clean
