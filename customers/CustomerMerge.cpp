@@ -212,6 +212,18 @@ Moving perform(db::Connection* c, const Set& set, const Choice& choice) {
     const int companyFrom = choice.from.value(set.companyColumn, choice.survivor);
     const QVariant company = set.customers.value(companyFrom).values.value(set.companyColumn);
 
+    // A customer has one main contact: the survivor's own stays the main one,
+    // else the first of those moved to it.
+    const bool mainFlag = hasColumn(c, QStringLiteral("contact"), QStringLiteral("Main"));
+    bool survivorHasMain = false;
+    if (mainFlag) {
+        q.setSql(QStringLiteral("select count(*) as n from contact where CustID=:id and Main=1"));
+        q.setParam(QStringLiteral("id"), QString::number(survivor.id));
+        q.open();
+        survivorHasMain = q.field(QStringLiteral("n")).asInteger() > 0;
+        q.close();
+    }
+
     Moving m;
     int* counts[] = {&m.contacts, &m.schedules, &m.sales};
     for (int i = 0; i < 3; ++i) {
@@ -230,6 +242,7 @@ Moving perform(db::Connection* c, const Set& set, const Choice& choice) {
         q.close();
         q.setSql(QStringLiteral("update ") + table + QStringLiteral(" set CustID=:to") +
                  (rename ? QStringLiteral(", [") + nameColumn + QStringLiteral("]=:company") : QString()) +
+                 (i == 0 && survivorHasMain ? QStringLiteral(", Main=0") : QString()) +
                  QStringLiteral(" where CustID") + inList(int(others.size())));
         q.setParam(QStringLiteral("to"), r.numberAsText ? QVariant(QString::number(survivor.id)) : QVariant(survivor.id));
         if (rename) q.setParam(QStringLiteral("company"), company);
@@ -242,6 +255,15 @@ Moving perform(db::Connection* c, const Set& set, const Choice& choice) {
                                   .arg(referring - *counts[i])
                                   .arg(referring)
                                   .arg(table));
+    }
+
+    if (mainFlag && !survivorHasMain && m.contacts > 1) {
+        // Rows moved above, so this user may change them.
+        q.setSql(QStringLiteral("update contact set Main=0 where CustID=:id and Main=1 and ContactId <> "
+                                "(select min(ContactId) from contact where CustID=:same and Main=1)"));
+        q.setParam(QStringLiteral("id"), QString::number(survivor.id));
+        q.setParam(QStringLiteral("same"), QString::number(survivor.id));
+        q.execSql();
     }
 
     q.setSql(QStringLiteral("delete from custom where CustID") + inList(int(others.size())));

@@ -171,6 +171,13 @@ void TFrm_Import::Btn_StartClick() {
     HeaderPick->commitOpenEditor();
     if (!DBGrid1->postPending()) return;
     if (!source_) return;
+    // Start pressed again (the window stays open, Start keeps the focus)
+    // would add every row of the file a second time.
+    if (addedOnce_ && Choice->options().onMatch == importmatch::OnMatch::Add &&
+        !toolkit::dialogs().confirm(QStringLiteral("The rows of this file have been added once already. "
+                                                   "Add them all again as new records?"),
+                                    QStringLiteral("Import"), toolkit::Icon::Question))
+        return;
 
     Choice->save();
     const QList<MappingPair> mapping = readMapping(Frm_Data->Connection, TableName);
@@ -208,6 +215,7 @@ void TFrm_Import::Btn_StartClick() {
                     .arg(outcome.unchanged)
                     .arg(outcome.skipped);
     Label2->setText(done);
+    if (outcome.customers > 0 || outcome.contacts > 0) addedOnce_ = true;
     // The shared lists show the new rows.
     for (db::Query* q : {Frm_Data->Qry_Cust, Frm_Data->Qry_Contact}) {
         if (!q->active()) continue;

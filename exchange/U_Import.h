@@ -70,6 +70,7 @@ protected:
 private:
     std::shared_ptr<ImportSource> source_;
     ImportOutcome last_;
+    bool addedOnce_ = false;  // this window has added the file's rows already
     bool shown_ = false;
     bool closed_ = false;
 };

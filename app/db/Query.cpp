@@ -221,6 +221,11 @@ QVariant Query::currentValue(int field) const {
 void Query::setCurrentValue(int field, const QVariant& v) {
     if (state_ != State::Edit && state_ != State::Insert)
         throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+    // An empty value set where nothing is stored changes nothing: an editor
+    // saved without a change (its empty boxes give empty text) leaves the row
+    // as it was, so it does not count as changed since an import.
+    const bool empty = v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    if (state_ == State::Edit && !modified_[field] && empty && original_.value(field).isNull()) return;
     buffer_[field] = v;
     modified_[field] = true;
 }

@@ -166,6 +166,31 @@ private slots:
         QCOMPARE(count("select count(*) from contact where CustID is null"), 0);
     }
 
+    // An editor saved without a change sets each field to what its box
+    // shows: empty text where nothing is stored leaves the field as it was;
+    // clearing what was stored is still written.
+    void emptyTextOverNothingChangesNothing() {
+        const qlonglong id = addCustomer("Quiet Co", "Retail", "0755-1");
+        const QString where = QString(" from custom where CustID=%1").arg(id);
+        exec(db::Statement("update custom set City=NULL where CustID=:id").bind("id", id));
+        Query q(conn.get());
+        q.setSql("select *" + where);
+        q.open();
+        q.edit();
+        q.setValue("City", QString(""));
+        q.setValue("Address", QString());
+        q.setValue("Tel", QString(""));
+        q.post();
+        QCOMPARE(count("select count(*)" + where + " and City is null and Address is null and Tel = ''"), 1);
+        q.edit();
+        q.setValue("City", QString("Shenzhen"));
+        q.post();
+        q.edit();
+        q.setValue("City", QString(""));
+        q.post();
+        QCOMPARE(count("select count(*)" + where + " and City = ''"), 1);
+    }
+
     // A refused write says in words what is wrong, not the engine's phrase.
     void refusalsSaidInWords() {
         Query q(conn.get());

@@ -119,6 +119,29 @@ private slots:
         QCOMPARE(t->scalar("select count(*) from custom"), 3);
     }
 
+    // The merged customer keeps one main contact: its own, or else the
+    // first of those moved to it.
+    void oneMainContactAfterMerging() {
+        QVERIFY(t->exec("update contact set Main=1 where Name in ('Ann', 'Bob', 'Dee')"));
+        merge::Set set = merge::read(Frm_Data->Connection, {1, 2, 4});
+        merge::perform(Frm_Data->Connection, set, merge::defaultChoice(set, 0));
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='1'"), 4);
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='1' and Main=1"), 1);
+        QCOMPARE(t->text("select * from contact where CustID='1' and Main=1", "Name"), QString("Ann"));
+
+        // The survivor had none: Bob, the first moved, stays main; Cy does not become one.
+        addCustomer(6, "Gamma Co", "Tom", "021-1", "");
+        addCustomer(7, "GAMMA CO.", "Tom", "021-2", "");
+        addCustomer(8, "Gamma Co", "Tom", "021-3", "");
+        QVERIFY(t->exec("update contact set CustID='7', Main=1 where Name='Bob'"));
+        QVERIFY(t->exec("update contact set CustID='8', Main=1 where Name='Cy'"));
+        set = merge::read(Frm_Data->Connection, {6, 7, 8});
+        merge::perform(Frm_Data->Connection, set, merge::defaultChoice(set, 0));
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='6'"), 2);
+        QCOMPARE(t->scalar("select count(*) from contact where CustID='6' and Main=1"), 1);
+        QCOMPARE(t->text("select * from contact where CustID='6' and Main=1", "Name"), QString("Bob"));
+    }
+
     // Another workstation changed or deleted a member after the group was
     // read: nothing is merged.
     void changedMeanwhileMergesNothing() {

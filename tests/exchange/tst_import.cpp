@@ -319,6 +319,25 @@ private slots:
         QCOMPARE(t->scalar("select count(*) from custom"), 2998);
     }
 
+    // Start pressed a second time in the same window asks before adding the
+    // rows again; No adds nothing.
+    void secondStartAsksFirst() {
+        const QString path = workbook("twice.xlsx", {{"公司名称"}, {"Once Co"}, {"Twice Co"}});
+        runCommand("custom", path, [&](TFrm_Import* w) {
+            QTest::mouseClick(w->Btn_Start, Qt::LeftButton);
+            QCOMPARE(t->scalar("select count(*) from custom"), 2);
+            dlg->answers << QMessageBox::No;
+            QTest::mouseClick(w->Btn_Start, Qt::LeftButton);
+            QCOMPARE(dlg->last()->text, QString("The rows of this file have been added once already. "
+                                                "Add them all again as new records?"));
+            QCOMPARE(dlg->last()->icon, toolkit::Icon::Question);
+            QCOMPARE(t->scalar("select count(*) from custom"), 2);
+            dlg->answers << QMessageBox::Yes;
+            QTest::mouseClick(w->Btn_Start, Qt::LeftButton);
+        });
+        QCOMPARE(t->scalar("select count(*) from custom"), 4);
+    }
+
     void mappingProblems() {
         const QString path = workbook("map.xlsx", {{"Company", "Tel"}, {"A", "1"}});
         ImportOutcome o = importWith("custom", path, {{"Company", "Company"}, {"Tel", "Phone"}, {"Address", "Tel+Nowhere"}});
