@@ -151,7 +151,7 @@ void Connection::beginTrans() {
         if (!db_.transaction()) throw DbError(describe(db_.lastError()));
     } else {
         QSqlQuery q(db_);
-        if (!q.exec(begin)) throw DbError(describe(q.lastError()));
+        if (!q.exec(begin)) fail(q);
     }
     inTrans_ = true;
 }

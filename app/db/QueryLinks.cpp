@@ -107,7 +107,7 @@ void Query::sortBy(const QString& column) {
                 got.append(q.value(0).toLongLong());
                 vals.append(sortKeyOf(fromEngine(q.value(1), kind), kind));
             }
-            if (q.lastError().isValid()) throw DbError(conn_->describe(q.lastError()));
+            if (q.lastError().isValid()) conn_->fail(q);
             QVector<int> order(keys_.size(), -1);
             if (got == keys_) {
                 std::iota(order.begin(), order.end(), 0);

@@ -12,9 +12,6 @@
 
 namespace db {
 
-namespace {
-}  // namespace
-
 void Query::analyse() {
     // A plain "select * from <table> [where|order ...]": rows can be read by
     // key and written back.

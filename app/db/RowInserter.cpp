@@ -34,7 +34,7 @@ RowInserter::Prepared& RowInserter::statementFor(int rows) {
     sql.reserve(sql.size() + (rows - 1) * (marks.size() + 1));
     for (int r = 1; r < rows; ++r) sql += QLatin1Char(',') + marks;
     auto p = std::make_shared<Prepared>(c_->database());
-    if (!p->q.prepare(c_->sql(sql))) throw DbError(c_->describe(p->q.lastError()));
+    if (!p->q.prepare(c_->sql(sql))) c_->fail(p->q);
     return **prepared_.insert(rows, p);
 }
 
@@ -52,7 +52,7 @@ void RowInserter::flush() {
     pending_.clear();
     const int rows = rows_;
     rows_ = 0;
-    if (!ok) throw DbError(c_->describe(p.q.lastError()));
+    if (!ok) c_->fail(p.q);
     written_ += rows;
 }
 

@@ -28,7 +28,7 @@ RowUpdater::Prepared& RowUpdater::statementFor(const QStringList& columns) {
     const QString sql = QStringLiteral("update ") + table_ + QStringLiteral(" set ") + sets.join(QLatin1Char(',')) +
                         QStringLiteral(" where [") + key_ + QStringLiteral("]=?");
     auto p = std::make_shared<Prepared>(c_->database());
-    if (!p->q.prepare(c_->sql(sql))) throw DbError(c_->describe(p->q.lastError()));
+    if (!p->q.prepare(c_->sql(sql))) c_->fail(p->q);
     return **prepared_.insert(id, p);
 }
 
@@ -39,7 +39,7 @@ int RowUpdater::update(qlonglong key, const QStringList& columns, const QVariant
     int i = 0;
     for (; i < columns.size(); ++i) p.q.bindValue(i, bindable(values.value(i), format_, columns[i]));
     p.q.bindValue(i, key);
-    if (!p.q.exec()) throw DbError(c_->describe(p.q.lastError()));
+    if (!p.q.exec()) c_->fail(p.q);
     return p.q.numRowsAffected();
 }
 

@@ -21,12 +21,12 @@ void run(Connection& c, const QString& sql, const QVariantList& values = {}) {
     // Statements that change tables cannot be prepared on every engine:
     // without values they run as they stand.
     if (values.isEmpty()) {
-        if (!q.exec(c.sql(sql))) throw DbError(c.describe(q.lastError()));
+        if (!q.exec(c.sql(sql))) c.fail(q);
         return;
     }
-    if (!q.prepare(c.sql(sql))) throw DbError(c.describe(q.lastError()));
+    if (!q.prepare(c.sql(sql))) c.fail(q);
     for (const QVariant& v : values) q.addBindValue(v);
-    if (!q.exec()) throw DbError(c.describe(q.lastError()));
+    if (!q.exec()) c.fail(q);
 }
 
 // The database file behind the connection (the embedded engine's URI
@@ -43,7 +43,7 @@ int schemaVersion(Connection& c) {
     if (c.tableFields(kVersionTable).isEmpty()) return 0;
     QSqlQuery q(c.database());
     if (!q.exec(c.sql(QStringLiteral("select max(Version) from ") + kVersionTable)))
-        throw DbError(c.describe(q.lastError()));
+        c.fail(q);
     return q.next() ? q.value(0).toInt() : 0;
 }
 

@@ -33,12 +33,12 @@ QSqlQuery run(Connection& c, const QString& sql, const QVariantList& values = {}
     // Without values the statement runs as it stands: the server cannot
     // prepare every kind of statement (alter role).
     if (values.isEmpty()) {
-        if (!q.exec(sql)) throw DbError(c.describe(q.lastError()));
+        if (!q.exec(sql)) c.fail(q);
         return q;
     }
-    if (!q.prepare(sql)) throw DbError(c.describe(q.lastError()));
+    if (!q.prepare(sql)) c.fail(q);
     for (const QVariant& v : values) q.addBindValue(v);
-    if (!q.exec()) throw DbError(c.describe(q.lastError()));
+    if (!q.exec()) c.fail(q);
     return q;
 }
 
