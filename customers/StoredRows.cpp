@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/db/Connection.h"
+#include "app/db/DbError.h"
 #include "app/db/Query.h"
 #include "app/db/Values.h"
 
@@ -106,6 +107,54 @@ QString selectList(const QVector<db::FieldDef>& cols) {
     names.reserve(cols.size());
     for (const db::FieldDef& f : cols) names << QLatin1Char('[') + f.name + QLatin1Char(']');
     return names.join(QStringLiteral(", "));
+}
+
+QString engineDigest(db::Connection* c, const QString& table) {
+    return c->dialect().rowDigest(c->database(), columns(c, table));
+}
+
+QHash<qlonglong, Fingerprint> readFingerprints(db::Connection* c, const QString& table, const QString& keyColumn,
+                                               const QString& labelColumn, const QList<qlonglong>& keys, bool lock) {
+    QHash<qlonglong, Fingerprint> out;
+    if (keys.isEmpty()) return out;
+    const QString expr = engineDigest(c, table);
+    if (expr.isEmpty()) throw db::DbError(QStringLiteral("This database cannot fingerprint its rows."));
+    out.reserve(keys.size());
+    const QString key = QLatin1Char('[') + keyColumn + QLatin1Char(']');
+    const QString head = QStringLiteral("select ") + key + QStringLiteral(", ") + expr + QStringLiteral(", [") +
+                         labelColumn + QStringLiteral("] from ") + table + QStringLiteral(" where ");
+    const QString tail = lock ? QStringLiteral(" for share") : QString();
+    QSqlQuery q(c->database());
+    q.setForwardOnly(true);
+    auto run = [&](const QString& where, const QVariantList& values, const QSet<qlonglong>* wanted) {
+        if (!q.prepare(c->sql(head + where + tail))) c->fail(q);
+        for (const QVariant& v : values) q.addBindValue(v);
+        if (!q.exec()) c->fail(q);
+        while (q.next()) {
+            const qlonglong k = q.value(0).toLongLong();
+            if (wanted && !wanted->contains(k)) continue;
+            out.insert(k, Fingerprint{q.value(1).toString().toLatin1(), q.value(2).toString()});
+        }
+        if (q.lastError().isValid()) c->fail(q);
+        q.finish();
+    };
+    if (keys.size() > kRangeAbove) {
+        // The rows of an import lie together: one walk over their range.
+        const QSet<qlonglong> wanted(keys.begin(), keys.end());
+        const auto [low, high] = std::minmax_element(keys.begin(), keys.end());
+        run(key + QStringLiteral(" >= ? and ") + key + QStringLiteral(" <= ?"), {*low, *high}, &wanted);
+        return out;
+    }
+    for (int from = 0; from < keys.size(); from += kKeysPerRead) {
+        const int n = std::min(kKeysPerRead, int(keys.size()) - from);
+        QString marks = QStringLiteral("?");
+        for (int i = 1; i < n; ++i) marks += QStringLiteral(",?");
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i) values << keys[from + i];
+        run(key + QStringLiteral(" in (") + marks + QLatin1Char(')'), values, nullptr);
+    }
+    return out;
 }
 
 QHash<qlonglong, Row> readRows(db::Connection* c, const QString& table, const QString& keyColumn,

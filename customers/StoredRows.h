@@ -45,6 +45,21 @@ QHash<qlonglong, Row> readRows(db::Connection* c, const QString& table, const QS
 void scanRows(db::Connection* c, const QString& table, const QString& keyColumn, bool lock,
               const std::function<void(const Row&)>& take);
 
+// Fingerprints the engine computes itself (Dialect::rowDigest): a row is
+// not read to take one. They begin "e:", and never equal a digest() of the
+// same row: the two kinds are not compared with each other.
+//
+// The expression over a row of table, or empty where the engine has none.
+QString engineDigest(db::Connection* c, const QString& table);
+struct Fingerprint {
+    QByteArray digest;
+    QString label;  // the text of the label column asked for
+};
+// The engine's fingerprints of the rows of table whose key is one of keys,
+// with the text of labelColumn. lock as above.
+QHash<qlonglong, Fingerprint> readFingerprints(db::Connection* c, const QString& table, const QString& keyColumn,
+                                               const QString& labelColumn, const QList<qlonglong>& keys, bool lock);
+
 // The statement's select list: every column of table, keywords bracketed.
 QString selectList(const QVector<db::FieldDef>& cols);
 

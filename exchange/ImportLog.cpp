@@ -8,6 +8,7 @@
 #include "app/db/DbError.h"
 #include "app/db/Query.h"
 #include "app/db/RowInserter.h"
+#include "app/db/Statement.h"
 #include "app/db/Transaction.h"
 #include "customers/StoredRows.h"
 
@@ -16,12 +17,20 @@ namespace importlog {
 namespace {
 
 constexpr int kKeysPerStatement = 400;
+const QString kMixedIn = QStringLiteral(
+    "Another workstation added rows to the same table while this import was writing, so the new rows could not "
+    "be told apart. Nothing was imported; please start the import again.");
 constexpr int kNamedProblems = 10;
 const QString kDateTime = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
 QString keyColumn(const QString& table) {
     return table.compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0 ? QStringLiteral("ContactId")
                                                                             : QStringLiteral("CustID");
+}
+// The column that names a row in a message.
+QString labelColumn(const QString& table) {
+    return table.compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0 ? QStringLiteral("Name")
+                                                                            : QStringLiteral("Company");
 }
 bool isContact(const QString& table) { return table.compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0; }
 
@@ -120,11 +129,36 @@ QVariant fromLog(const QVariant& v, db::FieldKind kind) {
 
 // ---- recording -------------------------------------------------------------------
 
+qlonglong highestKey(db::Connection* c, const QString& table) {
+    db::Query m(c);
+    m.setSql(QStringLiteral("select max([") + keyColumn(table) + QStringLiteral("]) as m from ") + table);
+    m.open();
+    return m.field(0).asInteger();
+}
+
+QList<qlonglong> keysAbove(db::Connection* c, const QString& table, qlonglong before, int count) {
+    const QString key = QLatin1Char('[') + keyColumn(table) + QLatin1Char(']');
+    db::Query ids(c);
+    ids.setSql(db::Statement(QStringLiteral("select ") + key + QStringLiteral(" from ") + table + QStringLiteral(" where ") +
+                             key + QStringLiteral(">:before order by ") + key)
+                   .bind(QStringLiteral("before"), before));
+    ids.open();
+    QList<qlonglong> keys;
+    keys.reserve(count);
+    for (ids.first(); !ids.eof(); ids.next()) keys << ids.field(0).asInteger();
+    if (keys.size() != count) throw db::DbError(kMixedIn);
+    return keys;
+}
+
 Recorder::Recorder(db::Connection* c, const Entry& entry) : c_(c), entry_(entry) {}
 
 void Recorder::added(const QString& table, const QList<qlonglong>& keys) {
     items_.reserve(items_.size() + keys.size());
     for (qlonglong k : keys) items_.append(Item{table, k, true, QString()});
+}
+
+void Recorder::addedAbove(const QString& table, qlonglong before, int count) {
+    if (count > 0) ranges_.append(Range{table.toLower(), before, count});
 }
 
 void Recorder::updated(const QString& table, qlonglong key, const QHash<QString, QVariant>& oldValues) {
@@ -156,6 +190,18 @@ qlonglong Recorder::finish(int added, int updated, int skipped, int contacts) {
     log.post();
     const qlonglong id = log.field(QStringLiteral("LogID")).asInteger();
 
+    QSet<QString> tables;
+    for (const Item& it : items_) tables << it.table.toLower();
+    for (const Range& r : ranges_) tables << r.table;
+    bool engine = true;
+    for (const QString& t : tables) engine = engine && !stored::engineDigest(c_, t).isEmpty();
+    if (engine) {
+        fingerprintInEngine(id, tables);
+        return id;
+    }
+    for (const Range& r : ranges_) Recorder::added(r.table, keysAbove(c_, r.table, r.before, r.count));
+    ranges_.clear();
+
     // The fingerprints of the rows as this run leaves them.
     QHash<QString, QList<qlonglong>> keys;
     for (const Item& it : items_) keys[it.table.toLower()] << it.key;
@@ -179,6 +225,50 @@ qlonglong Recorder::finish(int added, int updated, int skipped, int contacts) {
     }
     rows.flush();
     return id;
+}
+
+void Recorder::fingerprintInEngine(qlonglong id, const QSet<QString>& tables) {
+    // The rows named one by one first, their fingerprints filled in below.
+    db::RowInserter rows(c_, QStringLiteral("T_ImportRow"),
+                         {QStringLiteral("LogID"), QStringLiteral("TableName"), QStringLiteral("RecordID"),
+                          QStringLiteral("Action"), QStringLiteral("OldValues")});
+    const QString addedMark = QStringLiteral("A"), updatedMark = QStringLiteral("U");
+    for (const Item& it : items_)
+        rows.add({id, it.table.toLower(), it.key, it.add ? addedMark : updatedMark,
+                  it.add ? QVariant() : QVariant(it.oldValues)});
+    rows.flush();
+    db::Query q(c_);
+    // The rows added together: recorded with their fingerprints by one
+    // statement, none of them read by the program.
+    for (const Range& r : ranges_) {
+        const QString key = QLatin1Char('[') + keyColumn(r.table) + QLatin1Char(']');
+        q.setSql(QStringLiteral("insert into T_ImportRow (LogID, TableName, RecordID, Action, Digest) select :id, :table, ") +
+                 key + QStringLiteral(", 'A', ") + stored::engineDigest(c_, r.table) + QStringLiteral(" from ") + r.table +
+                 QStringLiteral(" where ") + key + QStringLiteral(" > :before order by ") + key);
+        q.setParam(QStringLiteral("id"), id);
+        q.setParam(QStringLiteral("table"), r.table);
+        q.setParam(QStringLiteral("before"), r.before);
+        q.execSql();
+        if (q.rowsAffected() != r.count) throw db::DbError(kMixedIn);
+    }
+    if (items_.isEmpty()) return;
+    for (const QString& t : tables) {
+        const QString key = QLatin1Char('[') + keyColumn(t) + QLatin1Char(']');
+        q.setSql(QStringLiteral("update T_ImportRow set Digest=(select ") + stored::engineDigest(c_, t) +
+                 QStringLiteral(" from ") + t + QStringLiteral(" where ") + key +
+                 QStringLiteral("=T_ImportRow.RecordID) where LogID=:id and TableName=:table and Digest is null"));
+        q.setParam(QStringLiteral("id"), id);
+        q.setParam(QStringLiteral("table"), t);
+        q.execSql();
+    }
+    q.setSql(QStringLiteral("select TableName, RecordID from T_ImportRow where LogID=:id and Digest is null"));
+    q.setParam(QStringLiteral("id"), id);
+    q.open();
+    if (!q.isEmpty()) {
+        q.first();
+        throw db::DbError(QStringLiteral("A row this import wrote could not be read back (%1).")
+                              .arg(rowName(q.field(0).asString(), q.field(1).asInteger(), QString())));
+    }
 }
 
 // ---- the last import ---------------------------------------------------------------
@@ -246,12 +336,18 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
                                q.field(4).asString().toLatin1()});
     }
 
-    // Every row must still be as the import left it.
-    QHash<QString, QList<qlonglong>> keys;
-    for (const Logged& r : rows) keys[r.table] << r.key;
+    // Every row must still be as the import left it: fingerprinted again
+    // the way the log's fingerprint was taken (by the engine, or by
+    // reading the row in an import logged before the engine took them).
+    QHash<QString, QList<qlonglong>> keys, engineKeys;
+    for (const Logged& r : rows) (r.digest.startsWith("e:") ? engineKeys : keys)[r.table] << r.key;
     QHash<QString, QHash<qlonglong, stored::Row>> now;
     for (auto it = keys.begin(); it != keys.end(); ++it)
         now.insert(it.key(), stored::readRows(c, it.key(), keyColumn(it.key()), it.value(), true, true));
+    QHash<QString, QHash<qlonglong, stored::Fingerprint>> engineNow;
+    for (auto it = engineKeys.begin(); it != engineKeys.end(); ++it)
+        engineNow.insert(it.key(), stored::readFingerprints(c, it.key(), keyColumn(it.key()), labelColumn(it.key()),
+                                                            it.value(), true));
     QStringList problems;
     int problemCount = 0;
     auto problem = [&](const QString& text) {
@@ -259,18 +355,31 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     };
     auto nameOf = [&](const QString& table, const stored::Row& row) {
         const QVector<db::FieldDef> cols = stored::columns(c, table);
-        const int at = stored::columnIndex(cols, isContact(table) ? QStringLiteral("Name") : QStringLiteral("Company"));
+        const int at = stored::columnIndex(cols, labelColumn(table));
         return at >= 0 ? db::Query::textOf(row.values.value(at), db::FieldKind::Text) : QString();
     };
     QList<qlonglong> addedCustomers, addedContacts;
     for (const Logged& r : rows) {
-        const auto it = now[r.table].constFind(r.key);
-        if (it == now[r.table].constEnd()) {
+        bool found = false, same = false;
+        QString name;
+        if (r.digest.startsWith("e:")) {
+            const auto it = engineNow[r.table].constFind(r.key);
+            if ((found = it != engineNow[r.table].constEnd())) {
+                same = it->digest == r.digest;
+                name = it->label;
+            }
+        } else {
+            const auto it = now[r.table].constFind(r.key);
+            if ((found = it != now[r.table].constEnd())) {
+                same = it->digest == r.digest;
+                if (!same) name = nameOf(r.table, *it);
+            }
+        }
+        if (!found) {
             problem(QStringLiteral("%1 was deleted since the import").arg(rowName(r.table, r.key, QString())));
             continue;
         }
-        if (it->digest != r.digest)
-            problem(QStringLiteral("%1 was changed since the import").arg(rowName(r.table, r.key, nameOf(r.table, *it))));
+        if (!same) problem(QStringLiteral("%1 was changed since the import").arg(rowName(r.table, r.key, name)));
         if (r.add) (isContact(r.table) ? addedContacts : addedCustomers) << r.key;
     }
     // An added customer that has gained contacts, schedules or sales since

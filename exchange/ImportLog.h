@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -34,6 +35,14 @@ struct Entry {
     int added = 0, updated = 0, skipped = 0, contacts = 0;
 };
 
+// The keys above before in table, in order: the rows a run has just added,
+// count of them. Another workstation adding rows at the same moment would
+// mix its keys in; then nothing of the run can be told apart for certain,
+// and DbError is thrown.
+QList<qlonglong> keysAbove(db::Connection* c, const QString& table, qlonglong before, int count);
+// The highest key of table (0 when it is empty).
+qlonglong highestKey(db::Connection* c, const QString& table);
+
 // Records one run. Used inside the run's transaction, after its rows are
 // written: the fingerprints are taken of the rows as stored then.
 class Recorder {
@@ -41,6 +50,9 @@ public:
     Recorder(db::Connection* c, const Entry& entry);
     // Rows of table ("custom" or "contact") that the run added.
     void added(const QString& table, const QList<qlonglong>& keys);
+    // The count rows of table that the run added: every key above before
+    // (as keysAbove(); the check is made by finish()).
+    void addedAbove(const QString& table, qlonglong before, int count);
     // A row of table the run changed, with the values it overwrote
     // (column -> value as it was stored).
     void updated(const QString& table, qlonglong key, const QHash<QString, QVariant>& oldValues);
@@ -54,9 +66,16 @@ private:
         bool add;
         QString oldValues;
     };
+    void fingerprintInEngine(qlonglong id, const QSet<QString>& tables);
+    struct Range {
+        QString table;
+        qlonglong before;
+        int count;
+    };
     db::Connection* c_;
     Entry entry_;
     QList<Item> items_;
+    QList<Range> ranges_;
 };
 
 // The last import that has not been undone.

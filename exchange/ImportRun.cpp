@@ -430,11 +430,7 @@ ImportOutcome ImportRun::prepare(const ProgressFn& progress) {
     plan_ = importmatch::Plan();
     if (!checkMapping(&o)) return o;
     readCustomerNumbers();
-    dataRows_.clear();
-    for (int r = 2; r <= rowCount_; ++r) {
-        if (sheet_.rowIsEmpty(r)) ++o.emptyRows;
-        else dataRows_ << r;
-    }
+    o.emptyRows = findDataRows();
     checking_ = &o;
     progress_ = progress;
     valuesRead_ = 0;
@@ -457,8 +453,38 @@ ImportOutcome ImportRun::prepare(const ProgressFn& progress) {
     return o;
 }
 
+int ImportRun::findDataRows() {
+    dataRows_.clear();
+    int empty = 0;
+    for (int r = 2; r <= rowCount_; ++r) {
+        if (sheet_.rowIsEmpty(r)) ++empty;
+        else dataRows_ << r;
+    }
+    return empty;
+}
+
 ImportOutcome ImportRun::run(const ProgressFn& progress) {
-    const ImportOutcome checked = prepare(progress);
-    if (checked.problemCount > 0 || checked.cancelled) return checked;
+    if (options_.onMatch != importmatch::OnMatch::Add) {
+        const ImportOutcome checked = prepare(progress);
+        if (checked.problemCount > 0 || checked.cancelled) return checked;
+        return write(progress);
+    }
+    // Every row is added: each is checked as it is written, in one pass
+    // instead of two. A problem anywhere still leaves the database as it
+    // was (the writing is rolled back), and every row is still checked, so
+    // that all the problems are reported at once.
+    ImportOutcome o;
+    prepared_ = false;
+    plan_ = importmatch::Plan();
+    if (!checkMapping(&o)) return o;
+    findDataRows();
+    plan_.options = options_;
+    plan_.rows.resize(dataRows_.size());
+    for (int i = 0; i < dataRows_.size(); ++i) plan_.rows[i].row = dataRows_[i];
+    prepared_ = checkedWhileWriting_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{checkedWhileWriting_};
     return write(progress);
 }

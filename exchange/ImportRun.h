@@ -140,6 +140,8 @@ private:
     static QString notADate(const QString& text);
     bool checkMapping(ImportOutcome* o);
     void readCustomerNumbers();
+    // Finds the rows that are not empty; returns how many are.
+    int findDataRows();
     void writePlan(ImportOutcome* o, const ProgressFn& progress);
 
     db::Connection* c_;
@@ -166,6 +168,8 @@ private:
     QList<int> dataRows_;  // rows that are not empty
     importmatch::Plan plan_;
     bool prepared_ = false;
+    // The plan is every row added, each checked while it is written.
+    bool checkedWhileWriting_ = false;
     // While prepare() runs: its outcome, progress, and the scratch row.
     ImportOutcome* checking_ = nullptr;
     ProgressFn progress_;

@@ -57,33 +57,6 @@ private:
     QVariantList row_;
 };
 
-qlonglong highestKey(db::Connection* c, const QString& table, const QString& key) {
-    db::Query m(c);
-    m.setSql(QStringLiteral("select max(") + key + QStringLiteral(") as m from ") + table);
-    m.open();
-    return m.field(0).asInteger();
-}
-
-// The keys the rows just written were given, in the order they were
-// written: every key above the highest before them. Another workstation
-// adding rows at the same moment would mix its keys in; then nothing of
-// this run can be told apart for certain, and it is not kept.
-QList<qlonglong> keysAbove(db::Connection* c, const QString& table, const QString& key, qlonglong before, int expected) {
-    db::Query ids(c);
-    ids.setSql(db::Statement(QStringLiteral("select ") + key + QStringLiteral(" from ") + table + QStringLiteral(" where ") +
-                             key + QStringLiteral(">:before order by ") + key)
-                   .bind(QStringLiteral("before"), before));
-    ids.open();
-    QList<qlonglong> keys;
-    keys.reserve(expected);
-    for (ids.first(); !ids.eof(); ids.next()) keys << ids.field(0).asInteger();
-    if (keys.size() != expected)
-        throw db::DbError(QStringLiteral("Another workstation added rows to the same table while this import was "
-                                         "writing, so the new rows could not be told apart. Nothing was imported; "
-                                         "please start the import again."));
-    return keys;
-}
-
 }  // namespace
 
 ImportOutcome ImportRun::write(const ProgressFn& progress) {
@@ -127,7 +100,7 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
     const QString keyColumn = customers() ? QStringLiteral("CustID") : QStringLiteral("ContactId");
     BatchInsert adder(c_, table_, columns);
     db::RowUpdater updater(c_, table_, keyColumn);
-    const qlonglong firstKey = highestKey(c_, table_, keyColumn);
+    const qlonglong firstKey = importlog::highestKey(c_, table_);
     struct Pending {
         int added;           // index among the rows added by this run, or -1
         qlonglong customer;  // or the stored customer it goes with
@@ -152,10 +125,13 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
             ++o->unchanged;
             continue;
         }
-        if (!rowValues(rp.row, &v, o)) continue;  // not after a clean plan, but never written
+        // Not after a clean plan, but never written. Checked while writing,
+        // a row with a problem ends the writing; the rows after it are
+        // still checked, for the report.
+        if (!rowValues(rp.row, &v, o) || o->problemCount > 0) continue;
         if (rp.action == Action::Add) {
             adder.add(v.values, v.set);
-            if (rp.addsContact)
+            if (checkedWhileWriting_ ? !v.contactName.trimmed().isEmpty() : rp.addsContact)
                 persons << Pending{added, -1, v.contactName,
                                    companyTarget >= 0 ? v.values[companyTarget].toString() : QString()};
             ++added;
@@ -186,11 +162,13 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
     if (customers()) o->customers = added;
     else o->contacts = added;
 
-    QList<qlonglong> addedKeys, personKeys;
+    // The keys of the added rows, for their contact persons.
+    QList<qlonglong> addedKeys;
+    qlonglong firstPerson = 0;
     const bool log = importlog::available(c_);
-    if (added > 0 && (log || !persons.isEmpty())) addedKeys = keysAbove(c_, table_, keyColumn, firstKey, added);
+    if (added > 0 && !persons.isEmpty()) addedKeys = importlog::keysAbove(c_, table_, firstKey, added);
     if (!persons.isEmpty()) {
-        const qlonglong firstPerson = highestKey(c_, QStringLiteral("contact"), QStringLiteral("ContactId"));
+        firstPerson = importlog::highestKey(c_, QStringLiteral("contact"));
         BatchInsert contact(c_, QStringLiteral("contact"),
                             {QStringLiteral("CustID"), QStringLiteral("Name"), QStringLiteral("Company"), QStringLiteral("F_User")});
         const QVector<bool> all(4, true);
@@ -200,8 +178,6 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
         }
         contact.flush();
         o->contacts = int(persons.size());
-        if (log) personKeys = keysAbove(c_, QStringLiteral("contact"), QStringLiteral("ContactId"), firstPerson,
-                                        int(persons.size()));
     }
 
     if (log && (added > 0 || o->updated > 0 || !persons.isEmpty())) {
@@ -213,8 +189,8 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
         e.onMatch = importmatch::onMatchWord(options_.onMatch);
         e.matchBy = options_.onMatch == importmatch::OnMatch::Add ? QString() : matching::ruleWord(options_.rule);
         importlog::Recorder r(c_, e);
-        r.added(table_.toLower(), addedKeys);
-        if (customers()) r.added(QStringLiteral("contact"), personKeys);
+        r.addedAbove(table_.toLower(), firstKey, added);
+        if (customers()) r.addedAbove(QStringLiteral("contact"), firstPerson, int(persons.size()));
         for (auto it = overwritten.begin(); it != overwritten.end(); ++it) r.updated(table_.toLower(), it.key(), it.value());
         o->logId = r.finish(customers() ? o->customers : o->contacts, o->updated, o->skipped,
                             customers() ? o->contacts : 0);

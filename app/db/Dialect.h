@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QVariant>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -35,6 +36,17 @@ struct ColumnSpec {
 struct OpenResult {
     // Non-empty when the database could only be opened for reading: why.
     QString readOnlyReason;
+};
+
+// A statement run again and again with new values (an import's inserts),
+// through the engine's own interface where the driver's costs too much.
+class RepeatedStatement {
+public:
+    virtual ~RepeatedStatement() = default;
+    // Runs the statement once with values bound in order, as the driver
+    // would bind them; false on failure, told by lastError().
+    virtual bool run(const QVariantList& values) = 0;
+    virtual QSqlError lastError() const = 0;
 };
 
 class Dialect {
@@ -102,6 +114,15 @@ public:
     // The statements that make table with columns, typed as the engine's own
     // schema types them.
     virtual QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const = 0;
+
+    // The statement sql, to be run many times, when the engine offers a
+    // cheaper way than the driver's; null where the driver's is used.
+    virtual std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase&, const QString&) const { return nullptr; }
+    // An expression the engine computes into a fingerprint of a row's
+    // values: cols are every column of the row's table, in order. Text of 32
+    // characters beginning "e:", the same for the same values whenever it is
+    // computed. Empty where the engine cannot compute one.
+    virtual QString rowDigest(QSqlDatabase&, const QVector<FieldDef>&) const { return QString(); }
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };

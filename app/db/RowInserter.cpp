@@ -5,6 +5,7 @@
 
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
+#include "app/db/Dialect.h"
 #include "app/db/Values.h"
 
 namespace db {
@@ -14,9 +15,28 @@ struct RowInserter::Prepared {
     QSqlQuery q;
 };
 
+namespace {
+
+QString insertHead(const QString& table, const QStringList& columns) {
+    QStringList cols;
+    for (const QString& col : columns) cols << QLatin1Char('[') + col + QLatin1Char(']');
+    return QStringLiteral("insert into ") + table + QStringLiteral(" (") + cols.join(QLatin1Char(',')) +
+           QStringLiteral(") values ");
+}
+
+QString rowMarks(int columns) {
+    QString marks = QStringLiteral("(?");
+    for (int i = 1; i < columns; ++i) marks += QStringLiteral(",?");
+    return marks + QLatin1Char(')');
+}
+
+}  // namespace
+
 RowInserter::RowInserter(Connection* c, const QString& table, const QStringList& columns)
     : c_(c), table_(table), columns_(columns), format_(c->dialect().dateTimeFormat()) {
-    pending_.reserve(kBatch * int(columns.size()));
+    each_ = c_->dialect().repeated(c_->database(), c_->sql(insertHead(table_, columns_) + rowMarks(int(columns_.size()))));
+    if (each_) row_.reserve(columns_.size());
+    else pending_.reserve(kBatch * int(columns.size()));
 }
 
 RowInserter::~RowInserter() = default;
@@ -24,13 +44,8 @@ RowInserter::~RowInserter() = default;
 RowInserter::Prepared& RowInserter::statementFor(int rows) {
     auto it = prepared_.find(rows);
     if (it != prepared_.end()) return **it;
-    QStringList cols;
-    for (const QString& col : columns_) cols << QLatin1Char('[') + col + QLatin1Char(']');
-    QString marks = QStringLiteral("(?");
-    for (int i = 1; i < columns_.size(); ++i) marks += QStringLiteral(",?");
-    marks += QLatin1Char(')');
-    QString sql = QStringLiteral("insert into ") + table_ + QStringLiteral(" (") + cols.join(QLatin1Char(',')) +
-                  QStringLiteral(") values ") + marks;
+    const QString marks = rowMarks(int(columns_.size()));
+    QString sql = insertHead(table_, columns_) + marks;
     sql.reserve(sql.size() + (rows - 1) * (marks.size() + 1));
     for (int r = 1; r < rows; ++r) sql += QLatin1Char(',') + marks;
     auto p = std::make_shared<Prepared>(c_->database());
@@ -39,6 +54,14 @@ RowInserter::Prepared& RowInserter::statementFor(int rows) {
 }
 
 void RowInserter::add(const QVariantList& values) {
+    if (each_) {
+        c_->checkWritable();
+        row_.clear();
+        for (int i = 0; i < columns_.size(); ++i) row_ << bindable(values.value(i), format_, columns_[i]);
+        if (!each_->run(row_)) throw DbError(c_->describe(each_->lastError()));
+        ++written_;
+        return;
+    }
     for (int i = 0; i < columns_.size(); ++i) pending_ << bindable(values.value(i), format_, columns_[i]);
     if (++rows_ >= kBatch) flush();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Many rows into one table: one insert statement carrying a batch of rows,
-// prepared once and run for each batch with the rows' values bound. For
-// imports of many thousand rows, where a statement per row costs too much.
+// prepared once and run for each batch with the rows' values bound; or,
+// where the engine offers a cheaper way (Dialect::repeated), a statement of
+// one row run for each row. For imports of many thousand rows, where a
+// statement per row through the driver costs too much.
 #include <QHash>
 #include <QStringList>
 #include <QVariant>
@@ -10,6 +12,7 @@
 namespace db {
 
 class Connection;
+class RepeatedStatement;
 
 class RowInserter {
 public:
@@ -39,6 +42,8 @@ private:
     int rows_ = 0;
     int written_ = 0;
     QHash<int, std::shared_ptr<Prepared>> prepared_;  // by rows per statement
+    std::unique_ptr<RepeatedStatement> each_;         // or one row at a time
+    QVariantList row_;
 };
 
 }  // namespace db

@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -23,6 +24,119 @@ constexpr int kBusyTimeoutMs = 5000;
 
 // The first bytes of every SQLite 3 database file.
 constexpr char kSqliteHeader[] = "SQLite format 3";
+
+// The function that fingerprints a row (rowDigest()).
+constexpr char kDigestFunction[] = "tallix_rowdigest";
+
+// The engine's handle of an open database, or null.
+sqlite3* handleOf(const QSqlDatabase& db) {
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+// tallix_rowdigest(v1, v2, ...): an MD5 of the values as the engine gives
+// them as text, a null told apart from empty text.
+void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    QCryptographicHash h(QCryptographicHash::Md5);
+    for (int i = 0; i < argc; ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        if (type == SQLITE_NULL) {
+            h.addData(QByteArrayView("\x01", 1));
+            continue;
+        }
+        // The bytes are asked for after the text or blob: asking converts.
+        const void* data = type == SQLITE_BLOB ? sqlite3_value_blob(argv[i]) : sqlite3_value_text(argv[i]);
+        const int n = sqlite3_value_bytes(argv[i]);
+        if (data && n > 0) h.addData(QByteArrayView(static_cast<const char*>(data), n));
+        h.addData(QByteArrayView("\x02", 1));
+    }
+    const QByteArray out = "e:" + h.result().toHex().left(30);
+    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+// The engine's error in the form the driver reports it.
+QSqlError engineError(sqlite3* h, int rc) {
+    return QSqlError(QStringLiteral("Unable to fetch row"), QString::fromUtf8(sqlite3_errmsg(h)),
+                     QSqlError::StatementError, QString::number(rc));
+}
+
+// An insert prepared once and stepped for every row. Values are bound as
+// the driver binds them, so what is stored is the same either way.
+class SqliteRepeated : public RepeatedStatement {
+public:
+    SqliteRepeated(sqlite3* h, const QString& sql) : h_(h) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(h_, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &st_, nullptr);
+        if (rc != SQLITE_OK) {
+            error_ = engineError(h_, rc);
+            sqlite3_finalize(st_);
+            st_ = nullptr;
+        }
+    }
+    ~SqliteRepeated() override { sqlite3_finalize(st_); }
+    bool prepared() const { return st_ != nullptr; }
+
+    bool run(const QVariantList& values) override {
+        if (values.size() != sqlite3_bind_parameter_count(st_)) {
+            error_ = QSqlError(QStringLiteral("Parameter count mismatch"), QString(), QSqlError::StatementError);
+            return false;
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            const int rc = bind(i + 1, values[i]);
+            if (rc != SQLITE_OK) {
+                error_ = engineError(h_, rc);
+                sqlite3_reset(st_);
+                return false;
+            }
+        }
+        const int rc = sqlite3_step(st_);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) error_ = engineError(h_, rc);
+        sqlite3_reset(st_);
+        return rc == SQLITE_DONE || rc == SQLITE_ROW;
+    }
+    QSqlError lastError() const override { return error_; }
+
+private:
+    static bool isNull(const QVariant& v) {
+        if (v.isNull()) return true;
+        switch (v.typeId()) {
+        case QMetaType::QString: return static_cast<const QString*>(v.constData())->isNull();
+        case QMetaType::QByteArray: return static_cast<const QByteArray*>(v.constData())->isNull();
+        case QMetaType::QDate: return static_cast<const QDate*>(v.constData())->isNull();
+        case QMetaType::QTime: return static_cast<const QTime*>(v.constData())->isNull();
+        case QMetaType::QDateTime: return static_cast<const QDateTime*>(v.constData())->isNull();
+        default: return false;
+        }
+    }
+    // The values are the caller's until the statement has run: no copies.
+    int bind(int at, const QVariant& v) {
+        if (isNull(v)) return sqlite3_bind_null(st_, at);
+        switch (v.typeId()) {
+        case QMetaType::QString: {
+            const QString* s = static_cast<const QString*>(v.constData());
+            return sqlite3_bind_text16(st_, at, s->utf16(), int(s->size() * sizeof(QChar)), SQLITE_STATIC);
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray* b = static_cast<const QByteArray*>(v.constData());
+            return sqlite3_bind_blob(st_, at, b->constData(), int(b->size()), SQLITE_STATIC);
+        }
+        case QMetaType::Int:
+        case QMetaType::Bool: return sqlite3_bind_int(st_, at, v.toInt());
+        case QMetaType::Double: return sqlite3_bind_double(st_, at, v.toDouble());
+        case QMetaType::UInt:
+        case QMetaType::LongLong: return sqlite3_bind_int64(st_, at, v.toLongLong());
+        default: {
+            const QString s = v.toString();
+            return sqlite3_bind_text16(st_, at, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+        }
+        }
+    }
+
+    sqlite3* h_;
+    sqlite3_stmt* st_ = nullptr;
+    QSqlError error_;
+};
 
 class SqliteDialect : public Dialect {
 public:
@@ -114,17 +228,32 @@ private:
         return 1;
     }
     static void waitInShortSteps(QSqlDatabase& db) {
-        const QVariant handle = db.driver()->handle();
-        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return;
-        if (sqlite3* h = *static_cast<sqlite3* const*>(handle.constData())) sqlite3_busy_handler(h, waitStep, nullptr);
+        if (sqlite3* h = handleOf(db)) sqlite3_busy_handler(h, waitStep, nullptr);
+    }
+
+    // Whether the engine's own interface may be used beside the driver's:
+    // only when the driver runs on the very library this program calls
+    // (the same version is the test that can be made without calling it).
+    // Registers the row fingerprint then.
+    static bool useNative(QSqlDatabase& db) {
+        sqlite3* h = handleOf(db);
+        if (!h) return false;
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("select sqlite_version()")) || !q.next() ||
+            q.value(0).toString() != QString::fromLatin1(sqlite3_libversion()))
+            return false;
+        q.finish();
+        return sqlite3_create_function_v2(h, kDigestFunction, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                          rowDigestFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
 
     // Opens db on uri and reads the catalogue: SQLite opens anything lazily,
     // so only a read proves the file is a database we can use.
-    static void openAndProbe(QSqlDatabase& db, const QString& uri) {
+    void openAndProbe(QSqlDatabase& db, const QString& uri) const {
         db.setDatabaseName(uri);
         if (!db.open()) throw DbError(why(db.lastError()));
         waitInShortSteps(db);
+        native_ = useNative(db);
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QSqlError e = q.lastError();
@@ -260,12 +389,32 @@ public:
     // waits up to the busy time-out for its turn.
     QString beginStatement() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
 
+    std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase& db, const QString& sql) const override {
+        if (!native_) return nullptr;
+        sqlite3* h = handleOf(db);
+        if (!h) return nullptr;
+        auto st = std::make_unique<SqliteRepeated>(h, sql);
+        // A statement the engine refuses is prepared by the driver, which tells why.
+        if (!st->prepared()) return nullptr;
+        return st;
+    }
+
+    QString rowDigest(QSqlDatabase&, const QVector<FieldDef>& cols) const override {
+        if (!native_ || cols.isEmpty()) return QString();
+        QStringList names;
+        for (const FieldDef& f : cols) names << quoteName(f.name);
+        return QString::fromLatin1(kDigestFunction) + QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+
     QString sameValue(const QString& column, FieldKind kind) const override {
         // Dates may be stored with or without their time: compare them as dates.
         if (kind == FieldKind::DateTime)
             return QStringLiteral("datetime(%1) IS datetime(?)").arg(column);
         return column + QStringLiteral(" IS ?");
     }
+
+private:
+    mutable bool native_ = false;
 };
 
 }  // namespace

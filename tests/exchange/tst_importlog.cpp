@@ -219,6 +219,96 @@ private slots:
         QCOMPARE(t->scalar("select count(*) from custom"), 0);
     }
 
+    // The engine's fingerprint of a row: the same each time while the row
+    // is unchanged, however many rows are read with it, and different
+    // after any change, a null becoming empty text included.
+    void engineFingerprintsSeeEveryChange() {
+        const qlonglong id = insertCustomer("Print Co", "0755-9");
+        const qlonglong p = insertContact(id, "Dee");
+        QVERIFY(!stored::engineDigest(c(), "custom").isEmpty());
+        auto print = [&](const QString& table, qlonglong key) {
+            const QString keyColumn = table == "custom" ? "CustID" : "ContactId";
+            const auto few = stored::readFingerprints(c(), table, keyColumn, table == "custom" ? "Company" : "Name", {key}, false);
+            QList<qlonglong> many{key};
+            for (qlonglong k = key + 1; k <= key + 25000; ++k) many << k;
+            const auto lots = stored::readFingerprints(c(), table, keyColumn, "F_User", many, false);
+            if (lots.size() != 1 || lots.value(key).digest != few.value(key).digest) return QByteArray("disagree");
+            return few.value(key).digest;
+        };
+        const QByteArray customer = print("custom", id), contact = print("contact", p);
+        QCOMPARE(customer.size(), 32);
+        QVERIFY(customer.startsWith("e:"));
+        QCOMPARE(print("custom", id), customer);
+        QCOMPARE(stored::readFingerprints(c(), "custom", "CustID", "Company", {id}, false).value(id).label, QString("Print Co"));
+        QSet<QByteArray> seen{customer};
+        for (const QString& change : {QString("update custom set Fax='' where CustID=%1"),
+                                      QString("update custom set Fax=NULL, City='' where CustID=%1"),
+                                      QString("update custom set Company='Print Co.' where CustID=%1"),
+                                      QString("update custom set Introduce='两行\nlines' where CustID=%1")}) {
+            QVERIFY(t->exec(change.arg(id)));
+            const QByteArray now = print("custom", id);
+            QVERIFY2(!seen.contains(now), qPrintable(change));
+            seen << now;
+        }
+        seen = {contact};
+        for (const QString& change : {QString("update contact set Main=1 where ContactId=%1"),
+                                      QString("update contact set Birthday='1980-02-03 00:00:00' where ContactId=%1"),
+                                      QString("update contact set Birthday='1980-02-03 00:00:01' where ContactId=%1")}) {
+            QVERIFY(t->exec(change.arg(p)));
+            const QByteArray now = print("contact", p);
+            QVERIFY2(!seen.contains(now), qPrintable(change));
+            seen << now;
+        }
+    }
+
+    // An import logged by the earlier version (fingerprints taken by reading
+    // the rows) is still checked and undone.
+    void importsLoggedEarlierStillUndo() {
+        const QList<qlonglong> k = addRun();
+        for (const auto& [table, key, keyColumn] : {std::tuple{QString("custom"), k[0], QString("CustID")},
+                                                    std::tuple{QString("custom"), k[1], QString("CustID")},
+                                                    std::tuple{QString("contact"), k[2], QString("ContactId")}}) {
+            const auto rows = stored::readRows(c(), table, keyColumn, {key}, false, false);
+            QVERIFY(t->exec(QString("update T_ImportRow set Digest='%1' where RecordID=%2 and TableName='%3'")
+                                .arg(QString::fromLatin1(rows.value(key).digest)).arg(key).arg(table)));
+        }
+        QCOMPARE(t->scalar("select count(*) from T_ImportRow where Digest like 'e:%'"), 0);
+        QVERIFY(t->exec(QString("update custom set Fax='1' where CustID=%1").arg(k[1])));
+        QVERIFY(undoFails().endsWith(QString("\nCustomer No. %1 \"Added Two\" was changed since the import.").arg(k[1])));
+        QVERIFY(t->exec(QString("update custom set Fax=NULL where CustID=%1").arg(k[1])));
+        QCOMPARE(undoFails(), QString());
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+    }
+
+    // Rows added together are recorded by their range; rows of another
+    // workstation mixed in make the record, and so the import, fail.
+    void addedRowsRecordedByTheirRange() {
+        const qlonglong before = importlog::highestKey(c(), "custom");
+        {
+            db::TransactionGuard g(*c());
+            for (int i = 0; i < 3; ++i) insertCustomer(QString("Range %1").arg(i));
+            importlog::Recorder r(c(), entry("Tom"));
+            r.addedAbove("custom", before, 3);
+            r.finish(3, 0, 0, 0);
+            g.commit();
+        }
+        QCOMPARE(t->scalar("select count(*) from T_ImportRow where Digest like 'e:%'"), 3);
+        QCOMPARE(undoFails(), QString());
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+
+        const qlonglong start = importlog::highestKey(c(), "custom");
+        db::TransactionGuard g(*c());
+        for (int i = 0; i < 3; ++i) insertCustomer(QString("Mixed %1").arg(i));
+        importlog::Recorder r(c(), entry("Tom"));
+        r.addedAbove("custom", start, 2);  // one row more than the run wrote
+        try {
+            r.finish(2, 0, 0, 0);
+            QFAIL("rows of another workstation were recorded as the import's");
+        } catch (const db::DbError& e) {
+            QVERIFY2(e.text().startsWith("Another workstation added rows"), qPrintable(e.text()));
+        }
+    }
+
     // A row's fingerprint is the same however it is read: by a record set
     // (as the import log kept them before), by its key among a few or among
     // many thousand keys, or in a scan of the table. Otherwise an import
