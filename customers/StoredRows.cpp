@@ -113,6 +113,12 @@ QString engineDigest(db::Connection* c, const QString& table) {
     return c->dialect().rowDigest(c->database(), columns(c, table));
 }
 
+QString engineDigestTag(db::Connection* c) { return c->dialect().rowDigestTag(); }
+
+bool isEngineDigest(const QByteArray& digest) {
+    return digest.size() > 2 && digest[1] == ':' && digest[0] >= 'a' && digest[0] <= 'z';
+}
+
 QHash<qlonglong, Fingerprint> readFingerprints(db::Connection* c, const QString& table, const QString& keyColumn,
                                                const QString& labelColumn, const QList<qlonglong>& keys, bool lock) {
     QHash<qlonglong, Fingerprint> out;

@@ -46,11 +46,16 @@ void scanRows(db::Connection* c, const QString& table, const QString& keyColumn,
               const std::function<void(const Row&)>& take);
 
 // Fingerprints the engine computes itself (Dialect::rowDigest): a row is
-// not read to take one. They begin "e:", and never equal a digest() of the
-// same row: the two kinds are not compared with each other.
+// not read to take one. They begin with the engine's tag ("s:", "p:"), and
+// never equal a digest() of the same row: the two kinds are not compared
+// with each other.
 //
 // The expression over a row of table, or empty where the engine has none.
 QString engineDigest(db::Connection* c, const QString& table);
+// The tag of this engine's fingerprints.
+QString engineDigestTag(db::Connection* c);
+// True for a fingerprint of an engine's (of any engine).
+bool isEngineDigest(const QByteArray& digest);
 struct Fingerprint {
     QByteArray digest;
     QString label;  // the text of the label column asked for

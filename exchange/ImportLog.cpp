@@ -340,7 +340,19 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     // the way the log's fingerprint was taken (by the engine, or by
     // reading the row in an import logged before the engine took them).
     QHash<QString, QList<qlonglong>> keys, engineKeys;
-    for (const Logged& r : rows) (r.digest.startsWith("e:") ? engineKeys : keys)[r.table] << r.key;
+    const QByteArray tag = stored::engineDigestTag(c).toLatin1();
+    for (const Logged& r : rows) {
+        if (!stored::isEngineDigest(r.digest)) {
+            keys[r.table] << r.key;
+        } else if (!tag.isEmpty() && r.digest.startsWith(tag)) {
+            engineKeys[r.table] << r.key;
+        } else {
+            throw db::DbError(QStringLiteral("The import of %1 was recorded by another database engine (the database "
+                                             "has been copied since), so this one cannot tell whether its rows were "
+                                             "changed since. Nothing was undone.")
+                                  .arg(e.file));
+        }
+    }
     QHash<QString, QHash<qlonglong, stored::Row>> now;
     for (auto it = keys.begin(); it != keys.end(); ++it)
         now.insert(it.key(), stored::readRows(c, it.key(), keyColumn(it.key()), it.value(), true, true));
@@ -362,7 +374,7 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     for (const Logged& r : rows) {
         bool found = false, same = false;
         QString name;
-        if (r.digest.startsWith("e:")) {
+        if (stored::isEngineDigest(r.digest)) {
             const auto it = engineNow[r.table].constFind(r.key);
             if ((found = it != engineNow[r.table].constEnd())) {
                 same = it->digest == r.digest;

@@ -9,6 +9,24 @@ namespace {
 
 constexpr const char* kDateFormat = "yyyy-MM-dd";
 
+// text.trimmed().isEmpty(), without making the trimmed copy.
+bool isBlank(const QString& text) {
+    for (const QChar c : text)
+        if (!c.isSpace()) return false;
+    return true;
+}
+
+// A date as yyyy-MM-dd, as QDate::toString(kDateFormat) writes it.
+QString isoDate(const QDate& d) {
+    const int y = d.year(), m = d.month(), day = d.day();
+    if (y < 1000 || y > 9999) return d.toString(QString::fromLatin1(kDateFormat));
+    const char16_t text[10] = {char16_t(u'0' + y / 1000),      char16_t(u'0' + y / 100 % 10), char16_t(u'0' + y / 10 % 10),
+                               char16_t(u'0' + y % 10),        u'-',
+                               char16_t(u'0' + m / 10),        char16_t(u'0' + m % 10),       u'-',
+                               char16_t(u'0' + day / 10),      char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 10);
+}
+
 int codePoints(const QString& s) {
     int n = 0;
     for (const QChar c : s)
@@ -298,13 +316,13 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         switch (target.special) {
         case Target::EntryDate: {
             // The entry date is text compared as text: one form only.
-            if (text.trimmed().isEmpty()) continue;
+            if (isBlank(text)) continue;
             const QDate d = cellDate(row, slots_[s], text);
             if (!d.isValid()) {
                 problem(o, row, header, quoteValue(text), notADate(text));
                 ok = false;
             } else {
-                v = d.toString(QString::fromLatin1(kDateFormat));
+                v = isoDate(d);
             }
             break;
         }
@@ -324,7 +342,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         default:
             switch (db::FieldKind(target.kind)) {
             case db::FieldKind::Bool: {
-                if (text.trimmed().isEmpty()) continue;
+                if (isBlank(text)) continue;
                 bool b = false;
                 ok = parseYesNo(text, &b);
                 if (!ok) problem(o, row, header, quoteValue(text), QStringLiteral("not yes or no (True/False, 1/0, yes/no, 是/否)"));
@@ -332,7 +350,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
                 break;
             }
             case db::FieldKind::DateTime: {
-                if (text.trimmed().isEmpty()) continue;
+                if (isBlank(text)) continue;
                 const QDate d = cellDate(row, slots_[s], text);
                 ok = d.isValid();
                 if (!ok) problem(o, row, header, quoteValue(text), notADate(text));
@@ -341,7 +359,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
             }
             case db::FieldKind::Integer:
             case db::FieldKind::Float: {
-                if (text.trimmed().isEmpty()) continue;
+                if (isBlank(text)) continue;
                 const double d = text.trimmed().toDouble(&ok);
                 if (!ok) problem(o, row, header, quoteValue(text), QStringLiteral("not a number"));
                 else v = d;
@@ -366,20 +384,20 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
         out->values[t] = v;
         out->set[t] = true;
         // Blanks are no value: an update leaves the stored one.
-        out->fromSheet[t] = !text.trimmed().isEmpty();
+        out->fromSheet[t] = !isBlank(text);
     }
     for (int t = 0; t < n; ++t) {
         const Target& target = targets_[t];
         if (target.special == Target::Plain) continue;
         if (target.special == Target::Company && out->from[t] >= 0) {
             // A company name that was too long has been reported already.
-            const bool tooLong = !out->set[t] && !out->texts[t].trimmed().isEmpty();
-            if (!tooLong && out->values[t].toString().trimmed().isEmpty())
+            const bool tooLong = !out->set[t] && !isBlank(out->texts[t]);
+            if (!tooLong && isBlank(out->values[t].toString()))
                 problem(o, row, slots_[out->from[t]].header, QString(), QStringLiteral("a customer without a company name"));
         } else if (target.special == Target::Owner) {
             // The importing user, unless the sheet names an owner (or one too long, reported already).
-            const bool reported = out->from[t] >= 0 && !out->set[t] && !out->texts[t].trimmed().isEmpty();
-            if (!reported && (!out->set[t] || out->values[t].toString().trimmed().isEmpty())) {
+            const bool reported = out->from[t] >= 0 && !out->set[t] && !isBlank(out->texts[t]);
+            if (!reported && (!out->set[t] || isBlank(out->values[t].toString()))) {
                 out->values[t] = user_;
                 out->set[t] = true;
                 out->fromSheet[t] = false;
@@ -391,8 +409,8 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
                                        "their own"));
             }
         } else if (target.special == Target::EntryDate && !out->set[t]) {
-            if (out->from[t] < 0 || out->texts[t].trimmed().isEmpty()) {
-                out->values[t] = today_.toString(QString::fromLatin1(kDateFormat));
+            if (out->from[t] < 0 || isBlank(out->texts[t])) {
+                out->values[t] = isoDate(today_);
                 out->set[t] = true;
                 out->fromSheet[t] = false;
             }

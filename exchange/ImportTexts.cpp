@@ -26,6 +26,18 @@ bool parseYesNo(const QString& text, bool* value) {
 QDate parseDateText(const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty()) return QDate();
+    // The form written most, 2024-03-05, read without the expressions below.
+    auto digit = [&](int i) { return t[i] >= u'0' && t[i] <= u'9'; };
+    auto separator = [&](int i) { return t[i] == u'-' || t[i] == u'/' || t[i] == u'.'; };
+    if (t.size() == 10 && digit(0) && digit(1) && digit(2) && digit(3) && separator(4) && digit(5) && digit(6) &&
+        separator(7) && digit(8) && digit(9)) {
+        auto number = [&](int from, int n) {
+            int v = 0;
+            for (int i = from; i < from + n; ++i) v = v * 10 + (t[i].unicode() - u'0');
+            return v;
+        };
+        return QDate(number(0, 4), number(5, 2), number(8, 2));
+    }
     // Year first: 2024-03-05, 2024/3/5, 2024.3.5, with or without a time after it.
     static const QRegularExpression ymd(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
     auto m = ymd.match(t);

@@ -120,9 +120,12 @@ public:
     virtual std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase&, const QString&) const { return nullptr; }
     // An expression the engine computes into a fingerprint of a row's
     // values: cols are every column of the row's table, in order. Text of 32
-    // characters beginning "e:", the same for the same values whenever it is
-    // computed. Empty where the engine cannot compute one.
+    // characters beginning with rowDigestTag(), the same for the same values
+    // whenever it is computed. Empty where the engine cannot compute one.
     virtual QString rowDigest(QSqlDatabase&, const QVector<FieldDef>&) const { return QString(); }
+    // The engine's mark on its fingerprints ("s:", "p:"): one engine's are
+    // never compared with another's.
+    virtual QString rowDigestTag() const { return QString(); }
 
     static std::unique_ptr<Dialect> forProvider(const QString& provider);
 };

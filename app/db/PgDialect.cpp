@@ -311,8 +311,9 @@ public:
             default: values << n + QStringLiteral("::text"); break;
             }
         }
-        return QStringLiteral("'e:' || left(md5(row(%1)::text), 30)").arg(values.join(QLatin1Char(',')));
+        return QStringLiteral("'p:' || left(md5(row(%1)::text), 30)").arg(values.join(QLatin1Char(',')));
     }
+    QString rowDigestTag() const override { return QStringLiteral("p:"); }
 
     QString sameValue(const QString& column, FieldKind) const override {
         return column + QStringLiteral(" IS NOT DISTINCT FROM ?");

@@ -27,6 +27,7 @@ constexpr char kSqliteHeader[] = "SQLite format 3";
 
 // The function that fingerprints a row (rowDigest()).
 constexpr char kDigestFunction[] = "tallix_rowdigest";
+constexpr char kDigestTag[] = "s:";
 
 // The engine's handle of an open database, or null.
 sqlite3* handleOf(const QSqlDatabase& db) {
@@ -38,7 +39,9 @@ sqlite3* handleOf(const QSqlDatabase& db) {
 // tallix_rowdigest(v1, v2, ...): an MD5 of the values as the engine gives
 // them as text, a null told apart from empty text.
 void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    QCryptographicHash h(QCryptographicHash::Md5);
+    // Called for each row of an import: one hash made per thread, not per call.
+    thread_local QCryptographicHash h(QCryptographicHash::Md5);
+    h.reset();
     for (int i = 0; i < argc; ++i) {
         const int type = sqlite3_value_type(argv[i]);
         if (type == SQLITE_NULL) {
@@ -51,7 +54,7 @@ void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (data && n > 0) h.addData(QByteArrayView(static_cast<const char*>(data), n));
         h.addData(QByteArrayView("\x02", 1));
     }
-    const QByteArray out = "e:" + h.result().toHex().left(30);
+    const QByteArray out = kDigestTag + h.result().toHex().left(30);
     sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
 }
 
@@ -405,6 +408,8 @@ public:
         for (const FieldDef& f : cols) names << quoteName(f.name);
         return QString::fromLatin1(kDigestFunction) + QLatin1Char('(') + names.join(QLatin1Char(',')) + QLatin1Char(')');
     }
+
+    QString rowDigestTag() const override { return QString::fromLatin1(kDigestTag); }
 
     QString sameValue(const QString& column, FieldKind kind) const override {
         // Dates may be stored with or without their time: compare them as dates.

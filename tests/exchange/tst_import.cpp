@@ -699,6 +699,9 @@ private slots:
     void datesPeopleWrite() {
         QCOMPARE(parseDateText("2024-03-05"), QDate(2024, 3, 5));
         QCOMPARE(parseDateText("2024/3/5"), QDate(2024, 3, 5));
+        QCOMPARE(parseDateText(" 2024.03/05 "), QDate(2024, 3, 5));
+        QVERIFY(!parseDateText("2024-02-30").isValid());
+        QVERIFY(!parseDateText("2024-13-05").isValid());
         QCOMPARE(parseDateText("2024.03.05 13:30:00"), QDate(2024, 3, 5));
         QCOMPARE(parseDateText("2024年3月5日"), QDate(2024, 3, 5));
         QCOMPARE(parseDateText("5 March 2024"), QDate(2024, 3, 5));
