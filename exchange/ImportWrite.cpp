@@ -16,14 +16,18 @@ using importmatch::Action;
 
 namespace {
 
+// Rows between two reports of progress while rows are written behind.
+constexpr qint64 kProgressRows = 2048;
+
 // Rows written many at a time, their values bound to one prepared insert
 // of a batch of rows. Rows whose set of columns differs go through an
 // inserter of their own, so unset columns keep their defaults; the order of
 // the rows is kept (a change of columns first writes what is pending).
 class BatchInsert {
 public:
-    BatchInsert(db::Connection* c, const QString& table, const QStringList& columns)
-        : c_(c), table_(table), columns_(columns) {}
+    // behind: as RowInserter's.
+    BatchInsert(db::Connection* c, const QString& table, const QStringList& columns, bool behind = false)
+        : c_(c), table_(table), columns_(columns), behind_(behind) {}
 
     void add(const QVector<QVariant>& values, const QVector<bool>& set) {
         if (current_ && set != mask_) current_->flush();
@@ -34,7 +38,7 @@ public:
                 QStringList cols;
                 for (int i = 0; i < columns_.size(); ++i)
                     if (set[i]) cols << columns_[i];
-                slot = std::make_unique<db::RowInserter>(c_, table_, cols);
+                slot = std::make_unique<db::RowInserter>(c_, table_, cols, behind_);
             }
             current_ = slot.get();
         }
@@ -51,6 +55,7 @@ private:
     db::Connection* c_;
     QString table_;
     QStringList columns_;
+    bool behind_;
     QVector<bool> mask_;
     QHash<QVector<bool>, std::shared_ptr<db::RowInserter>> inserters_;
     db::RowInserter* current_ = nullptr;
@@ -98,7 +103,9 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
     QStringList columns;
     for (const Target& t : targets_) columns << t.name;
     const QString keyColumn = customers() ? QStringLiteral("CustID") : QStringLiteral("ContactId");
-    BatchInsert adder(c_, table_, columns);
+    // Every row added, nothing else written in the loop: the rows are
+    // written on a thread of their own while the next ones are checked.
+    BatchInsert adder(c_, table_, columns, checkedWhileWriting_);
     db::RowUpdater updater(c_, table_, keyColumn);
     const qlonglong firstKey = importlog::highestKey(c_, table_);
     struct Pending {
@@ -115,9 +122,15 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
     QVariantList vals;
     qint64 done = 0;
     for (const importmatch::RowPlan& rp : plan_.rows) {
-        if (progress && !progress(++done, total)) {
-            o->cancelled = true;
-            return;  // the guard rolls back
+        // Progress lets events through, which may read the database: the
+        // rows written behind are waited for first, every so many rows.
+        ++done;
+        if (progress && (!checkedWhileWriting_ || done % kProgressRows == 0 || done == total)) {
+            if (checkedWhileWriting_) adder.flush();
+            if (!progress(done, total)) {
+                o->cancelled = true;
+                return;  // the guard rolls back
+            }
         }
         if (rp.action == Action::Skip || rp.action == Action::Problem) continue;
         if (rp.action == Action::Unchanged && !rp.addsContact) {

@@ -44,8 +44,12 @@ class RepeatedStatement {
 public:
     virtual ~RepeatedStatement() = default;
     // Runs the statement once with values bound in order, as the driver
-    // would bind them; false on failure, told by lastError().
+    // would bind them; false on failure, told by lastError(). Behind (see
+    // Dialect::repeated) the row is queued, and false tells of a row queued
+    // before.
     virtual bool run(const QVariantList& values) = 0;
+    // Waits until every row queued is written; false on failure.
+    virtual bool finish() { return true; }
     virtual QSqlError lastError() const = 0;
 };
 
@@ -117,7 +121,12 @@ public:
 
     // The statement sql, to be run many times, when the engine offers a
     // cheaper way than the driver's; null where the driver's is used.
-    virtual std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase&, const QString&) const { return nullptr; }
+    // behind: the rows are written on a thread of their own while the
+    // caller goes on, who then makes no other use of the database until
+    // finish() has returned.
+    virtual std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase&, const QString&, bool /*behind*/ = false) const {
+        return nullptr;
+    }
     // An expression the engine computes into a fingerprint of a row's
     // values: cols are every column of the row's table, in order. Text of 32
     // characters beginning with rowDigestTag(), the same for the same values

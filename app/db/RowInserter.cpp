@@ -32,9 +32,10 @@ QString rowMarks(int columns) {
 
 }  // namespace
 
-RowInserter::RowInserter(Connection* c, const QString& table, const QStringList& columns)
+RowInserter::RowInserter(Connection* c, const QString& table, const QStringList& columns, bool behind)
     : c_(c), table_(table), columns_(columns), format_(c->dialect().dateTimeFormat()) {
-    each_ = c_->dialect().repeated(c_->database(), c_->sql(insertHead(table_, columns_) + rowMarks(int(columns_.size()))));
+    each_ = c_->dialect().repeated(c_->database(), c_->sql(insertHead(table_, columns_) + rowMarks(int(columns_.size()))),
+                                   behind);
     if (each_) row_.reserve(columns_.size());
     else pending_.reserve(kBatch * int(columns.size()));
 }
@@ -67,6 +68,10 @@ void RowInserter::add(const QVariantList& values) {
 }
 
 void RowInserter::flush() {
+    if (each_) {
+        if (!each_->finish()) throw DbError(c_->describe(each_->lastError()));
+        return;
+    }
     if (rows_ == 0) return;
     c_->checkWritable();
     Prepared& p = statementFor(rows_);

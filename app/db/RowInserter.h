@@ -17,13 +17,17 @@ class RepeatedStatement;
 class RowInserter {
 public:
     // columns: the names of the columns every row gives, in order.
-    RowInserter(Connection* c, const QString& table, const QStringList& columns);
+    // behind: rows may be written on a thread of their own while the caller
+    // goes on (Dialect::repeated); the caller then makes no other use of the
+    // database until flush() has returned.
+    RowInserter(Connection* c, const QString& table, const QStringList& columns, bool behind = false);
     ~RowInserter();
     RowInserter(const RowInserter&) = delete;
     RowInserter& operator=(const RowInserter&) = delete;
 
     // A row's values, one per column; written at the latest by flush().
-    // Throws DbError when a batch is refused, or for a text no engine stores.
+    // Throws DbError when a batch is refused (behind: any row before), or
+    // for a text no engine stores.
     void add(const QVariantList& values);
     void flush();
     int rowsWritten() const { return written_; }

@@ -9,6 +9,13 @@
 #include <QVariant>
 #include <sqlite3.h>
 
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "app/db/DbError.h"
 #include "app/db/Dialect.h"
 
@@ -64,41 +71,60 @@ QSqlError engineError(sqlite3* h, int rc) {
                      QSqlError::StatementError, QString::number(rc));
 }
 
-// An insert prepared once and stepped for every row. Values are bound as
-// the driver binds them, so what is stored is the same either way.
-class SqliteRepeated : public RepeatedStatement {
+// Rows of values in one buffer, each value a type and its bytes, text
+// already in the engine's encoding: all that binding needs, and nothing a
+// thread writing them shares with the thread that made them.
+class RowBuffer {
 public:
-    SqliteRepeated(sqlite3* h, const QString& sql) : h_(h) {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v3(h_, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &st_, nullptr);
-        if (rc != SQLITE_OK) {
-            error_ = engineError(h_, rc);
-            sqlite3_finalize(st_);
-            st_ = nullptr;
-        }
+    enum Type : char { Null, Int, Double, Text, Blob };
+    void clear() {
+        bytes_.clear();
+        rows_ = 0;
     }
-    ~SqliteRepeated() override { sqlite3_finalize(st_); }
-    bool prepared() const { return st_ != nullptr; }
-
-    bool run(const QVariantList& values) override {
-        if (values.size() != sqlite3_bind_parameter_count(st_)) {
-            error_ = QSqlError(QStringLiteral("Parameter count mismatch"), QString(), QSqlError::StatementError);
-            return false;
-        }
-        for (int i = 0; i < values.size(); ++i) {
-            const int rc = bind(i + 1, values[i]);
-            if (rc != SQLITE_OK) {
-                error_ = engineError(h_, rc);
-                sqlite3_reset(st_);
-                return false;
+    int rows() const { return rows_; }
+    // As the driver binds: nulls of every type, integers and yes/no as
+    // integers, text (already checked by db::bindable()) as UTF-8.
+    void add(const QVariantList& values) {
+        for (const QVariant& v : values) {
+            if (isNull(v)) {
+                put(Null);
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::QString: text(Text, static_cast<const QString*>(v.constData())->toUtf8()); break;
+            case QMetaType::QByteArray: text(Blob, *static_cast<const QByteArray*>(v.constData())); break;
+            case QMetaType::Int:
+            case QMetaType::Bool:
+            case QMetaType::UInt:
+            case QMetaType::LongLong: number(Int, qint64(v.toLongLong())); break;
+            case QMetaType::Double: number(Double, v.toDouble()); break;
+            default: text(Text, v.toString().toUtf8()); break;
             }
         }
-        const int rc = sqlite3_step(st_);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) error_ = engineError(h_, rc);
-        sqlite3_reset(st_);
-        return rc == SQLITE_DONE || rc == SQLITE_ROW;
+        ++rows_;
     }
-    QSqlError lastError() const override { return error_; }
+    // Binds the row that begins at *at to st (its values stay in the
+    // buffer until the statement has run); *at moves to the next row.
+    int bind(sqlite3_stmt* st, int columns, size_t* at) const {
+        for (int i = 1; i <= columns; ++i) {
+            const char type = bytes_[(*at)++];
+            int rc = SQLITE_OK;
+            switch (type) {
+            case Null: rc = sqlite3_bind_null(st, i); break;
+            case Int: rc = sqlite3_bind_int64(st, i, read<qint64>(at)); break;
+            case Double: rc = sqlite3_bind_double(st, i, read<double>(at)); break;
+            default: {
+                const auto n = read<qint32>(at);
+                const char* data = bytes_.data() + *at;
+                *at += size_t(n);
+                rc = type == Text ? sqlite3_bind_text(st, i, data, n, SQLITE_STATIC)
+                                  : sqlite3_bind_blob(st, i, data, n, SQLITE_STATIC);
+            }
+            }
+            if (rc != SQLITE_OK) return rc;
+        }
+        return SQLITE_OK;
+    }
 
 private:
     static bool isNull(const QVariant& v) {
@@ -112,33 +138,160 @@ private:
         default: return false;
         }
     }
-    // The values are the caller's until the statement has run: no copies.
-    int bind(int at, const QVariant& v) {
-        if (isNull(v)) return sqlite3_bind_null(st_, at);
-        switch (v.typeId()) {
-        case QMetaType::QString: {
-            const QString* s = static_cast<const QString*>(v.constData());
-            return sqlite3_bind_text16(st_, at, s->utf16(), int(s->size() * sizeof(QChar)), SQLITE_STATIC);
+    void put(char type) { bytes_.push_back(type); }
+    template <typename T>
+    void number(char type, T value) {
+        put(type);
+        const char* p = reinterpret_cast<const char*>(&value);
+        bytes_.insert(bytes_.end(), p, p + sizeof value);
+    }
+    void text(char type, const QByteArray& data) {
+        number(type, qint32(data.size()));
+        bytes_.insert(bytes_.end(), data.constData(), data.constData() + data.size());
+    }
+    template <typename T>
+    T read(size_t* at) const {
+        T value;
+        std::memcpy(&value, bytes_.data() + *at, sizeof value);
+        *at += sizeof value;
+        return value;
+    }
+    std::vector<char> bytes_;
+    int rows_ = 0;
+};
+
+// An insert prepared once and stepped for every row; behind, on a thread
+// of its own, a batch of rows at a time, while the caller checks the next.
+// Values are bound as the driver binds them, so what is stored is the same
+// either way.
+class SqliteRepeated : public RepeatedStatement {
+public:
+    SqliteRepeated(sqlite3* h, const QString& sql, bool behind) : h_(h), behind_(behind) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(h_, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &st_, nullptr);
+        if (rc != SQLITE_OK) {
+            error_ = engineError(h_, rc);
+            sqlite3_finalize(st_);
+            st_ = nullptr;
         }
-        case QMetaType::QByteArray: {
-            const QByteArray* b = static_cast<const QByteArray*>(v.constData());
-            return sqlite3_bind_blob(st_, at, b->constData(), int(b->size()), SQLITE_STATIC);
+        columns_ = st_ ? sqlite3_bind_parameter_count(st_) : 0;
+    }
+    ~SqliteRepeated() override {
+        if (worker_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(m_);
+                stop_ = true;
+                full_.clear();  // not finished: the caller is giving up (and rolls back)
+            }
+            changed_.notify_all();
+            worker_.join();
         }
-        case QMetaType::Int:
-        case QMetaType::Bool: return sqlite3_bind_int(st_, at, v.toInt());
-        case QMetaType::Double: return sqlite3_bind_double(st_, at, v.toDouble());
-        case QMetaType::UInt:
-        case QMetaType::LongLong: return sqlite3_bind_int64(st_, at, v.toLongLong());
-        default: {
-            const QString s = v.toString();
-            return sqlite3_bind_text16(st_, at, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+        sqlite3_finalize(st_);
+    }
+    bool prepared() const { return st_ != nullptr; }
+
+    bool run(const QVariantList& values) override {
+        if (values.size() != columns_) {
+            std::lock_guard<std::mutex> lock(m_);
+            error_ = QSqlError(QStringLiteral("Parameter count mismatch"), QString(), QSqlError::StatementError);
+            return false;
         }
+        if (!behind_) {
+            filling_->clear();
+            filling_->add(values);
+            return write(*filling_);
+        }
+        filling_->add(values);
+        if (filling_->rows() >= kBatchRows) return handOver();
+        std::lock_guard<std::mutex> lock(m_);
+        return !failed_;
+    }
+    bool finish() override {
+        if (!behind_) return true;
+        if (filling_->rows() > 0 && !handOver()) return false;
+        std::unique_lock<std::mutex> lock(m_);
+        changed_.wait(lock, [this] { return failed_ || (full_.empty() && !busy_); });
+        return !failed_;
+    }
+    QSqlError lastError() const override {
+        std::lock_guard<std::mutex> lock(m_);
+        return error_;
+    }
+
+private:
+    // Rows per batch handed to the writing thread, and batches waiting at most.
+    static constexpr int kBatchRows = 512;
+    static constexpr size_t kQueued = 8;
+
+    // Binds and runs each row of b; false, with the engine's error, at the first that fails.
+    bool write(const RowBuffer& b) {
+        size_t at = 0;
+        for (int r = 0; r < b.rows(); ++r) {
+            int rc = b.bind(st_, columns_, &at);
+            if (rc == SQLITE_OK) {
+                rc = sqlite3_step(st_);
+                if (rc == SQLITE_ROW) rc = SQLITE_DONE;
+            }
+            if (rc != SQLITE_DONE) {
+                const QSqlError e = engineError(h_, rc);
+                sqlite3_reset(st_);
+                std::lock_guard<std::mutex> lock(m_);
+                error_ = e;
+                failed_ = true;
+                return false;
+            }
+            sqlite3_reset(st_);
+        }
+        return true;
+    }
+    bool handOver() {
+        std::unique_lock<std::mutex> lock(m_);
+        if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+        changed_.wait(lock, [this] { return failed_ || full_.size() < kQueued; });
+        if (failed_) return false;
+        full_.push_back(std::move(filling_));
+        if (spare_.empty()) {
+            filling_ = std::make_unique<RowBuffer>();
+        } else {
+            filling_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        filling_->clear();
+        changed_.notify_all();
+        return true;
+    }
+    void work() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || !full_.empty(); });
+            if (stop_) return;
+            std::unique_ptr<RowBuffer> b = std::move(full_.front());
+            full_.pop_front();
+            busy_ = true;
+            const bool skip = failed_;
+            lock.unlock();
+            const bool ok = !skip && write(*b);
+            lock.lock();
+            busy_ = false;
+            if (!ok) full_.clear();
+            spare_.push_back(std::move(b));
+            changed_.notify_all();
         }
     }
 
     sqlite3* h_;
     sqlite3_stmt* st_ = nullptr;
+    int columns_ = 0;
+    const bool behind_;
+    std::unique_ptr<RowBuffer> filling_ = std::make_unique<RowBuffer>();
+    // Shared with the writing thread, under m_.
+    mutable std::mutex m_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<RowBuffer>> full_;
+    std::vector<std::unique_ptr<RowBuffer>> spare_;
+    bool busy_ = false, failed_ = false, stop_ = false;
     QSqlError error_;
+    std::thread worker_;
 };
 
 class SqliteDialect : public Dialect {
@@ -392,11 +545,11 @@ public:
     // waits up to the busy time-out for its turn.
     QString beginStatement() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
 
-    std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase& db, const QString& sql) const override {
+    std::unique_ptr<RepeatedStatement> repeated(QSqlDatabase& db, const QString& sql, bool behind) const override {
         if (!native_) return nullptr;
         sqlite3* h = handleOf(db);
         if (!h) return nullptr;
-        auto st = std::make_unique<SqliteRepeated>(h, sql);
+        auto st = std::make_unique<SqliteRepeated>(h, sql, behind);
         // A statement the engine refuses is prepared by the driver, which tells why.
         if (!st->prepared()) return nullptr;
         return st;

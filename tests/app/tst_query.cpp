@@ -477,6 +477,33 @@ private slots:
         QVERIFY(a.field("Email").isNull());
         QCOMPARE(a.field("Main").asBoolean(), true);
 
+        // Written behind, on a thread of their own: every row, in order, and
+        // a refused row reported by a later add() or by flush().
+        {
+            db::TransactionGuard g(*conn);
+            db::RowInserter behind(conn.get(), "contact", {"CustID", "Name", "Main"}, true);
+            for (int i = 0; i < 3000; ++i) behind.add({"behind", QString("第%1").arg(i), i % 2 == 0});
+            behind.flush();
+            g.commit();
+        }
+        QCOMPARE(count("select count(*) from contact where CustID='behind'"), 3000);
+        QCOMPARE(count("select count(*) from contact where CustID='behind' and Main=1"), 1500);
+        a.setSql("select Name from contact where CustID='behind' order by ContactId");
+        a.open();
+        for (int i = 0; i < 3000; ++i, a.next()) QCOMPARE(a.field("Name").asString(), QString("第%1").arg(i));
+        {
+            db::TransactionGuard g(*conn);
+            db::RowInserter behind(conn.get(), "contact", {"CustID", "PostCode"}, true);
+            try {
+                for (int i = 0; i < 3000; ++i) behind.add({"refused", i == 1500 ? QString(51, 'x') : QString("1")});
+                behind.flush();
+                QFAIL("a postcode longer than its column was stored");
+            } catch (const db::DbError& e) {
+                QVERIFY2(e.text().contains("50"), qPrintable(e.text()));
+            }
+        }
+        QCOMPARE(count("select count(*) from contact where CustID='refused'"), 0);
+
         db::TransactionGuard g(*conn);
         db::RowInserter bad(conn.get(), "contact", {"Name", "PostCode"});
         try {
