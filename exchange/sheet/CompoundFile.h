@@ -18,6 +18,8 @@ public:
     QStringList names() const;
     // The stored name of an entry, found without regard to case; empty if absent.
     QString find(const QString& name) const;
+    // The stream's bytes. out may share the data the file was opened on
+    // (a stream that lies in one piece), so it is valid as long as they are.
     bool read(const QString& name, qint64 maxBytes, QByteArray* out, QString* why) const;
 
 private:

@@ -435,7 +435,7 @@ QByteArray Xls::stream() const {
     return out;
 }
 
-QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
+QByteArray compoundFile(const QString& streamName, const QByteArray& stream, bool scattered) {
     constexpr int kSector = 512;
     QByteArray s = stream;
     while (s.size() < 4096) s += char(0);
@@ -465,7 +465,14 @@ QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
     const int dirSector = fatSectors;
     setFat(dirSector, 0xFFFFFFFE);
     const int first = dirSector + 1;
-    for (int i = 0; i < streamSectors; ++i) setFat(first + i, i + 1 < streamSectors ? quint32(first + i + 1) : 0xFFFFFFFE);
+    // Where the stream's sector i lies.
+    auto placed = [&](int i) { return first + (scattered ? streamSectors - 1 - i : i); };
+    for (int i = 0; i < streamSectors; ++i) setFat(placed(i), i + 1 < streamSectors ? quint32(placed(i + 1)) : 0xFFFFFFFE);
+    if (scattered) {
+        QByteArray reversed;
+        for (int i = streamSectors - 1; i >= 0; --i) reversed += s.mid(qsizetype(i) * kSector, kSector);
+        s = reversed;
+    }
     // Directory: the root and the one stream.
     QByteArray dir(kSector, '\0');
     auto entry = [&](int at, const QString& name, int type, quint32 child, quint32 start, quint32 size) {
@@ -482,7 +489,7 @@ QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
         qToLittleEndian(size, e + 0x78);
     };
     entry(0, QStringLiteral("Root Entry"), 5, 1, 0xFFFFFFFE, 0);
-    entry(1, streamName, 2, 0xFFFFFFFF, quint32(first), quint32(stream.size() < 4096 ? 4096 : stream.size()));
+    entry(1, streamName, 2, 0xFFFFFFFF, quint32(placed(0)), quint32(stream.size() < 4096 ? 4096 : stream.size()));
     for (int i = 2; i < 4; ++i) {
         char* e = dir.data() + i * 128;
         qToLittleEndian(quint32(0xFFFFFFFF), e + 0x44);

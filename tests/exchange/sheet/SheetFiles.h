@@ -79,8 +79,9 @@ struct Xls {
     QByteArray stream() const;
 };
 
-// A compound file holding one stream.
-QByteArray compoundFile(const QString& streamName, const QByteArray& stream);
+// A compound file holding one stream; scattered: its sectors stored in
+// reverse order, as a file written and rewritten in pieces has them.
+QByteArray compoundFile(const QString& streamName, const QByteArray& stream, bool scattered = false);
 
 // ---- files on disk --------------------------------------------------------------------
 

@@ -303,6 +303,16 @@ private slots:
         x.sheets << testfiles::XlsSheet{"客户", {{0, 0, QString("公司名称")}, {0, 1, QString("Amount")}, {1, 0, QString("Müller GmbH")},
                                                  {1, 1, 1234.5}, {2, 0, QString("007")}, {2, 1, 42.0},
                                                  {3, 0, QDate(2024, 3, 5)}, {3, 1, QDateTime(QDate(2024, 3, 5), QTime(18, 0))}}};
+        // The workbook stream read where it lies in one piece, and gathered
+        // from sectors scattered over the file: the same cells.
+        testfiles::Xls longer = x;
+        for (int i = 0; i < 200; ++i) longer.sheets[0].cells << testfiles::XlsCell{10 + i, 0, QString("filler %1").arg(i)};
+        auto inOnePiece = open(longer.bytes(), "onepiece.xls");
+        auto scattered = open(testfiles::compoundFile("Workbook", longer.stream(), true), "scattered.xls");
+        QVERIFY(inOnePiece && scattered);
+        QCOMPARE(texts(*scattered), texts(*inOnePiece));
+        QCOMPARE(inOnePiece->activeSheet().text(210, 1), QString("filler 199"));
+
         auto wb = open(x.bytes(), "cells.xls");
         QVERIFY(wb);
         const sheet::Worksheet& s = wb->activeSheet();
