@@ -271,25 +271,34 @@ void TFrm_AddCust::LoadCustomer() {
 
 void TFrm_AddCust::setColumns(db::Query* q, bool adding) {
     auto set = [q](const char* name, const QVariant& v) { q->setValue(QString::fromLatin1(name), v); };
-    set("Company", Edit_Com->text().trimmed());
-    set("CustType", Combo_Type->currentText().trimmed());
+    // Typed text is stored trimmed; but a stored text with blanks around it
+    // (an imported one) is kept as it is unless its box says otherwise: a
+    // save without a change changes nothing (and so does not block the
+    // undo of the import).
+    auto setText = [q](const char* name, const QString& shown) {
+        const QString column = QString::fromLatin1(name);
+        const QString stored = q->field(column).asString();
+        q->setValue(column, !stored.isEmpty() && shown.trimmed() == stored.trimmed() ? stored : shown.trimmed());
+    };
+    setText("Company", Edit_Com->text());
+    setText("CustType", Combo_Type->currentText());
     if (adding) {
-        set("Country", Combo_Country->currentText().trimmed());
+        setText("Country", Combo_Country->currentText());
         set("Category", CategoryCode);
     } else {
         set("Category", CategoryCode);
-        set("Country", Combo_Country->currentText().trimmed());
+        setText("Country", Combo_Country->currentText());
     }
-    set("Province", Combo_Province->currentText().trimmed());
-    set("City", Edit_City->text().trimmed());
-    set("Address", Edit_Address->text().trimmed());
-    set("PostCode", Edit_Zip->text().trimmed());
-    set("Tel", Edit_tel->text().trimmed());
-    set("Fax", Edit_Fax->text().trimmed());
-    set("Income", Edit_Income->text().trimmed());
-    set("Email", Edit_Email->text().trimmed());
-    set("Url", Edit_Url->text().trimmed());
-    set("From", Combo_From->currentText().trimmed());
+    setText("Province", Combo_Province->currentText());
+    setText("City", Edit_City->text());
+    setText("Address", Edit_Address->text());
+    setText("PostCode", Edit_Zip->text());
+    setText("Tel", Edit_tel->text());
+    setText("Fax", Edit_Fax->text());
+    setText("Income", Edit_Income->text());
+    setText("Email", Edit_Email->text());
+    setText("Url", Edit_Url->text());
+    setText("From", Combo_From->currentText());
     set("Introduce", Memo1->toPlainText());
     if (adding) {
         set("F_User", Frm_Main ? Frm_Main->UserName : QString());

@@ -282,6 +282,28 @@ private slots:
         QCOMPARE(t->rowCount("select * from custom where Company='Gamma'"), 2);
     }
 
+    // Blanks around a stored text (an imported customer's) survive a save
+    // that changed nothing, and a box typed into is stored trimmed.
+    void saveWithoutChangeKeepsStoredBlanks() {
+        QVERIFY(t->exec("insert into custom (Company, F_User, Address, City) values "
+                        "('  Spaced Co  ', 'Admin', '  北京市朝阳区 1号  ', ' Beijing')"));
+        reopenCustomers();
+        auto d = open(0);
+        QCOMPARE(d->Edit_Address->text(), QString("  北京市朝阳区 1号  "));
+        d->Btn_OK->click();
+        const QString row = "select * from custom";
+        QCOMPARE(t->text(row, "Company"), QString("  Spaced Co  "));
+        QCOMPARE(t->text(row, "Address"), QString("  北京市朝阳区 1号  "));
+        QCOMPARE(t->text(row, "City"), QString(" Beijing"));
+
+        auto again = open(0);
+        again->Edit_City->clear();
+        QTest::keyClicks(again->Edit_City, " Shanghai ");
+        again->Btn_OK->click();
+        QCOMPARE(t->text(row, "City"), QString("Shanghai"));
+        QCOMPARE(t->text(row, "Address"), QString("  北京市朝阳区 1号  "));
+    }
+
     void editModeOnEmptyListSavesNothing() {
         auto d = open(0);
         QVERIFY(!d->Btn_OK->isEnabled());
