@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <algorithm>
 
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
@@ -17,6 +18,8 @@ namespace importlog {
 namespace {
 
 constexpr int kKeysPerStatement = 400;
+// Above this many customers, their contacts are looked for in one pass.
+constexpr int kScanAbove = 20000;
 const QString kMixedIn = QStringLiteral(
     "Another workstation added rows to the same table while this import was writing, so the new rows could not "
     "be told apart. Nothing was imported; please start the import again.");
@@ -56,6 +59,41 @@ void overKeys(db::Connection* c, const QString& head, const QList<QVariant>& key
         const int n = std::min(kKeysPerStatement, int(keys.size()) - from);
         q.setSql(head + QStringLiteral(" in ") + marks(QStringLiteral("k"), n));
         for (int i = 0; i < n; ++i) q.setParam(QStringLiteral("k%1").arg(i), keys[from + i]);
+        if (take) {
+            q.open();
+            take(q);
+            q.close();
+        } else {
+            q.execSql();
+            if (affected) *affected += q.rowsAffected();
+        }
+    }
+}
+
+// Numeric keys over which head ("... where <column>") runs: an import's
+// rows lie in a few runs of consecutive numbers, each one statement
+// ("between"), where hundreds of statements naming keys would be made.
+void overNumbers(db::Connection* c, const QString& head, QList<qlonglong> keys,
+                 const std::function<void(db::Query&)>& take, int* affected = nullptr) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    QList<std::pair<qlonglong, qlonglong>> runs;
+    for (qlonglong k : keys) {
+        if (!runs.isEmpty() && runs.last().second + 1 == k) runs.last().second = k;
+        else runs.append({k, k});
+    }
+    if (runs.size() * 20 > keys.size()) {
+        QList<QVariant> listed;
+        listed.reserve(keys.size());
+        for (qlonglong k : keys) listed << k;
+        overKeys(c, head, listed, take, affected);
+        return;
+    }
+    db::Query q(c);
+    for (const auto& [first, last] : runs) {
+        q.setSql(head + QStringLiteral(" between :first and :last"));
+        q.setParam(QStringLiteral("first"), first);
+        q.setParam(QStringLiteral("last"), last);
         if (take) {
             q.open();
             take(q);
@@ -398,18 +436,31 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     // cannot go without them.
     if (!addedCustomers.isEmpty()) {
         const QSet<qlonglong> ours(addedContacts.begin(), addedContacts.end());
-        overKeys(c, QStringLiteral("select ContactId, CustID, Name from contact where CustID"),
-                 asVariants(addedCustomers, true), [&](db::Query& q) {
-                     for (q.first(); !q.eof(); q.next())
-                         if (!ours.contains(q.field(0).asInteger()))
-                             problem(QStringLiteral("Customer No. %1 has the contact \"%2\", added since the import")
-                                         .arg(q.field(1).asString(), q.field(2).asString()));
-                 });
+        // A contact names its customer by number as text: many customers
+        // are looked for in one pass over the contacts, a few by name.
+        QSet<QString> numbers;
+        if (addedCustomers.size() > kScanAbove)
+            for (qlonglong k : addedCustomers) numbers.insert(QString::number(k));
+        const auto contacts = [&](db::Query& q) {
+            for (q.first(); !q.eof(); q.next())
+                if ((numbers.isEmpty() || numbers.contains(q.field(1).asString())) && !ours.contains(q.field(0).asInteger()))
+                    problem(QStringLiteral("Customer No. %1 has the contact \"%2\", added since the import")
+                                .arg(q.field(1).asString(), q.field(2).asString()));
+        };
+        if (numbers.isEmpty()) {
+            overKeys(c, QStringLiteral("select ContactId, CustID, Name from contact where CustID"),
+                     asVariants(addedCustomers, true), contacts);
+        } else {
+            db::Query q(c);
+            q.setSql(QStringLiteral("select ContactId, CustID, Name from contact"));
+            q.open();
+            contacts(q);
+        }
         for (const auto& [table, what] : {std::pair{QStringLiteral("T_Schedule"), QStringLiteral("a schedule")},
                                           std::pair{QStringLiteral("T_Sale"), QStringLiteral("a sale")}}) {
             if (stored::columnIndex(c->tableFields(table), QStringLiteral("CustID")) < 0) continue;
-            overKeys(c, QStringLiteral("select CustID from ") + table + QStringLiteral(" where CustID"),
-                     asVariants(addedCustomers, false), [&](db::Query& q) {
+            overNumbers(c, QStringLiteral("select CustID from ") + table + QStringLiteral(" where CustID"),
+                        addedCustomers, [&](db::Query& q) {
                          for (q.first(); !q.eof(); q.next())
                              problem(QStringLiteral("Customer No. %1 has %2 made since the import")
                                          .arg(q.field(0).asString(), what));
@@ -426,10 +477,8 @@ UndoOutcome undo(db::Connection* c, const Entry& e, const QString& userName) {
     }
 
     UndoOutcome out;
-    overKeys(c, QStringLiteral("delete from contact where ContactId"), asVariants(addedContacts, false), {},
-             &out.contactsDeleted);
-    overKeys(c, QStringLiteral("delete from custom where CustID"), asVariants(addedCustomers, false), {},
-             &out.customersDeleted);
+    overNumbers(c, QStringLiteral("delete from contact where ContactId"), addedContacts, {}, &out.contactsDeleted);
+    overNumbers(c, QStringLiteral("delete from custom where CustID"), addedCustomers, {}, &out.customersDeleted);
     db::Query q(c);
     for (const Logged& r : rows) {
         if (r.add) continue;

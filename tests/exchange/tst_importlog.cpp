@@ -5,6 +5,7 @@
 #include "app/U_Main.h"
 #include "app/U_data.h"
 #include "app/db/DbError.h"
+#include "app/db/RowInserter.h"
 #include "app/db/Transaction.h"
 #include "customers/StoredRows.h"
 #include "exchange/ImportLog.h"
@@ -315,6 +316,43 @@ private slots:
         } catch (const db::DbError& e) {
             QVERIFY2(e.text().startsWith("Another workstation added rows"), qPrintable(e.text()));
         }
+    }
+
+    // An import of many rows: what was added since is found among them
+    // (looked for in passes over ranges of keys, not key by key), and the
+    // undo deletes every row it added and nothing else.
+    void undoOfManyRows() {
+        const qlonglong other = insertCustomer("Not imported");
+        const qlonglong before = importlog::highestKey(c(), "custom");
+        constexpr int kRows = 25000;
+        {
+            db::TransactionGuard g(*c());
+            db::RowInserter rows(c(), "custom", {"Company", "F_User"});
+            for (int i = 0; i < kRows; ++i) rows.add({QString("Many %1").arg(i), "Tom"});
+            rows.flush();
+            importlog::Recorder r(c(), entry("Tom"));
+            r.addedAbove("custom", before, kRows);
+            r.finish(kRows, 0, 0, 0);
+            g.commit();
+        }
+        const qlonglong last = importlog::highestKey(c(), "custom");
+        QVERIFY(t->exec(QString("insert into contact (CustID, Name) values ('%1', 'Later')").arg(last - 7)));
+        QVERIFY(t->exec(QString("insert into T_Sale (SaleNo, CustID, Total) values ('S', %1, 1)").arg(before + 1)));
+        const QString text = undoFails();
+        QVERIFY2(text.contains(QString("Customer No. %1 has the contact \"Later\", added since the import.").arg(last - 7)),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QString("Customer No. %1 has a sale made since the import.").arg(before + 1)), qPrintable(text));
+        QVERIFY(text.contains("2 of its rows were changed"));
+        QCOMPARE(t->scalar("select count(*) from custom"), kRows + 1);
+
+        QVERIFY(t->exec("delete from contact"));
+        QVERIFY(t->exec("delete from T_Sale"));
+        const auto e = importlog::last(c());
+        QVERIFY(e);
+        const importlog::UndoOutcome out = importlog::undo(c(), *e, "Tom");
+        QCOMPARE(out.customersDeleted, kRows);
+        QCOMPARE(t->scalar("select count(*) from custom"), 1);
+        QCOMPARE(t->scalar(QString("select count(*) from custom where CustID=%1").arg(other)), 1);
     }
 
     // A row's fingerprint is the same however it is read: by a record set
