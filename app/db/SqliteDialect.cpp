@@ -61,8 +61,16 @@ void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (data && n > 0) h.addData(QByteArrayView(static_cast<const char*>(data), n));
         h.addData(QByteArrayView("\x02", 1));
     }
-    const QByteArray out = kDigestTag + h.result().toHex().left(30);
-    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+    // The tag and the first 15 bytes in hexadecimal: 32 characters.
+    char out[32];
+    std::memcpy(out, kDigestTag, 2);
+    const QByteArrayView sum = h.resultView();
+    static const char hex[] = "0123456789abcdef";
+    for (int i = 0; i < 15; ++i) {
+        out[2 + 2 * i] = hex[(uchar(sum[i]) >> 4) & 15];
+        out[3 + 2 * i] = hex[uchar(sum[i]) & 15];
+    }
+    sqlite3_result_text(ctx, out, int(sizeof out), SQLITE_TRANSIENT);
 }
 
 // The engine's error in the form the driver reports it.
@@ -202,13 +210,19 @@ public:
             return write(*filling_);
         }
         filling_->add(values);
-        if (filling_->rows() >= kBatchRows) return handOver();
+        if (filling_->rows() >= batchRows_) {
+            batchRows_ = std::min(batchRows_ * 2, kBatchRows);
+            return handOver();
+        }
         std::lock_guard<std::mutex> lock(m_);
         return !failed_;
     }
     bool finish() override {
         if (!behind_) return true;
         if (filling_->rows() > 0 && !handOver()) return false;
+        // The writing thread waits for the next batch from here: small
+        // batches first, so that it waits only briefly.
+        batchRows_ = kFirstBatchRows;
         std::unique_lock<std::mutex> lock(m_);
         changed_.wait(lock, [this] { return failed_ || (full_.empty() && !busy_); });
         return !failed_;
@@ -220,7 +234,7 @@ public:
 
 private:
     // Rows per batch handed to the writing thread, and batches waiting at most.
-    static constexpr int kBatchRows = 512;
+    static constexpr int kBatchRows = 512, kFirstBatchRows = 32;
     static constexpr size_t kQueued = 8;
 
     // Binds and runs each row of b; false, with the engine's error, at the first that fails.
@@ -283,6 +297,7 @@ private:
     sqlite3_stmt* st_ = nullptr;
     int columns_ = 0;
     const bool behind_;
+    int batchRows_ = kFirstBatchRows;
     std::unique_ptr<RowBuffer> filling_ = std::make_unique<RowBuffer>();
     // Shared with the writing thread, under m_.
     mutable std::mutex m_;

@@ -498,7 +498,7 @@ private slots:
     void cancelRollsBack() {
         QList<QStringList> rows = {{"公司名称", "城市"}};
         // Enough rows for the progress to let events through while rows are written.
-        for (int i = 1; i <= 12000; ++i) rows << QStringList{QStringLiteral("Co %1").arg(i), "Shenzhen"};
+        for (int i = 1; i <= 40000; ++i) rows << QStringList{QStringLiteral("Co %1").arg(i), "Shenzhen"};
         const QString path = workbook("long.xlsx", rows);
         Frm_Data->Qry_Cust->setSql("select * from custom");
         Frm_Data->Qry_Cust->open();
@@ -525,8 +525,8 @@ private slots:
         // Undisturbed, the run goes through and the shared list shows the rows.
         const ImportOutcome done = importWith("custom", path, {});
         QVERIFY(done.written());
-        QCOMPARE(done.customers, 12000);
-        QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 12000);
+        QCOMPARE(done.customers, 40000);
+        QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 40000);
     }
 
     void pairingRules() {
