@@ -299,16 +299,19 @@ public:
     bool insertReturnsKey() const override { return true; }
 
     // The row's text form, each value written out in one fixed form: dates
-    // and numbers do not follow the session's settings.
+    // and numbers do not follow the session's settings, and a null counts as
+    // empty text (as on the embedded engine).
     QString rowDigest(QSqlDatabase&, const QVector<FieldDef>& cols) const override {
         if (cols.isEmpty()) return QString();
         QStringList values;
         for (const FieldDef& f : cols) {
             const QString n = quoteName(f.name);
             switch (f.kind) {
-            case FieldKind::DateTime: values << QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS.US')").arg(n); break;
-            case FieldKind::Float: values << n + QStringLiteral("::numeric"); break;
-            default: values << n + QStringLiteral("::text"); break;
+            case FieldKind::DateTime:
+                values << QStringLiteral("coalesce(to_char(%1, 'YYYY-MM-DD HH24:MI:SS.US'), '')").arg(n);
+                break;
+            case FieldKind::Float: values << QStringLiteral("coalesce(%1::numeric::text, '')").arg(n); break;
+            default: values << QStringLiteral("coalesce(%1::text, '')").arg(n); break;
             }
         }
         return QStringLiteral("'p:' || left(md5(row(%1)::text), 30)").arg(values.join(QLatin1Char(',')));

@@ -44,7 +44,9 @@ sqlite3* handleOf(const QSqlDatabase& db) {
 }
 
 // tallix_rowdigest(v1, v2, ...): an MD5 of the values as the engine gives
-// them as text, a null told apart from empty text.
+// them as text. A null counts as empty text, as everywhere the program
+// shows or compares texts: a box typed into and cleared again leaves the
+// row as it was.
 void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     // Called for each row of an import: one hash made per thread, not per call.
     thread_local QCryptographicHash h(QCryptographicHash::Md5);
@@ -52,7 +54,7 @@ void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     for (int i = 0; i < argc; ++i) {
         const int type = sqlite3_value_type(argv[i]);
         if (type == SQLITE_NULL) {
-            h.addData(QByteArrayView("\x01", 1));
+            h.addData(QByteArrayView("\x02", 1));
             continue;
         }
         // The bytes are asked for after the text or blob: asking converts.
