@@ -60,6 +60,19 @@ int readEach(db::Connection* c, const QString& table, const QString& keyColumn, 
     return read;
 }
 
+// keys a slice of kKeysPerRead at a time: the slice's "?,?,..." and its keys.
+void inSlices(const QList<qlonglong>& keys, const std::function<void(const QString&, const QVariantList&)>& each) {
+    for (int from = 0; from < keys.size(); from += kKeysPerRead) {
+        const int n = std::min(kKeysPerRead, int(keys.size()) - from);
+        QString marks = QStringLiteral("?");
+        for (int i = 1; i < n; ++i) marks += QStringLiteral(",?");
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i) values << keys[from + i];
+        each(marks, values);
+    }
+}
+
 // The rows whose key is above after and at most last, in key order, a page at a time.
 void readPages(db::Connection* c, const QString& table, const QString& keyColumn, qlonglong after,
                std::optional<qlonglong> last, bool lock, const std::function<void(const Row&)>& take) {
@@ -151,15 +164,9 @@ QHash<qlonglong, Fingerprint> readFingerprints(db::Connection* c, const QString&
         run(key + QStringLiteral(" >= ? and ") + key + QStringLiteral(" <= ?"), {*low, *high}, &wanted);
         return out;
     }
-    for (int from = 0; from < keys.size(); from += kKeysPerRead) {
-        const int n = std::min(kKeysPerRead, int(keys.size()) - from);
-        QString marks = QStringLiteral("?");
-        for (int i = 1; i < n; ++i) marks += QStringLiteral(",?");
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i) values << keys[from + i];
+    inSlices(keys, [&](const QString& marks, const QVariantList& values) {
         run(key + QStringLiteral(" in (") + marks + QLatin1Char(')'), values, nullptr);
-    }
+    });
     return out;
 }
 
@@ -186,15 +193,9 @@ QHash<qlonglong, Row> readRows(db::Connection* c, const QString& table, const QS
     }
     const QString head = QStringLiteral(" where [") + keyColumn + QStringLiteral("] in (");
     Row r;
-    for (int from = 0; from < keys.size(); from += kKeysPerRead) {
-        const int n = std::min(kKeysPerRead, int(keys.size()) - from);
-        QString marks = QStringLiteral("?");
-        for (int i = 1; i < n; ++i) marks += QStringLiteral(",?");
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i) values << keys[from + i];
+    inSlices(keys, [&](const QString& marks, const QVariantList& values) {
         readEach(c, table, keyColumn, head + marks + QLatin1Char(')'), values, lock, &r, keep);
-    }
+    });
     return out;
 }
 

@@ -50,6 +50,18 @@ QString marks(const QString& prefix, int n) {
     return QLatin1Char('(') + m.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
+// Opens q and hands it to take (a select), or executes it (take empty).
+void runOne(db::Query& q, const std::function<void(db::Query&)>& take, int* affected) {
+    if (take) {
+        q.open();
+        take(q);
+        q.close();
+    } else {
+        q.execSql();
+        if (affected) *affected += q.rowsAffected();
+    }
+}
+
 // Runs "<head> in (...)<tail>" over keys, a slice at a time; each opened
 // slice is handed to take (for selects) or executed (take empty).
 void overKeys(db::Connection* c, const QString& head, const QList<QVariant>& keys,
@@ -59,14 +71,7 @@ void overKeys(db::Connection* c, const QString& head, const QList<QVariant>& key
         const int n = std::min(kKeysPerStatement, int(keys.size()) - from);
         q.setSql(head + QStringLiteral(" in ") + marks(QStringLiteral("k"), n));
         for (int i = 0; i < n; ++i) q.setParam(QStringLiteral("k%1").arg(i), keys[from + i]);
-        if (take) {
-            q.open();
-            take(q);
-            q.close();
-        } else {
-            q.execSql();
-            if (affected) *affected += q.rowsAffected();
-        }
+        runOne(q, take, affected);
     }
 }
 
@@ -94,14 +99,7 @@ void overNumbers(db::Connection* c, const QString& head, QList<qlonglong> keys,
         q.setSql(head + QStringLiteral(" between :first and :last"));
         q.setParam(QStringLiteral("first"), first);
         q.setParam(QStringLiteral("last"), last);
-        if (take) {
-            q.open();
-            take(q);
-            q.close();
-        } else {
-            q.execSql();
-            if (affected) *affected += q.rowsAffected();
-        }
+        runOne(q, take, affected);
     }
 }
 
