@@ -292,7 +292,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
                 for (int col : slot.pieces) bad = uncalculated(o, row, slot.header, col) || bad;
             if (bad) continue;
         }
-        const QString text = slotText(row, s);
+        QString text = slotText(row, s);
         if (slot.target == kContactName) {
             out->contactName = text;
             if (const QString why = unstorable(text); !why.isEmpty())
@@ -302,7 +302,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
                         QStringLiteral("longer than the %1 characters a contact's name holds").arg(contactNameSize_));
             continue;
         }
-        out->texts[slot.target] = text;
+        out->texts[slot.target] = std::move(text);
         out->from[slot.target] = s;
     }
     for (int t = 0; t < n; ++t) {
@@ -381,7 +381,7 @@ bool ImportRun::rowValues(int row, RowValues* out, ImportOutcome* o) const {
             }
         }
         if (!ok) continue;
-        out->values[t] = v;
+        out->values[t] = std::move(v);
         out->set[t] = true;
         // Blanks are no value: an update leaves the stored one.
         out->fromSheet[t] = !isBlank(text);

@@ -42,6 +42,10 @@ public:
             }
             current_ = slot.get();
         }
+        if (!set.contains(false)) {
+            current_->add(values);  // every column: no copy needed
+            return;
+        }
         row_.clear();
         for (int i = 0; i < columns_.size(); ++i)
             if (set[i]) row_ << values[i];

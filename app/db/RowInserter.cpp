@@ -57,9 +57,15 @@ RowInserter::Prepared& RowInserter::statementFor(int rows) {
 void RowInserter::add(const QVariantList& values) {
     if (each_) {
         c_->checkWritable();
-        row_.clear();
-        for (int i = 0; i < columns_.size(); ++i) row_ << bindable(values.value(i), format_, columns_[i]);
-        if (!each_->run(row_)) throw DbError(c_->describe(each_->lastError()));
+        // Values that bind as they are (text and numbers, as an import's
+        // mostly are) go on without being copied one by one.
+        bool asIs = values.size() == columns_.size();
+        for (int i = 0; asIs && i < columns_.size(); ++i) asIs = bindsAsIs(values[i], columns_[i]);
+        if (!asIs) {
+            row_.clear();
+            for (int i = 0; i < columns_.size(); ++i) row_ << bindable(values.value(i), format_, columns_[i]);
+        }
+        if (!each_->run(asIs ? values : row_)) throw DbError(c_->describe(each_->lastError()));
         ++written_;
         return;
     }

@@ -101,7 +101,7 @@ public:
                 continue;
             }
             switch (v.typeId()) {
-            case QMetaType::QString: text(Text, static_cast<const QString*>(v.constData())->toUtf8()); break;
+            case QMetaType::QString: utf8(*static_cast<const QString*>(v.constData())); break;
             case QMetaType::QByteArray: text(Blob, *static_cast<const QByteArray*>(v.constData())); break;
             case QMetaType::Int:
             case QMetaType::Bool:
@@ -158,6 +158,44 @@ private:
     void text(char type, const QByteArray& data) {
         number(type, qint32(data.size()));
         bytes_.insert(bytes_.end(), data.constData(), data.constData() + data.size());
+    }
+    // Text encoded straight into the buffer, as QString::toUtf8() encodes it
+    // ('?' for half of a character pair, which db::bindable() refuses
+    // anyway), without a byte array made and freed for every value.
+    void utf8(const QString& s) {
+        put(Text);
+        const size_t sizeAt = bytes_.size();
+        const size_t n = size_t(s.size());
+        bytes_.resize(sizeAt + sizeof(qint32) + 3 * n);
+        char* const begin = bytes_.data() + sizeAt + sizeof(qint32);
+        char* out = begin;
+        const auto* in = reinterpret_cast<const char16_t*>(s.utf16());
+        const char16_t* const end = in + n;
+        while (in < end) {
+            const char32_t c = *in++;
+            if (c < 0x80) {
+                *out++ = char(c);
+            } else if (c < 0x800) {
+                *out++ = char(0xc0 | (c >> 6));
+                *out++ = char(0x80 | (c & 0x3f));
+            } else if (c >= 0xd800 && c < 0xdc00 && in < end && *in >= 0xdc00 && *in < 0xe000) {
+                // A pair of UTF-16 units: four bytes, where the pair took two units.
+                const char32_t u = 0x10000 + ((c - 0xd800) << 10) + (char32_t(*in++) - 0xdc00);
+                *out++ = char(0xf0 | (u >> 18));
+                *out++ = char(0x80 | ((u >> 12) & 0x3f));
+                *out++ = char(0x80 | ((u >> 6) & 0x3f));
+                *out++ = char(0x80 | (u & 0x3f));
+            } else if (c >= 0xd800 && c < 0xe000) {
+                *out++ = '?';
+            } else {
+                *out++ = char(0xe0 | (c >> 12));
+                *out++ = char(0x80 | ((c >> 6) & 0x3f));
+                *out++ = char(0x80 | (c & 0x3f));
+            }
+        }
+        const auto written = qint32(out - begin);
+        std::memcpy(bytes_.data() + sizeAt, &written, sizeof written);
+        bytes_.resize(sizeAt + sizeof(qint32) + size_t(written));
     }
     template <typename T>
     T read(size_t* at) const {

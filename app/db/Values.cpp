@@ -161,17 +161,28 @@ QVariant compareValue(const QVariant& v, const FieldDef& f, const QString& fmt) 
     }
 }
 
+bool bindsAsIs(const QVariant& v, const QString& what) {
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+    case QMetaType::Bool: return false;
+    case QMetaType::QString: {
+        const auto* s = static_cast<const QString*>(v.constData());
+        if (const int at = unstorableAt(*s); at >= 0) throw DbError(unstorableMessage(what, describeUnstorable(*s, at)));
+        return !s->isNull();
+    }
+    default: return true;
+    }
+}
+
 QVariant bindable(const QVariant& v, const QString& fmt, const QString& what) {
+    if (bindsAsIs(v, what)) return v;
     switch (v.typeId()) {
     case QMetaType::QDateTime: return v.toDateTime().isValid() ? QVariant(v.toDateTime().toString(fmt)) : QVariant();
     case QMetaType::QDate:
         return v.toDate().isValid() ? QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : QVariant();
-    case QMetaType::QString: {
-        const QString s = v.toString();
-        if (const int at = unstorableAt(s); at >= 0) throw DbError(unstorableMessage(what, describeUnstorable(s, at)));
-        // A text typed as nothing is empty text, not null: "where name = ''".
-        return s.isNull() ? QVariant(QStringLiteral("")) : v;
-    }
+    // A text typed as nothing is empty text, not null: "where name = ''".
+    case QMetaType::QString: return QVariant(QStringLiteral(""));
     case QMetaType::Bool: return v.toBool() ? 1 : 0;
     default: return v;
     }

@@ -28,6 +28,9 @@ QVariant compareValue(const QVariant& v, const FieldDef& f, const QString& dateT
 // stored text, typed text never as null. Throws DbError for text holding a
 // character no engine stores (what names it in the message).
 QVariant bindable(const QVariant& v, const QString& dateTimeFormat, const QString& what = QString());
+// True when bindable(v) is v itself, so a caller may pass v on without a
+// copy; throws as bindable() does.
+bool bindsAsIs(const QVariant& v, const QString& what = QString());
 // Text form of a stored value, as grids and asString show it.
 QString textOf(const QVariant& v);
 

@@ -17,6 +17,7 @@ struct ReadContext {
     QString* error = nullptr;
     Failure* failure = nullptr;
     bool generalXmlOnly = false;
+    qint64 twoThreadsFrom = 8LL << 20;
     // Opens the workbook anew, for a second thread to read another part of
     // it at the same time; null when it cannot.
     std::function<std::unique_ptr<QIODevice>()> reopen;

@@ -220,6 +220,31 @@ bool SheetBuilder::checkTextBudget() {
     return true;
 }
 
+bool SheetBuilder::canTake(const SheetBuilder& other) const {
+    return qint64(d_->cells.size() + other.d_->cells.size()) <= limits_.maxCells &&
+           d_->strings.chars() + other.d_->strings.chars() <= limits_.maxTextChars &&
+           d_->strings.count() + other.d_->strings.count() < qint64(0xFFFFFFFF);
+}
+
+void SheetBuilder::append(const SheetBuilder& other) {
+    const SheetData& o = *other.d_;
+    if (o.cells.empty()) return;
+    const auto base = quint32(d_->strings.count());
+    d_->strings.append(o.strings);
+    d_->cells.reserve(d_->cells.size() + o.cells.size());
+    for (CellRec c : o.cells) {
+        // Numbers, dates and booleans name no string.
+        const auto kind = CellKind(c.kind);
+        if ((c.flags & HasDisplay) || kind == CellKind::Text || kind == CellKind::Error || kind == CellKind::Uncalculated)
+            c.str += base;
+        d_->cells.push_back(c);
+    }
+    const CellRec& first = o.cells.front();
+    if (first.row < lastRow_ || (first.row == lastRow_ && first.col <= lastCol_) || !other.sorted_) sorted_ = false;
+    lastRow_ = other.lastRow_;
+    lastCol_ = other.lastCol_;
+}
+
 bool SheetBuilder::add(const CellRec& c) {
     if (!place(int(c.row), int(c.col))) return false;
     d_->cells.push_back(c);

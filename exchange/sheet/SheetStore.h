@@ -136,6 +136,20 @@ public:
 
     bool checkTextBudget();
 
+    // For a builder that reads the rest of a sheet on another thread: the
+    // same format table (cells name formats by index) and date system.
+    void shareFormats(const SheetBuilder& from) {
+        d_->formats = from.d_->formats;
+        d_->date1904 = from.d_->date1904;
+    }
+    // Whether other's cells and text fit within the limits after this
+    // builder's (when not, the caller reads the rest itself, and meets the
+    // limit where it lies).
+    bool canTake(const SheetBuilder& other) const;
+    // Puts the cells of other, which read the rest of the same sheet, after
+    // this builder's; their strings follow this builder's in the pool.
+    void append(const SheetBuilder& other);
+
     // Where the builder stands, to go back to when a part is read again.
     struct Mark {
         size_t cells;

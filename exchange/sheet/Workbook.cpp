@@ -63,7 +63,7 @@ bool Worksheet::rowIsEmpty(int row) const {
 // ---- the workbook ------------------------------------------------------------
 
 Workbook::Workbook(Parts parts)
-    : format_(parts.format), sheetNames_(parts.sheetNames), active_(parts.active), date1904_(parts.date1904) {
+    : format_(parts.format), sheetNames_(parts.sheetNames), active_(parts.active), date1904_(parts.date1904), readers_(parts.readers) {
     if (parts.sheet) sheet_.d_ = parts.sheet;
 }
 
@@ -178,6 +178,7 @@ std::unique_ptr<Workbook> openDevice(QIODevice* dev, qint64 size, const OpenOpti
     cx.error = error;
     cx.failure = failure;
     cx.generalXmlOnly = options.generalXmlOnly;
+    cx.twoThreadsFrom = options.twoThreadsFrom;
     cx.reopen = std::move(reopen);
     if (size > options.limits.maxFileBytes)
         return cx.fail(Failure::TooLarge, QStringLiteral("The file is %L1 bytes long, more than this program reads.").arg(size));

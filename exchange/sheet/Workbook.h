@@ -64,6 +64,9 @@ struct OpenOptions {
     // Reads every XML part with the general parser (QXmlStreamReader) only,
     // never the fast one. Slower; tests use it to compare the two.
     bool generalXmlOnly = false;
+    // A sheet of at least this many bytes of XML, holding its texts itself,
+    // is read by two threads, each taking part of its rows.
+    qint64 twoThreadsFrom = 8LL << 20;
 };
 
 enum class Failure {
@@ -128,6 +131,9 @@ public:
     const Worksheet& activeSheet() const { return sheet_; }
     // True for workbooks counting dates from 1904.
     bool date1904() const { return date1904_; }
+    // Threads that read the active sheet's rows (two for a big .xlsx sheet
+    // holding its own texts); for tests and the benchmark.
+    int sheetReaders() const { return readers_; }
 
     // Internal: readers fill a workbook through this.
     struct Parts {
@@ -136,6 +142,7 @@ public:
         int active = 0;
         bool date1904 = false;
         std::shared_ptr<const detail::SheetData> sheet;
+        int readers = 1;
     };
     explicit Workbook(Parts parts);
 
@@ -144,6 +151,7 @@ private:
     QStringList sheetNames_;
     int active_;
     bool date1904_;
+    int readers_;
     Worksheet sheet_;
 };
 

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <climits>
 #include <cmath>
+#include <functional>
+#include <type_traits>
 
 #include "exchange/sheet/Readers.h"
 #include "exchange/sheet/SheetStore.h"
@@ -138,13 +140,25 @@ struct SheetState {
     // The shared strings are being read elsewhere: cells keep their indices
     // (SheetBuilder::addSharedRef) to be checked once the table is there.
     bool deferShared = false;
+    // Read from the middle of the sheet's data: the reader stands before a
+    // row element, and that row must give its number.
+    bool midway = false;
+    // The rest of the sheet read elsewhere at the same time: offered the
+    // first row element that begins at or after byte from, handOff(where it
+    // begins) is true when that rest has been taken in and reading stops.
+    struct Split {
+        qint64 from = 0;
+        std::function<bool(qint64)> handOff;
+    };
+    const Split* split = nullptr;
 };
 
 template <class X>
 PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
     auto broken = [&]() { return x.unsupported() ? PartResult::Retry : PartResult::Failed; };
     int row = 0, col = 0;
-    bool inData = false;
+    bool inData = st.midway;
+    bool offered = false;
     QString v, inlineText, formula;
     for (;;) {
         const XmlTok tok = x.next();
@@ -160,9 +174,20 @@ PartResult parseSheet(X& x, SheetBuilder& b, const SheetState& st) {
             continue;
         }
         if (x.is("row")) {
+            if constexpr (std::is_same_v<X, FastXml>) {
+                if (st.split && !offered && x.tagOffset() >= st.split->from) {
+                    offered = true;
+                    if (st.split->handOff(x.tagOffset())) return PartResult::Ok;
+                }
+            }
             QByteArrayView r;
             bool ok = false;
             const int n = x.rawAttribute("r", &r) ? viewToInt(r, &ok) : 0;
+            if (st.midway && row == 0 && !ok) {
+                // Its number would follow from the rows before, which were not read here.
+                b.fail(Failure::Damaged, QStringLiteral("A row without its number."));
+                return PartResult::Failed;
+            }
             row = ok ? n : row + 1;
             col = 0;
             if (row < 1 || row > st.limits->maxRows) {

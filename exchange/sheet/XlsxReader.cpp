@@ -6,6 +6,9 @@
 
 #include <QIODevice>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "exchange/sheet/Readers.h"
@@ -81,6 +84,8 @@ private:
     // A big table of shared strings read on a thread of its own while this
     // one reads the sheet; false with the error set.
     bool readSheetAndStrings(const QString& sheetPart, const QString& sharedPart);
+    // A big sheet read by two threads, each half of it; false with the error set.
+    bool readSheetInHalves(const QString& part, SheetState st);
     template <class Parse>
     bool readPart(const QString& part, const Parse& parse) {
         return readPartWith(zip_, b_, cx_, part, parse);
@@ -104,6 +109,7 @@ private:
     QHash<QString, Rel> rels_;
     std::vector<quint16> xfFormat_;  // cell style -> index of its number format
     quint32 sharedCount_ = 0;
+    int readers_ = 1;  // threads whose rows the sheet holds
 };
 
 bool XlsxReader::readWorkbook(const QString& part) {
@@ -193,9 +199,118 @@ bool XlsxReader::readSharedStrings(const QString& part) {
 
 bool XlsxReader::readSheet(const QString& part) {
     // A cell takes at least some 30 bytes of sheet XML ("<c r="A1"><v>1</v></c>").
-    b_.expect(zip_.claimedSize(part) / 30);
+    const qint64 bytes = zip_.claimedSize(part);
+    b_.expect(bytes / 30);
     const SheetState st{&xfFormat_, sharedCount_, date1904_, &cx_.limits};
+    // A big sheet that holds its texts itself (no shared strings to wait
+    // for) is read on two cores.
+    if (cx_.reopen && !cx_.generalXmlOnly && sharedCount_ == 0 && bytes >= cx_.twoThreadsFrom) return readSheetInHalves(part, st);
     return readPart(part, [this, &st](auto& x) { return parseSheet(x, b_, st); });
+}
+
+bool XlsxReader::readSheetInHalves(const QString& part, SheetState st) {
+    // A second thread, with a handle of its own on the file, inflates the
+    // sheet's first part without reading it and reads the rest from the
+    // first row element after the split point into a builder of its own.
+    // Its rows are taken in when this thread, reading from the start, finds
+    // its first row element after the split point exactly where the other
+    // began; otherwise (a comment or CDATA that looks like a row, a row
+    // without its number, anything the other could not read) this thread
+    // reads on as if alone, and meets what there is to meet itself.
+    struct Rest {
+        std::mutex m;
+        std::condition_variable changed;
+        qint64 start = -2;  // -2 not found yet, -1 none
+        bool done = false, ok = false;
+        std::atomic<bool> stop{false};
+        std::atomic<qint64> inflated{0};
+        QString error;
+        Failure failure = Failure::None;
+    } rest;
+    const qint64 bytes = zip_.claimedSize(part);
+    SheetBuilder rb(cx_.limits, &rest.error, &rest.failure);
+    rb.shareFormats(b_);
+    // Inflating without reading is some ten times faster than reading:
+    // the other thread inflates the first part too, and reads a little
+    // less than half.
+    SheetState::Split split;
+    split.from = bytes / 20 * 11;
+    rb.expect((bytes - split.from) / 30);
+    rb.expectText((bytes - split.from) / 3);
+    auto publish = [&rest](const std::function<void()>& f) {
+        {
+            std::lock_guard<std::mutex> lock(rest.m);
+            f();
+        }
+        rest.changed.notify_all();
+    };
+    SheetState rs = st;  // the other thread's, made before this one changes st
+    rs.midway = true;
+    std::thread worker([&] {
+        bool ok = false;
+        [&] {
+            ProgressMeter meter([&rest](qint64 done, qint64) {
+                rest.inflated = done;
+                return !rest.stop.load();
+            });
+            const std::unique_ptr<QIODevice> dev = cx_.reopen();
+            ZipParts zip;
+            QString why;
+            if (!dev || !zip.open(dev.get(), cx_.limits, &why)) return;
+            QIODevice* stream = zip.stream(part, cx_.limits.maxPartBytes, &meter, &why);
+            if (!stream) return;
+            FastXml x(stream);
+            // The elements that open the sheet, up to its data.
+            for (;;) {
+                const XmlTok t = x.next();
+                if (t == XmlTok::Done || t == XmlTok::Failed) return;
+                if (t == XmlTok::Start && x.is("sheetData")) break;
+            }
+            const qint64 start = x.skipToTag(split.from, "row");
+            publish([&] { rest.start = start; });
+            if (start < 0) return;
+            ok = parseSheet(x, rb, rs) == PartResult::Ok;
+            zip.closeStream();
+        }();
+        publish([&] {
+            if (rest.start == -2) rest.start = -1;
+            rest.ok = ok;
+            rest.done = true;
+        });
+    });
+    auto takeRest = [&](qint64 at) {
+        std::unique_lock<std::mutex> lock(rest.m);
+        qint64 shown = split.from;
+        // Waits, showing the other thread's progress (and letting the user cancel).
+        auto wait = [&](const std::function<bool()>& until) {
+            while (!until()) {
+                rest.changed.wait_for(lock, std::chrono::milliseconds(50));
+                if (!cx_.meter || until()) continue;
+                const qint64 now = rest.inflated.load();
+                lock.unlock();
+                const bool go = cx_.meter->advance(std::max<qint64>(0, now - shown));
+                shown = std::max(shown, now);
+                lock.lock();
+                if (!go) return false;
+            }
+            return true;
+        };
+        if (!wait([&] { return rest.start != -2; }) || rest.start != at) return false;
+        if (!wait([&] { return rest.done; }) || !rest.ok || !b_.canTake(rb)) return false;
+        b_.append(rb);
+        readers_ = 2;
+        return true;
+    };
+    split.handOff = [&](qint64 at) {
+        const bool taken = takeRest(at);
+        if (!taken) rest.stop = true;  // this thread reads on alone
+        return taken;
+    };
+    st.split = &split;
+    const bool ok = readPart(part, [this, &st](auto& x) { return parseSheet(x, b_, st); });
+    rest.stop = true;
+    worker.join();
+    return ok;
 }
 
 bool XlsxReader::readSheetAndStrings(const QString& sheetPart, const QString& sharedPart) {
@@ -301,6 +416,7 @@ std::unique_ptr<Workbook> XlsxReader::read(const QString& workbookPart) {
     p.active = active;
     p.date1904 = date1904_;
     p.sheet = b_.finish();
+    p.readers = readers_;
     return std::make_unique<Workbook>(std::move(p));
 }
 

@@ -38,6 +38,7 @@ bool FastXml::fill() {
     if (pos_ > 0) {
         memmove(buf_.data(), buf_.data() + pos_, size_t(end_ - pos_));
         end_ -= pos_;
+        dropped_ += pos_;
         pos_ = 0;
     }
     if (end_ + kChunk > qsizetype(buf_.size())) {
@@ -214,7 +215,37 @@ XmlTok FastXml::next() {
     }
 }
 
+qint64 FastXml::skipToTag(qint64 from, const char* name) {
+    const qsizetype len = qsizetype(strlen(name));
+    pendingEnd_ = false;
+    for (;;) {
+        // Bytes before from are dropped as they come, never gathered.
+        const qint64 skip = from - (dropped_ + pos_);
+        if (skip > 0) {
+            if (skip >= end_ - pos_) {
+                pos_ = end_;
+                if (!fill()) return -1;
+                continue;
+            }
+            pos_ += qsizetype(skip);
+        }
+        const void* lt = memchr(buf_.data() + pos_, '<', size_t(end_ - pos_));
+        if (!lt) {
+            pos_ = end_;
+            if (!fill()) return -1;
+            continue;
+        }
+        pos_ = static_cast<const char*>(lt) - buf_.data();
+        while (end_ - pos_ < len + 2)
+            if (!fill()) return -1;
+        const char* p = buf_.data() + pos_;
+        if (memcmp(p + 1, name, size_t(len)) == 0 && isNameEnd(p[len + 1])) return dropped_ + pos_;
+        from = dropped_ + pos_ + 1;
+    }
+}
+
 XmlTok FastXml::markup() {
+    tagStart_ = dropped_ + pos_;
     while (end_ - pos_ < 9 && fill()) {
     }
     const char* p = buf_.data() + pos_;

@@ -43,6 +43,14 @@ public:
     bool unsupported() const { return unsupported_; }
     QString errorString() const { return error_; }
 
+    // Where in the part (bytes from its start) the current start tag begins.
+    qint64 tagOffset() const { return tagStart_; }
+    // Leaves out everything up to the first start tag named name (as
+    // written, prefix included) that begins at or after byte from, so that
+    // reading goes on there, among the elements now open. Where that tag
+    // begins, or -1 when the part has none.
+    qint64 skipToTag(qint64 from, const char* name);
+
 private:
     bool fill();
     XmlTok fail(const QString& why, bool unsupported = false);
@@ -54,6 +62,8 @@ private:
     QIODevice* dev_;
     std::vector<char> buf_;
     qsizetype pos_ = 0, end_ = 0;
+    qint64 dropped_ = 0;   // bytes of the part before buf_[0]
+    qint64 tagStart_ = 0;  // of the current start tag, from the part's start
     bool eof_ = false;
     bool started_ = false;
     bool pendingEnd_ = false;

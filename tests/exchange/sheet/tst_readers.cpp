@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QBuffer>
 #include <QTest>
+#include <limits>
 
 #include "exchange/sheet/TextFile.h"
 #include "exchange/sheet/Workbook.h"
@@ -490,6 +491,119 @@ private slots:
         cut.shared = x.shared.left(x.shared.size() - 100);
         QVERIFY(!open(cut.bytes(), "cut-strings.xlsx", &error));
         QVERIFY2(error.contains("sharedStrings.xml"), qPrintable(error));
+    }
+
+    void bigSheetReadByTwoThreads() {
+        // A sheet holding its own texts is read by two threads when it is
+        // big; the cells come out exactly as one thread reads them, and
+        // whatever the second thread cannot follow is read by the first.
+        auto rowsXml = [](int n, const QString& before, bool numbered) {
+            QString rows;
+            for (int r = 1; r <= n; ++r) {
+                const QString at = numbered ? QStringLiteral(" r=\"%1\"").arg(r) : QString();
+                rows += before + QStringLiteral("<row%1>").arg(at);
+                auto ref = [&](const char* col) { return numbered ? QStringLiteral(" r=\"%1%2\"").arg(col).arg(r) : QString(); };
+                rows += QStringLiteral("<c%1 t=\"inlineStr\"><is><t>Company %2 &amp; Sons &lt;公司&gt;</t></is></c>").arg(ref("A")).arg(r);
+                rows += QStringLiteral("<c%1 s=\"1\"><v>%2</v></c>").arg(ref("B")).arg(45000 + r % 400);
+                rows += QStringLiteral("<c%1 s=\"2\"><v>0.%2</v></c>").arg(ref("C")).arg(r % 97);
+                if (r % 3) rows += QStringLiteral("<c%1 t=\"b\"><v>%2</v></c>").arg(ref("D")).arg(r % 2);
+                rows += QStringLiteral("<c%1><f>A%2&amp;B%2</f></c>").arg(ref("E")).arg(r);
+                rows += QStringLiteral("<c%1 t=\"e\"><v>#N/A</v></c>").arg(ref("F"));
+                rows += QStringLiteral("<c%1 t=\"inlineStr\"><is><r><t>rich </t></r><r><t xml:space=\"preserve\">%2 </t></r></is></c>").arg(ref("G")).arg(r);
+                rows += QStringLiteral("</row>");
+            }
+            return rows;
+        };
+        testfiles::Xlsx x;
+        x.styles = testfiles::stylesXml({{164, "yyyy-mm-dd"}}, {164, 10});
+        x.sheets << testfiles::sheetXml(rowsXml(3000, QString(), true));
+        sheet::OpenOptions two, one;
+        two.twoThreadsFrom = 1;
+        one.twoThreadsFrom = std::numeric_limits<qint64>::max();
+        auto sameAsOneThread = [&](const QByteArray& bytes, const QString& name, int readers,
+                                   sheet::OpenOptions o2 = {}, sheet::OpenOptions o1 = {}) {
+            o2.twoThreadsFrom = two.twoThreadsFrom;
+            o1.twoThreadsFrom = one.twoThreadsFrom;
+            QString e1, e2;
+            auto a = open(bytes, name + "-1.xlsx", &e1, o1);
+            auto b = open(bytes, name + "-2.xlsx", &e2, o2);
+            QCOMPARE(bool(b), bool(a));
+            QCOMPARE(e2, e1);
+            if (!a) return;
+            if (readers > 0) QCOMPARE(b->sheetReaders(), readers);
+            QCOMPARE(b->activeSheet().storedCells(), a->activeSheet().storedCells());
+            QCOMPARE(texts(*b), texts(*a));
+            const sheet::Worksheet& sa = a->activeSheet();
+            const sheet::Worksheet& sb = b->activeSheet();
+            for (int r = 1; r <= sa.rowCount(); ++r)
+                for (int c = 1; c <= sa.columnCount(); ++c) {
+                    QCOMPARE(sb.kind(r, c), sa.kind(r, c));
+                    QCOMPARE(sb.value(r, c), sa.value(r, c));
+                }
+        };
+        {
+            auto wb = open(x.bytes(), "halves.xlsx", nullptr, two);
+            QVERIFY(wb);
+            const sheet::Worksheet& sh = wb->activeSheet();
+            QCOMPARE(sh.rowCount(), 3000);
+            QCOMPARE(sh.text(2999, 1), QString("Company 2999 & Sons <公司>"));
+            QCOMPARE(sh.kind(2999, 2), CellKind::DateTime);
+            QCOMPARE(sh.kind(2999, 5), CellKind::Uncalculated);
+            QCOMPARE(sh.text(2999, 7), QString("rich 2999 "));
+        }
+        sameAsOneThread(x.bytes(), "halves", 2);
+        // The same file written with rows shuffled: still one sheet in order.
+        {
+            testfiles::Xlsx shuffled = x;
+            const QString all = rowsXml(3000, QString(), true);
+            const qsizetype mid = all.indexOf("<row r=\"2000\">");
+            shuffled.sheets[0] = testfiles::sheetXml(all.mid(mid) + all.left(mid));
+            sameAsOneThread(shuffled.bytes(), "shuffled", 2);
+        }
+        // Rows that give no number: the second thread cannot know them.
+        {
+            testfiles::Xlsx unnumbered = x;
+            unnumbered.sheets[0] = testfiles::sheetXml(rowsXml(3000, QString(), false));
+            sameAsOneThread(unnumbered.bytes(), "unnumbered", 1);
+        }
+        // Comments that look like rows, where the second thread begins
+        // (taken for a row by the second thread, unless it happens to begin
+        // between a comment and its row).
+        {
+            testfiles::Xlsx comments = x;
+            comments.sheets[0] = testfiles::sheetXml(rowsXml(3000, "<!-- <row r=\"1\"> -->", true));
+            sameAsOneThread(comments.bytes(), "comments", -1);
+        }
+        // A sheet that breaks off, and one with a bad cell late in it: the
+        // same refusal either way.
+        {
+            testfiles::Xlsx cut = x;
+            cut.sheets[0] = x.sheets[0].left(x.sheets[0].size() - 300);
+            sameAsOneThread(cut.bytes(), "cut", 1);
+            testfiles::Xlsx badRow = x;
+            badRow.sheets[0] = testfiles::sheetXml(rowsXml(3000, QString(), true) + "<row r=\"99999999\"/>");
+            sameAsOneThread(badRow.bytes(), "badrow", 1);
+        }
+        // A limit passed only by both halves together is met as one thread meets it.
+        {
+            sheet::OpenOptions few;
+            few.limits.maxCells = 3000 * 6;
+            sameAsOneThread(x.bytes(), "limit", 1, few, few);
+            few.limits.maxCells = 3000 * 7;
+            sameAsOneThread(x.bytes(), "underlimit", 2, few, few);
+        }
+        // Cancelled while two threads read: a cancel, not a damaged file.
+        {
+            sheet::OpenOptions cancel = two;
+            int calls = 0;
+            cancel.progress = [&calls](qint64, qint64) { return ++calls < 3; };
+            QString error;
+            sheet::Failure failure = sheet::Failure::None;
+            const QString path = dir.filePath("cancel.xlsx");
+            QVERIFY(testfiles::write(path, x.bytes()));
+            QVERIFY(!Workbook::open(path, &error, cancel, &failure));
+            QCOMPARE(failure, sheet::Failure::Cancelled);
+        }
     }
 
     void formatByContentNotName() {
