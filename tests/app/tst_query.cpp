@@ -441,7 +441,8 @@ private slots:
         const QStringList cols = {"CustID", "Name", "Main", "Birthday", "Company", "Introduce", "Email"};
         const QList<QVariantList> rows = {
             {"1", "李雷 \"O'Neil\" 100%", true, QDateTime(QDate(1980, 2, 29), QTime(0, 0)), "", QString(5000, QChar(0x4e2d)), QVariant()},
-            {"2", QString(), false, QVariant(), "  spaced  ", "two\nlines", "a_b@x.cn"},
+            // Characters of one to four bytes in the engine's encoding.
+            {"2", QString(), false, QVariant(), "  spaced  ", QString::fromUtf8("two\nlines é ß 𠀀 😀"), "a_b@x.cn"},
         };
         {
             db::TransactionGuard g(*conn);
@@ -471,6 +472,7 @@ private slots:
             }
         }
         QCOMPARE(a.field("Company").asString(), QString("  spaced  "));
+        QCOMPARE(a.field("Introduce").asString(), QString::fromUtf8("two\nlines é ß 𠀀 😀"));
         a.setSql("select * from contact where CustID='1'");
         a.open();
         QCOMPARE(a.field("Introduce").asString().size(), 5000);
