@@ -13,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -48,21 +49,23 @@ sqlite3* handleOf(const QSqlDatabase& db) {
 // shows or compares texts: a box typed into and cleared again leaves the
 // row as it was.
 void rowDigestFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    // Called for each row of an import: one hash made per thread, not per call.
+    // Called for each row of an import: one hash and one buffer per thread,
+    // not per call; the row's bytes gathered first and hashed at once.
     thread_local QCryptographicHash h(QCryptographicHash::Md5);
+    thread_local std::string bytes;
     h.reset();
+    bytes.clear();
     for (int i = 0; i < argc; ++i) {
         const int type = sqlite3_value_type(argv[i]);
-        if (type == SQLITE_NULL) {
-            h.addData(QByteArrayView("\x02", 1));
-            continue;
+        if (type != SQLITE_NULL) {
+            // The bytes are asked for after the text or blob: asking converts.
+            const void* data = type == SQLITE_BLOB ? sqlite3_value_blob(argv[i]) : sqlite3_value_text(argv[i]);
+            const int n = sqlite3_value_bytes(argv[i]);
+            if (data && n > 0) bytes.append(static_cast<const char*>(data), size_t(n));
         }
-        // The bytes are asked for after the text or blob: asking converts.
-        const void* data = type == SQLITE_BLOB ? sqlite3_value_blob(argv[i]) : sqlite3_value_text(argv[i]);
-        const int n = sqlite3_value_bytes(argv[i]);
-        if (data && n > 0) h.addData(QByteArrayView(static_cast<const char*>(data), n));
-        h.addData(QByteArrayView("\x02", 1));
+        bytes += '\x02';
     }
+    h.addData(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     // The tag and the first 15 bytes in hexadecimal: 32 characters.
     char out[32];
     std::memcpy(out, kDigestTag, 2);
