@@ -7,6 +7,7 @@ namespace sheet::detail {
 namespace {
 constexpr qsizetype kChunk = 256 * 1024;
 constexpr qsizetype kMaxToken = 64LL << 20;  // no tag or text runs longer than this
+constexpr qsizetype kMaxBlankRun = 1 << 20;   // blanks kept before a text
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isNameEnd(char c) { return isSpace(c) || c == '>' || c == '/' || c == '='; }
@@ -98,10 +99,7 @@ bool FastXml::decode(const char* from, const char* to, QString* out, bool attrib
     // reference keeps the character it names).
     const bool plain = !memchr(from, '&', size_t(to - from)) && !memchr(from, '\r', size_t(to - from)) &&
                        (!attribute || (!memchr(from, '\n', size_t(to - from)) && !memchr(from, '\t', size_t(to - from))));
-    if (plain) {
-        *out = QString::fromUtf8(from, to - from);
-        return true;
-    }
+    if (plain) return utf8(from, to - from, out);
     QByteArray b;
     b.reserve(to - from);
     for (const char* p = from; p < to;) {
@@ -145,8 +143,17 @@ bool FastXml::decode(const char* from, const char* to, QString* out, bool attrib
         }
         p = semi + 1;
     }
-    *out = QString::fromUtf8(b);
-    return true;
+    return utf8(b.constData(), b.size(), out);
+}
+
+bool FastXml::utf8(const char* from, qsizetype n, QString* out) {
+    *out = QString::fromUtf8(from, n);
+    if (!out->contains(QChar::ReplacementCharacter)) return true;
+    // U+FFFD written in the file is a character like any other; one put in
+    // for bytes that are not UTF-8 is not, and the general reader says so.
+    if (out->count(QChar::ReplacementCharacter) == QByteArrayView(from, n).count("\xEF\xBF\xBD")) return true;
+    fail(QStringLiteral("bytes that are not UTF-8"), true);
+    return false;
 }
 
 XmlTok FastXml::next() {
@@ -173,8 +180,11 @@ XmlTok FastXml::next() {
         }
         if (buf_[size_t(pos_)] != '<') {
             // Blanks between elements can run to any length (a zip bomb of
-            // spaces): they are dropped as they come rather than gathered.
+            // spaces): past a megabyte they are dropped as they come rather
+            // than gathered. Fewer are kept whole, as the start of a text
+            // may be blanks that only end in the next piece read.
             qsizetype lt = -1;
+            bool dropped = false;
             for (;;) {
                 const void* p = memchr(buf_.data() + pos_, '<', size_t(end_ - pos_));
                 if (p) {
@@ -187,8 +197,16 @@ XmlTok FastXml::next() {
                     lt = find('<', end_ - pos_);
                     break;
                 }
-                pos_ = end_;
+                if (end_ - pos_ >= kMaxBlankRun) {
+                    pos_ = end_;
+                    dropped = true;
+                }
                 if (!fill()) break;
+            }
+            if (dropped && lt > 0) {
+                // Text after blanks that were not kept: refused rather than read without them.
+                for (qsizetype i = pos_; i < pos_ + lt; ++i)
+                    if (!isSpace(buf_[size_t(i)])) return fail(QStringLiteral("a text that begins with more than a megabyte of blanks"));
             }
             if (lt < 0) {
                 if (!error_.isEmpty()) return fail(error_);
@@ -280,9 +298,9 @@ XmlTok FastXml::markup() {
             QByteArray b(from, e - 9);
             b.replace("\r\n", "\n");
             b.replace('\r', '\n');
-            text_ = QString::fromUtf8(b);
-        } else {
-            text_ = QString::fromUtf8(from, e - 9);
+            if (!utf8(b.constData(), b.size(), &text_)) return XmlTok::Failed;
+        } else if (!utf8(from, e - 9, &text_)) {
+            return XmlTok::Failed;
         }
         pos_ += e + 3;
         return XmlTok::Text;
@@ -402,6 +420,15 @@ XmlTok FastXml::markup() {
         }
     }
     // No more reading for this tag: positions relative to pos_ become absolute.
+    // A name holding markup ("<c <<r=...") is a broken tag, not a name.
+    auto badName = [](const char* n, qsizetype len) {
+        for (qsizetype k = 0; k < len; ++k)
+            if (n[k] == '<' || n[k] == '&' || n[k] == '"' || n[k] == '\'') return true;
+        return false;
+    };
+    if (badName(buf_.data() + pos_ + 1, nameEnd - 1)) return fail(QStringLiteral("a malformed tag"));
+    for (const Attr& a : attrs_)
+        if (badName(buf_.data() + pos_ + a.name, a.nameLen)) return fail(QStringLiteral("a malformed tag"));
     name_.assign(buf_.data() + pos_ + 1, size_t(nameEnd - 1));
     local_ = name_.rfind(':') == std::string::npos ? 0 : name_.rfind(':') + 1;
     for (Attr& a : attrs_) {

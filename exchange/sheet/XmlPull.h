@@ -55,6 +55,8 @@ private:
     bool fill();
     XmlTok fail(const QString& why, bool unsupported = false);
     bool decode(const char* from, const char* to, QString* out, bool attribute = false);
+    // Text of UTF-8 bytes; false (failed, unsupported) for bytes that are not UTF-8.
+    bool utf8(const char* from, qsizetype n, QString* out);
     XmlTok markup();
     qsizetype find(char c, qsizetype from);
     qsizetype findSeq(const char* seq, qsizetype from);

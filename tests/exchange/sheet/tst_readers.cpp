@@ -8,6 +8,7 @@
 
 #include "exchange/sheet/TextFile.h"
 #include "exchange/sheet/Workbook.h"
+#include "exchange/sheet/XmlPull.h"
 #include "exchange/sheet/ZipParts.h"
 #include "tests/exchange/sheet/SheetFiles.h"
 
@@ -604,6 +605,58 @@ private slots:
             QVERIFY(!Workbook::open(path, &error, cancel, &failure));
             QCOMPARE(failure, sheet::Failure::Cancelled);
         }
+    }
+
+    void fastReaderKeepsBlanksAndRefusesBadBytes() {
+        // Blanks that begin a text are kept when the text runs past one of
+        // the pieces the reader takes at a time (256 KiB).
+        auto firstText = [](const QByteArray& xml, QString* error) {
+            QBuffer dev;
+            dev.setData(xml);
+            dev.open(QIODevice::ReadOnly);
+            sheet::detail::FastXml x(&dev);
+            QString text;
+            for (;;) {
+                const sheet::detail::XmlTok t = x.next();
+                if (t == sheet::detail::XmlTok::Start && x.is("t")) {
+                    if (!x.readText(&text)) break;
+                    return text;
+                }
+                if (t == sheet::detail::XmlTok::Done || t == sheet::detail::XmlTok::Failed) break;
+            }
+            *error = x.errorString();
+            return QString("(none)");
+        };
+        for (int k = 1; k <= 3; ++k)
+            for (const QByteArray& value : {QByteArray("   lead"), QByteArray("\t\n x"), QByteArray("    ")})
+                for (int before = 1; before <= 3; ++before) {
+                    const QByteArray head = "<r><x>", tail = "</x><t xml:space=\"preserve\">";
+                    const qsizetype fill = qsizetype(k) * 0x40000 - before - head.size() - tail.size();
+                    const QByteArray xml = head + QByteArray(fill, 'f') + tail + value + "</t></r>";
+                    QString error;
+                    QCOMPARE(firstText(xml, &error), QString::fromUtf8(value));
+                }
+        QString error;
+        const QByteArray manyBlanks(3 << 20, ' ');
+        QCOMPARE(firstText("<r>" + manyBlanks + "<t>ok</t></r>", &error), QString("ok"));
+        QCOMPARE(firstText("<r><t>" + manyBlanks + "x</t></r>", &error), QString("(none)"));
+        QVERIFY2(error.contains("more than a megabyte of blanks"), qPrintable(error));
+
+        // Bytes that are not UTF-8, and a tag broken by markup in it: refused,
+        // where they were read as replacement characters and as a name.
+        auto sheetWith = [&](const QByteArray& cell) {
+            testfiles::Xlsx x;
+            x.sheets << QString();
+            x.extra << testfiles::Part("xl/worksheets/sheet1.xml",
+                                       testfiles::sheetXml("%1").toUtf8().replace("%1", "<row r=\"1\">" + cell + "</row>"));
+            return x.bytes();
+        };
+        QVERIFY(!open(sheetWith("<c r=\"A1\" t=\"inlineStr\"><is><t>\xff\xfe\xc3 Co</t></is></c>"), "bad-utf8.xlsx", &error));
+        QVERIFY2(!error.isEmpty(), "refused in words");
+        QVERIFY(!open(sheetWith("<c <<r=\"A1\" t=\"inlineStr\"><is><t>Co</t></is></c>"), "broken-tag.xlsx", &error));
+        auto ok = open(sheetWith("<c r=\"A1\" t=\"inlineStr\"><is><t>\xef\xbf\xbd Co</t></is></c>"), "fffd.xlsx", &error);
+        QVERIFY2(ok, qPrintable(error));
+        QCOMPARE(ok->activeSheet().text(1, 1), QString::fromUtf8("\xef\xbf\xbd Co"));
     }
 
     void formatByContentNotName() {
