@@ -117,6 +117,12 @@ const QList<SchemaStep>& schemaSteps() {
                                      "values ('CustID', 'Customer No.', '', 'custom')"));
              q.execSql();
          }},
+        // A memo declared without TEXT stored a text that looks like a number
+        // as that number: "007" came back as 7, "1.50" as 1.5.
+        {4, QStringLiteral("notes and other long texts keep a text that looks like a number as typed (\"007\" "
+                           "was stored as 7); texts already stored keep what they show"),
+         [](db::Connection& c) { return !db::tablesStoringNumberLikeMemos(c).isEmpty(); },
+         [](db::Connection& c) { db::keepMemosAsText(c); }},
     };
     return steps;
 }

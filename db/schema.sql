@@ -3,11 +3,14 @@
 -- Build:  sqlite3 custom.db < schema.sql ; sqlite3 custom.db < seed.sql
 --
 -- Type names are chosen for the record set, which reads them back:
---   VARCHAR(n) bounded text, MEMO unbounded text, BOOLEAN 0/1,
+--   VARCHAR(n) bounded text, MEMO TEXT unbounded text, BOOLEAN 0/1,
 --   DATETIME text 'yyyy-MM-dd hh:mm:ss', INTEGER numbers.
 -- SQLite does not enforce VARCHAR sizes, so every bounded column carries a
 -- CHECK on its length: over-long text is refused by the engine and the post
 -- fails with the engine's message instead of being stored.
+-- Unbounded text is declared MEMO TEXT, not MEMO alone: the word TEXT gives
+-- the column text affinity, where MEMO alone would store a text that looks
+-- like a number ("007", "1.50") as that number.
 -- From and Date are keywords and are always written in brackets.
 
 BEGIN;
@@ -30,7 +33,7 @@ CREATE TABLE custom (
     Email       VARCHAR(100) CHECK (length(Email) <= 100),
     Url         VARCHAR(100) CHECK (length(Url) <= 100),
     [From]      VARCHAR(50)  CHECK (length([From]) <= 50),      -- customer source
-    Introduce   MEMO,
+    Introduce   MEMO TEXT,
     F_User      VARCHAR(50)  CHECK (length(F_User) <= 50)       -- owner's login name
 );
 
@@ -52,7 +55,7 @@ CREATE TABLE contact (
     HomeTel     VARCHAR(50)  CHECK (length(HomeTel) <= 50),
     Fax         VARCHAR(20)  CHECK (length(Fax) <= 20),
     Birthday    DATETIME,
-    introduce   MEMO,
+    introduce   MEMO TEXT,
     F_User      VARCHAR(50)  CHECK (length(F_User) <= 50)
 );
 
@@ -156,7 +159,7 @@ CREATE TABLE T_Temp (
 CREATE TABLE T_Daily (
     DailyID     INTEGER PRIMARY KEY AUTOINCREMENT,
     Subject     VARCHAR(100) CHECK (length(Subject) <= 100),
-    Content     MEMO,
+    Content     MEMO TEXT,
     AddDate     DATETIME,
     author      VARCHAR(50)  CHECK (length(author) <= 50)
 );
@@ -173,7 +176,7 @@ CREATE TABLE T_Schedule (
     EndTime     DATETIME,
     Hours       VARCHAR(10)  CHECK (length(Hours) <= 10),       -- planned duration in hours
     Remind      VARCHAR(20)  CHECK (length(Remind) <= 20),      -- lead time of the reminder; empty for none
-    Content     MEMO,
+    Content     MEMO TEXT,
     author      VARCHAR(50)  CHECK (length(author) <= 50),
     CustID      INTEGER,                                        -- the customer's number; NULL when none is linked
     RemindAt    DATETIME,                                       -- when the reminder is due; NULL for none
@@ -189,7 +192,7 @@ CREATE TABLE T_Sale (
     CustID      INTEGER,
     Company     VARCHAR(200) CHECK (length(Company) <= 200),
     Total       REAL         NOT NULL DEFAULT 0,
-    Note        MEMO,
+    Note        MEMO TEXT,
     F_User      VARCHAR(50)  CHECK (length(F_User) <= 50)      -- owner's login name
 );
 
@@ -250,7 +253,7 @@ CREATE TABLE T_ImportRow (
     TableName   VARCHAR(20)  CHECK (length(TableName) <= 20),   -- custom or contact
     RecordID    INTEGER      NOT NULL,                          -- CustID or ContactId
     Action      VARCHAR(1)   CHECK (Action IN ('A', 'U')),
-    OldValues   MEMO,
+    OldValues   MEMO TEXT,
     Digest      VARCHAR(32)  CHECK (length(Digest) <= 32)
 );
 

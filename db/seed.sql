@@ -159,6 +159,6 @@ INSERT INTO department (name) VALUES
     ('Management'), ('Sales'), ('Purchasing'), ('Finance'), ('Engineering'), ('Logistics');
 
 -- The layout's version: the last step of app/SchemaSteps.cpp.
-INSERT INTO T_SchemaVersion (Version) VALUES (3);
+INSERT INTO T_SchemaVersion (Version) VALUES (4);
 
 COMMIT;

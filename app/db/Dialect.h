@@ -105,6 +105,14 @@ public:
     // number the engine assigns and never hands out again), keeping every
     // row, its order and the table's indexes.
     virtual QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const = 0;
+    // Tables with unbounded text columns that store a text looking like a
+    // number as that number ("007" as 7); none on an engine that stores text
+    // as given.
+    virtual QStringList tablesStoringNumberLikeMemos(QSqlDatabase&) const { return {}; }
+    // Makes table again with its unbounded text columns keeping text as
+    // given, keeping every row, its key, the order, the indexes and the next
+    // key to hand out. Run inside a transaction.
+    virtual void keepMemosAsText(QSqlDatabase&, const QString& /*table*/) const {}
     // Writes a copy of the database as it is now to path. False when this
     // engine keeps no file of its own to copy (a server).
     virtual bool copyDatabase(QSqlDatabase& db, const QString& path) const = 0;

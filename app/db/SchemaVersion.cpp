@@ -67,6 +67,15 @@ void addKeyColumn(Connection& c, const QString& table, const QString& key) {
     c.forgetTables();
 }
 
+QStringList tablesStoringNumberLikeMemos(Connection& c) {
+    return c.dialect().tablesStoringNumberLikeMemos(c.database());
+}
+
+void keepMemosAsText(Connection& c) {
+    for (const QString& table : tablesStoringNumberLikeMemos(c)) c.dialect().keepMemosAsText(c.database(), table);
+    c.forgetTables();
+}
+
 void createTable(Connection& c, const QString& table, const QList<ColumnSpec>& columns) {
     for (const QString& sql : c.dialect().createTableStatements(table, columns)) run(c, sql);
     c.forgetTables();

@@ -22,6 +22,11 @@ bool hasColumn(Connection& c, const QString& table, const QString& column);
 // Gives table a key column named key, keeping its rows, their order and its
 // indexes. Run inside a transaction: the engine rebuilds the table.
 void addKeyColumn(Connection& c, const QString& table, const QString& key);
+// Tables whose unbounded text columns store "007" as 7 (files made by
+// older versions); and the change that makes them keep such texts as typed
+// (the values already stored stay as they are shown). Run inside a transaction.
+QStringList tablesStoringNumberLikeMemos(Connection& c);
+void keepMemosAsText(Connection& c);
 // Makes table with columns (see ColumnSpec), typed as the engine types them.
 void createTable(Connection& c, const QString& table, const QList<ColumnSpec>& columns);
 // Copies the database, as it is now, to a file beside it whose name ends in

@@ -44,6 +44,104 @@ sqlite3* handleOf(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
+// Reading a CREATE TABLE text as the engine keeps it: blanks and comments
+// skipped, quoted names and texts passed over whole.
+qsizetype skipBlanks(const QString& s, qsizetype i) {
+    for (;;) {
+        while (i < s.size() && s[i].isSpace()) ++i;
+        if (QStringView(s).mid(i, 2) == QLatin1String("--")) {
+            i = s.indexOf(QLatin1Char('\n'), i);
+            if (i < 0) return s.size();
+        } else if (QStringView(s).mid(i, 2) == QLatin1String("/*")) {
+            i = s.indexOf(QLatin1String("*/"), i + 2);
+            if (i < 0) return s.size();
+            i += 2;
+        } else {
+            return i;
+        }
+    }
+}
+bool opensQuote(QChar c) {
+    return c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char('`') || c == QLatin1Char('[');
+}
+// Past the closing quote of the piece opened at i; a doubled quote is one
+// character of it.
+qsizetype skipQuoted(const QString& s, qsizetype i) {
+    const QChar close = s[i] == QLatin1Char('[') ? QLatin1Char(']') : s[i];
+    for (++i; i < s.size(); ++i) {
+        if (s[i] != close) continue;
+        if (close != QLatin1Char(']') && i + 1 < s.size() && s[i + 1] == close) {
+            ++i;
+            continue;
+        }
+        return i + 1;
+    }
+    return s.size();
+}
+qsizetype wordEnd(const QString& s, qsizetype i) {
+    while (i < s.size() && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_'))) ++i;
+    return i;
+}
+
+// create with " TEXT" after the type MEMO of each of the columns (names in
+// lower case); *changed counts the columns changed.
+QString withMemosAsText(const QString& create, const QStringList& columns, int* changed) {
+    QList<qsizetype> inserts;
+    int depth = 0;
+    bool definitionStarts = false;
+    for (qsizetype i = 0; i < create.size();) {
+        if (definitionStarts) {
+            definitionStarts = false;
+            i = skipBlanks(create, i);
+            if (i >= create.size()) break;
+            QString name;
+            if (opensQuote(create[i])) {
+                const qsizetype end = skipQuoted(create, i);
+                name = create.mid(i + 1, end - i - 2);
+                i = end;
+            } else {
+                const qsizetype end = wordEnd(create, i);
+                name = create.mid(i, end - i);
+                i = end;
+            }
+            const qsizetype type = skipBlanks(create, i);
+            const qsizetype typeEnd = wordEnd(create, type);
+            if (create.mid(type, typeEnd - type).compare(QLatin1String("MEMO"), Qt::CaseInsensitive) != 0 ||
+                !columns.contains(name.toLower()))
+                continue;
+            const qsizetype next = skipBlanks(create, typeEnd);
+            if (create.mid(next, wordEnd(create, next) - next).compare(QLatin1String("TEXT"), Qt::CaseInsensitive) != 0)
+                inserts << typeEnd;
+            i = typeEnd;
+            continue;
+        }
+        const QChar c = create[i];
+        if (opensQuote(c)) {
+            i = skipQuoted(create, i);
+            continue;
+        }
+        if (c == QLatin1Char('-') || c == QLatin1Char('/')) {
+            const qsizetype past = skipBlanks(create, i);
+            if (past > i) {
+                i = past;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('(')) {
+            if (++depth == 1) definitionStarts = true;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            definitionStarts = true;
+        }
+        ++i;
+    }
+    QString out = create;
+    for (qsizetype k = inserts.size() - 1; k >= 0; --k) out.insert(inserts[k], QLatin1String(" TEXT"));
+    *changed = int(inserts.size());
+    return out;
+}
+
 // tallix_rowdigest(v1, v2, ...): an MD5 of the values as the engine gives
 // them as text. A null counts as empty text, as everywhere the program
 // shows or compares texts: a box typed into and cleared again leaves the
@@ -565,6 +663,107 @@ public:
         return out;
     }
 
+    QStringList tablesStoringNumberLikeMemos(QSqlDatabase& db) const override {
+        // The declared type MEMO alone gives a column numeric affinity.
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("select distinct m.name from sqlite_master m, pragma_table_info(m.name) c "
+                                   "where m.type = 'table' and m.name not like 'sqlite\\_%' escape '\\' "
+                                   "and upper(trim(c.type)) = 'MEMO' order by m.name")))
+            throw DbError(describe(q.lastError()));
+        QStringList out;
+        while (q.next()) out << q.value(0).toString();
+        return out;
+    }
+
+    void keepMemosAsText(QSqlDatabase& db, const QString& table) const override {
+        auto run = [&](const QString& sql, const QVariantList& values = {}) {
+            QSqlQuery q(db);
+            bool ok;
+            if (values.isEmpty()) {
+                ok = q.exec(sql);
+            } else {
+                ok = q.prepare(sql);
+                for (const QVariant& v : values) q.addBindValue(v);
+                ok = ok && q.exec();
+            }
+            if (!ok) throw DbError(describe(q.lastError()));
+            return q;
+        };
+        QString name, create;
+        QStringList indexes;
+        {
+            QSqlQuery q = run(QStringLiteral("select name, sql from sqlite_master where tbl_name = ? collate nocase "
+                                             "and sql is not null order by type desc"),
+                              {table});
+            while (q.next()) {
+                const QString sql = q.value(1).toString();
+                if (sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)) {
+                    name = q.value(0).toString();
+                    create = sql;
+                } else {
+                    indexes << sql;
+                }
+            }
+        }
+        QStringList memos, columns;
+        bool rowidKey = false;
+        {
+            QSqlQuery q = run(QStringLiteral("select name, type, pk from pragma_table_info(?)"), {name});
+            int keys = 0;
+            while (q.next()) {
+                const QString column = q.value(0).toString();
+                columns << column;
+                if (q.value(1).toString().trimmed().compare(QLatin1String("MEMO"), Qt::CaseInsensitive) == 0)
+                    memos << column.toLower();
+                if (q.value(2).toInt() > 0) {
+                    ++keys;
+                    rowidKey = q.value(1).toString().trimmed().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+                }
+            }
+            rowidKey = rowidKey && keys == 1;
+        }
+        int changed = 0;
+        const QString changedCreate = withMemosAsText(create, memos, &changed);
+        const qsizetype open = changedCreate.indexOf(QLatin1Char('('));
+        const qsizetype close = changedCreate.lastIndexOf(QLatin1Char(')'));
+        if (name.isEmpty() || memos.isEmpty() || changed != memos.size() || open < 0 || close < open)
+            throw DbError(QStringLiteral("The table %1 cannot be read to change its memo columns.").arg(table));
+
+        const QString fresh = name + QStringLiteral("_new");
+        QStringList into, from;
+        // A table without a key of its own keeps its row numbers too.
+        if (!rowidKey) {
+            into << QStringLiteral("rowid");
+            from << QStringLiteral("rowid");
+        }
+        for (const QString& column : columns) {
+            const QString quoted = QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                                   QLatin1Char('"');
+            into << quoted;
+            // A whole number stored as a real (a typed "1e3") is shown as
+            // "1000" and is kept so, not as the engine's "1000.0".
+            from << (memos.contains(column.toLower())
+                         ? QStringLiteral("CASE WHEN typeof(%1) = 'real' AND %1 = CAST(%1 AS INTEGER) AND abs(%1) < 1e15 "
+                                          "THEN CAST(CAST(%1 AS INTEGER) AS TEXT) ELSE %1 END")
+                               .arg(quoted)
+                         : quoted);
+        }
+        run(QStringLiteral("CREATE TABLE %1 (%2)").arg(fresh, changedCreate.mid(open + 1, close - open - 1)));
+        run(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
+                .arg(fresh, into.join(QLatin1Char(',')), from.join(QLatin1Char(',')), name));
+        // The next key stays past every key ever handed out, deleted ones too:
+        // the copy alone would start again after the largest one left.
+        if (create.contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive)) {
+            run(QStringLiteral("delete from sqlite_sequence where name = ?"), {fresh});
+            run(QStringLiteral("insert into sqlite_sequence (name, seq) select ?, seq from sqlite_sequence where name = ?"),
+                {fresh, name});
+        }
+        run(QStringLiteral("DROP TABLE %1").arg(name));
+        run(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(fresh, name));
+        for (const QString& index : indexes) run(index);
+    }
+
     QStringList createTableStatements(const QString& table, const QList<ColumnSpec>& columns) const override {
         QStringList defs;
         for (const ColumnSpec& c : columns) {
@@ -576,9 +775,10 @@ public:
             switch (c.kind) {
             case FieldKind::Text:
                 d += c.size > 0 ? QStringLiteral("VARCHAR(%1) CHECK (length(%2) <= %1)").arg(c.size).arg(c.name)
-                                : QStringLiteral("MEMO");
+                                : QStringLiteral("MEMO TEXT");
                 break;
-            case FieldKind::Memo: d += QStringLiteral("MEMO"); break;
+            // TEXT gives the column text affinity: with MEMO alone "007" would be stored as 7.
+            case FieldKind::Memo: d += QStringLiteral("MEMO TEXT"); break;
             case FieldKind::Integer: d += QStringLiteral("INTEGER"); break;
             case FieldKind::Float: d += QStringLiteral("REAL"); break;
             case FieldKind::Bool: d += QStringLiteral("BOOLEAN CHECK (%1 IN (0, 1))").arg(c.name); break;

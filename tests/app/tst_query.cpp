@@ -431,6 +431,31 @@ private slots:
         QCOMPARE(r.field("Main").asString(), QString("True"));
     }
 
+    // A memo holds text: one that looks like a number stays as typed.
+    void memoKeepsNumberLikeText() {
+        const QStringList texts = {"007", "1.50", "1e3", " 12 ", "02\n"};
+        {
+            db::TransactionGuard g(*conn);
+            db::RowInserter many(conn.get(), "contact", {"CustID", "introduce"});
+            for (int i = 0; i < texts.size(); ++i) many.add({QString("memo%1").arg(i), texts[i]});
+            many.flush();
+            for (int i = 0; i < texts.size(); ++i)
+                exec(db::Statement("insert into custom (Company, Introduce) values (:c, :t)")
+                         .bind("c", QString("Memo Co %1").arg(i))
+                         .bind("t", texts[i]));
+            g.commit();
+        }
+        Query q(conn.get());
+        for (int i = 0; i < texts.size(); ++i) {
+            q.setSql(db::Statement("select introduce from contact where CustID=:id").bind("id", QString("memo%1").arg(i)));
+            q.open();
+            QCOMPARE(q.field("introduce").asString(), texts[i]);
+            q.setSql(db::Statement("select Introduce from custom where Company=:c").bind("c", QString("Memo Co %1").arg(i)));
+            q.open();
+            QCOMPARE(q.field("Introduce").asString(), texts[i]);
+        }
+    }
+
     // Rows written many at a time (an import's) are stored exactly as the
     // same values saved one by one through a statement; a value the column
     // cannot take is refused in words.
