@@ -80,7 +80,9 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
 
 QString exportPath(const QString& folder, const QString& name, bool currentRange) {
     const QDir dir(folder);
-    const QString file = name + QStringLiteral(".xlsx");
+    // A name typed with its extension ("list.xlsx") is not given a second one.
+    const QString file =
+        name.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) ? name : name + QStringLiteral(".xlsx");
     return currentRange ? dir.filePath(QStringLiteral("export/") + file) : dir.filePath(file);
 }
 

@@ -31,7 +31,8 @@ ExportResult writeExport(toolkit::RecordSource* source, const QList<ExportColumn
                          const std::function<bool(int)>& progress = {});
 
 // The file of an export: the folder "export" inside folder for the current
-// list, folder itself for all records; ".xlsx" added. folder is the
+// list, folder itself for all records; ".xlsx" added unless name ends in
+// it. folder is the
 // program's own, or the user's documents folder for an installed program.
 QString exportPath(const QString& folder, const QString& name, bool currentRange);
 

@@ -12,10 +12,18 @@ namespace sheet {
 
 namespace {
 
-bool validUtf8(const QByteArray& d) {
+// The UTF-8 sequences of more than one byte, and the bytes that belong to
+// no well-formed sequence, from offset from on.
+struct Utf8Scan {
+    qint64 multiByte = 0;
+    qint64 bad = 0;
+    qsizetype firstBad = -1;
+};
+Utf8Scan scanUtf8(const QByteArray& d, qsizetype from = 0) {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
     const qsizetype n = d.size();
-    for (qsizetype i = 0; i < n;) {
+    Utf8Scan out;
+    for (qsizetype i = from; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80) {
             ++i;
@@ -26,19 +34,24 @@ bool validUtf8(const QByteArray& d) {
         if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1F;
         else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0F;
         else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07;
-        else return false;
-        if (i + len > n) return false;
-        for (int k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
+        bool ok = len > 0 && i + len <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) ok = false;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
         // Overlong forms, surrogates and values past Unicode are not UTF-8.
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        ok = ok && !((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+                     cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF));
+        if (!ok) {
+            if (out.firstBad < 0) out.firstBad = i;
+            ++out.bad;
+            ++i;
+            continue;
+        }
+        ++out.multiByte;
         i += len;
     }
-    return true;
+    return out;
 }
 
 // True when every byte above 0x7F belongs to a well-formed GB18030
@@ -91,7 +104,11 @@ TextEncoding detectTextEncoding(const QByteArray& data) {
         if (zeroOdd * 10 >= sample / 2 * 3 && zeroEven == 0) return {QStringLiteral("UTF-16LE"), 0};
         if (zeroEven * 10 >= sample / 2 * 3 && zeroOdd == 0) return {QStringLiteral("UTF-16BE"), 0};
     }
-    if (validUtf8(data)) return {QStringLiteral("UTF-8"), 0};
+    const Utf8Scan utf8 = scanUtf8(data);
+    if (utf8.bad == 0) return {QStringLiteral("UTF-8"), 0};
+    // Chinese text in GB18030 forms a UTF-8 sequence now and then by chance,
+    // far fewer than the bytes that form none; Western legacy text hardly ever.
+    if (utf8.multiByte >= 2 * utf8.bad) return {QStringLiteral("UTF-8"), 0, utf8.firstBad};
     if (looksLikeGb18030(data)) return {QStringLiteral("GB18030"), 0};
     return {QStringLiteral("Windows-1252"), 0};
 }
@@ -150,9 +167,17 @@ QChar detectSeparator(QStringView text, bool* sepLine) {
 namespace detail {
 
 std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx) {
-    const TextEncoding enc = detectTextEncoding(data);
+    TextEncoding enc = detectTextEncoding(data);
     QStringDecoder decoder(enc.name.toLatin1().constData());
     if (!decoder.isValid()) return cx.fail(Failure::Unsupported, QStringLiteral("The text encoding %1 is not available.").arg(enc.name));
+    // A byte order mark says UTF-8 whatever follows: checked like text without one.
+    if (enc.bomBytes > 0 && enc.name == QLatin1String("UTF-8")) enc.badByte = scanUtf8(data, enc.bomBytes).firstBad;
+    if (enc.badByte >= 0)
+        return cx.fail(Failure::Damaged,
+                       QStringLiteral("The file is UTF-8 text, but line %1 holds bytes that are not UTF-8: the file is "
+                                      "damaged or was put together from files of different encodings, and part of it "
+                                      "would come in garbled. Save it again as UTF-8 and try again.")
+                           .arg(data.left(enc.badByte).count('\n') + 1));
     SheetBuilder b(cx.limits, cx.error, cx.failure);
     if (cx.meter) cx.meter->setTotal(data.size());
 
@@ -251,8 +276,10 @@ std::unique_ptr<Workbook> readText(const QByteArray& data, const ReadContext& cx
     if (!field.isEmpty() || col > 1) {
         if (!endField()) return nullptr;
     }
-    if (decoder.hasError() && enc.name.startsWith(QLatin1String("UTF-16")))
-        return cx.fail(Failure::Damaged, QStringLiteral("The text is not valid %1.").arg(enc.name));
+    // Bytes the encoding has no character for would come in as replacement
+    // marks; half a character at the end would be dropped.
+    const bool halfAtEnd = enc.name.startsWith(QLatin1String("UTF-16")) && (data.size() - enc.bomBytes) % 2 != 0;
+    if (decoder.hasError() || halfAtEnd) return cx.fail(Failure::Damaged, QStringLiteral("The text is not valid %1.").arg(enc.name));
 
     Workbook::Parts p;
     p.format = Format::Csv;

@@ -95,6 +95,8 @@ private slots:
         QCOMPARE(p.backupDirFor(p.defaultDatabase()), dir.path() + "/backups");
         QCOMPARE(exportPath(p.documentsDir(), "list", true), dir.path() + "/export/list.xlsx");
         QCOMPARE(exportPath(p.documentsDir(), "all", false), dir.path() + "/all.xlsx");
+        QCOMPARE(exportPath(p.documentsDir(), "all.XLSX", false), dir.path() + "/all.XLSX");
+        QCOMPARE(exportPath(p.documentsDir(), "all.xls", false), dir.path() + "/all.xls.xlsx");
 
         ScriptedDialogs dlg;
         {

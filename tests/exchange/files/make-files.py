@@ -128,6 +128,18 @@ data = open(path, encoding="utf-8").read()
 with open(os.path.join(here, "python-unclosed-quote.csv"), "w", newline="", encoding="utf-8") as f:
     f.write(data[:data.index("then left")])
 
+# ---- a CSV put together from a UTF-8 file and a Windows-1252 one ---------------
+# What appending an export of an older program to a UTF-8 list gives: the
+# legacy line must not turn the whole file into garbled text.
+mixed = os.path.join(here, "python-mixed-encodings.csv")
+with open(mixed, "w", newline="", encoding="utf-8") as f:
+    w = csv.writer(f)
+    w.writerow(["公司名称", "企业简介", "电话"])
+    w.writerow(["深圳市腾飞贸易有限公司", "老客户", "0755-1234"])
+    w.writerow(["上海浦东", "新客户", "021-5678"])
+with open(mixed, "a", newline="", encoding="cp1252") as f:
+    csv.writer(f).writerow(["Café René", "Besançon", "03-81"])
+
 # ---- an .ods saved by LibreOffice with a password ("secret") -------------------
 lock = r'''
 import sys, subprocess, time, uno

@@ -190,6 +190,16 @@ private slots:
         QCOMPARE(f, Failure::Damaged);
         QVERIFY2(error.contains("row 3, column 2 is never closed"), qPrintable(error));
     }
+
+    // A UTF-8 list with a line in Windows-1252 appended: read in either
+    // encoding, part of it would come in garbled; refused by its line.
+    void csvOfTwoEncodings() {
+        QString error;
+        Failure f = Failure::None;
+        QVERIFY(!openFile("python-mixed-encodings.csv", &error, &f));
+        QCOMPARE(f, Failure::Damaged);
+        QVERIFY2(error.contains("line 4 holds bytes that are not UTF-8"), qPrintable(error));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOtherPrograms)

@@ -417,6 +417,46 @@ private slots:
         }
     }
 
+    // Bytes no encoding can read as the file's text are refused, not read as
+    // replacement marks or as a legacy encoding that garbles the rest.
+    void csvBytesOutsideTheEncodingRefused() {
+        const QByteArray chinese = QStringLiteral("公司名称,城市\n深圳市腾飞贸易有限公司,深圳\n").toUtf8();
+        struct Case {
+            const char* what;
+            QByteArray bytes;
+            int line;
+        } cases[] = {{"stray byte", chinese + "Alpha,\xFF\n", 3},
+                     {"byte order mark", "\xEF\xBB\xBF" + chinese + "Alpha,caf\xE9\n", 3},
+                     {"cut sequence", "a,b\n" + chinese.left(chinese.size() - 5) + "\n", 3},
+                     {"first line", "caf\xE9," + chinese, 1}};
+        for (const Case& c : cases) {
+            QString error;
+            QVERIFY2(!open(c.bytes, QStringLiteral("bad%1.csv").arg(++files), &error), c.what);
+            QVERIFY2(error.contains(QStringLiteral("line %1 holds bytes that are not UTF-8").arg(c.line)),
+                     qPrintable(QStringLiteral("%1: %2").arg(c.what, error)));
+        }
+        // Legacy text stays legacy: Chinese in GB18030 forms a UTF-8 sequence
+        // now and then by chance; here every common character, in the order
+        // of its codes, which holds each such chance.
+        QByteArray gb = QStringEncoder("GB18030")(QStringLiteral("名称\n"));
+        for (int lead = 0xB0; lead <= 0xF7; ++lead)
+            for (int trail = 0xA1; trail <= 0xFE; ++trail)
+                if (lead != 0xD7 || trail < 0xFA) gb += char(lead), gb += char(trail);
+        gb += '\n';
+        const QString all = QStringDecoder("GB18030")(gb.mid(5, gb.size() - 6));
+        QCOMPARE(all.size(), 6763);
+        QCOMPARE(sheet::detectTextEncoding(gb).name, QString("GB18030"));
+        QCOMPARE(sheet::detectTextEncoding(gb).badByte, qsizetype(-1));
+        auto wb = open(gb, QStringLiteral("gb%1.csv").arg(++files));
+        QVERIFY(wb);
+        QCOMPARE(wb->activeSheet().text(2, 1), all);
+        // A UTF-16 file cut in the middle of a character.
+        QString error;
+        QVERIFY(!open(QByteArray("\xFF\xFE") + QByteArray(QStringEncoder("UTF-16LE")(QStringLiteral("a,b\n深"))).left(9),
+                      QStringLiteral("cut%1.csv").arg(++files), &error));
+        QVERIFY2(error.contains("not valid UTF-16LE"), qPrintable(error));
+    }
+
     void sameTextsInEveryFormat() {
         // One small table in four formats: the import sees the same texts.
         const QStringList expected = {"公司名称|Amount|Code|Day", "Müller & Co|1234.5|007|2024-03-05", "Beta|42|010|2024-12-31"};
