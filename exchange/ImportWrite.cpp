@@ -212,6 +212,12 @@ void ImportRun::writePlan(ImportOutcome* o, const ProgressFn& progress) {
         o->logId = r.finish(customers() ? o->customers : o->contacts, o->updated, o->skipped,
                             customers() ? o->contacts : 0);
     }
+    // A Cancel clicked while the contacts and the log were written counts:
+    // nothing is committed yet.
+    if (progress && !progress(total, total)) {
+        o->cancelled = true;
+        return;  // the guard rolls back
+    }
     guard.commit();
     o->committed = true;
 }

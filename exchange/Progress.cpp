@@ -42,8 +42,9 @@ bool Progress::cancelled() const { return dlg_->wasCanceled(); }
 bool Progress::step(qint64 value) {
     ++steps_;
     // Letting events through costs little, but not nothing: every 512 steps
-    // or 50 milliseconds, whichever comes first.
-    if ((steps_ & 511) != 0 && sinceEvents_.elapsed() < 50) return !dlg_->wasCanceled();
+    // or 50 milliseconds, whichever comes first, and always at the end, so
+    // the bar does not stand short of it while the work is finished.
+    if (value < max_ && (steps_ & 511) != 0 && sinceEvents_.elapsed() < 50) return !dlg_->wasCanceled();
     sinceEvents_.restart();
     const int v = int(std::min(value, max_) / scale_);
     if (bar_) bar_->setValue(v);

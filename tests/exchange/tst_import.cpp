@@ -529,6 +529,34 @@ private slots:
         QCOMPARE(Frm_Data->Qry_Cust->recordCount(), 40000);
     }
 
+    // Cancel clicked after the bar's last step, while the import's log is
+    // written, still leaves nothing behind.
+    void cancelAtTheEndRollsBack() {
+        QList<QStringList> rows = {{"公司名称", "城市"}};
+        for (int i = 1; i <= 3000; ++i) rows << QStringList{QStringLiteral("Co %1").arg(i), "Shenzhen"};
+        const QString path = workbook("end.xlsx", rows);
+        const int logs = t->scalar("select count(*) from T_ImportLog");
+        QTimer poll;
+        bool cancelled = false;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QProgressDialog* p = Progress::current();
+            // The run lets events through only where its connection is free to read.
+            if (!cancelled && p && p->labelText().startsWith("Importing") &&
+                t->scalar("select count(*) from T_ImportLog") > logs) {
+                cancelled = true;
+                p->cancel();
+            }
+        });
+        poll.start(0);
+        const ImportOutcome o = importWith("custom", path, {});
+        poll.stop();
+        QVERIFY(cancelled);
+        QVERIFY(o.cancelled);
+        QCOMPARE(t->scalar("select count(*) from custom"), 0);
+        QCOMPARE(t->scalar("select count(*) from T_ImportLog"), logs);
+        QVERIFY(lastMessage().contains("cancelled"));
+    }
+
     void pairingRules() {
         const QList<MappingRow> rows = {{"Company", "Company"}, {"CustType", "Type"}, {"Tel", "Tel"}, {"Email", "E-mail"}};
         // Names (display, column, export title) in any case and with blanks around.
