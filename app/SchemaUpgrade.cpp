@@ -1,6 +1,7 @@
 #include "app/SchemaUpgrade.h"
 
 #include <QDir>
+#include <QFile>
 
 #include "app/db/Connection.h"
 #include "app/db/DbError.h"
@@ -35,6 +36,10 @@ SchemaUpgrade upgradeSchema(db::Connection& c) {
     } catch (const db::DbError& e) {
         out.done.clear();
         out.error = e.text();
+        // Nothing was changed: the copy would only pile up beside the
+        // database, under the name the next attempt's copy should have.
+        if (!out.backup.isEmpty()) QFile::remove(out.backup);
+        out.backup.clear();
     }
     // What the program knew of the tables' columns may have changed.
     c.forgetTables();
@@ -47,7 +52,7 @@ void bringSchemaUpToDate(db::Connection& c) {
     if (!r.error.isEmpty()) {
         QString text = QStringLiteral("This database was made by an older version of the program and could not be "
                                       "brought up to date, so it was left as it was. The windows that need what it "
-                                      "lacks say so.");
+                                      "lacks say so. It is tried again at the next login of a super user.");
         // On a server only the database's owner may change its tables.
         if (c.dialect().tablesChangedByOwnerOnly())
             text += QStringLiteral("\n\nOn a database server, the database's owner brings it up to date with:\n"

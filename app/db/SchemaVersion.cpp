@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -90,7 +91,35 @@ QString backupCopy(Connection& c, const QString& tag) {
         path = file.dir().filePath(file.completeBaseName() + QLatin1Char('-') + tag + QLatin1Char('-') +
                                    QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) +
                                    QStringLiteral(".db"));
-    if (!c.dialect().copyDatabase(c.database(), path)) return QString();
+    // Written under a name of its own and renamed once whole: a copy cut
+    // short (the program stopped) never takes the name the user looks for.
+    // It holds the same data as the database: no wider access than it.
+    const QString part = path + QStringLiteral(".part");
+    auto removePart = [&part]() {
+        QFile::remove(part);
+        QFile::remove(part + QStringLiteral("-journal"));
+    };
+    removePart();  // one left by an earlier attempt
+    {
+        QFile empty(part);
+        if (!empty.open(QIODevice::WriteOnly))
+            throw DbError(QStringLiteral("The copy of the database cannot be written in %1: %2")
+                              .arg(QDir::toNativeSeparators(file.absolutePath()), empty.errorString()));
+        empty.setPermissions(file.permissions() | QFile::ReadOwner | QFile::WriteOwner);
+    }
+    try {
+        if (!c.dialect().copyDatabase(c.database(), part)) {
+            removePart();
+            return QString();
+        }
+    } catch (...) {
+        removePart();
+        throw;
+    }
+    if (!QFile::rename(part, path)) {
+        removePart();
+        throw DbError(QStringLiteral("The copy of the database could not be saved as %1.").arg(QDir::toNativeSeparators(path)));
+    }
     return path;
 }
 

@@ -741,17 +741,28 @@ public:
             const QString quoted = QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
                                    QLatin1Char('"');
             into << quoted;
-            // A whole number stored as a real (a typed "1e3") is shown as
-            // "1000" and is kept so, not as the engine's "1000.0".
-            from << (memos.contains(column.toLower())
-                         ? QStringLiteral("CASE WHEN typeof(%1) = 'real' AND %1 = CAST(%1 AS INTEGER) AND abs(%1) < 1e15 "
-                                          "THEN CAST(CAST(%1 AS INTEGER) AS TEXT) ELSE %1 END")
-                               .arg(quoted)
-                         : quoted);
+            from << quoted;
         }
         run(QStringLiteral("CREATE TABLE %1 (%2)").arg(fresh, changedCreate.mid(open + 1, close - open - 1)));
         run(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
                 .arg(fresh, into.join(QLatin1Char(',')), from.join(QLatin1Char(',')), name));
+        // A number stored as a real is kept as the text the program showed for
+        // it ("0.30000000000000004", "1e-07"), not as the engine's own, which
+        // has 15 digits at most ("0.3", "1.0e-07").
+        for (const QString& column : columns) {
+            if (!memos.contains(column.toLower())) continue;
+            const QString quoted = QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                                   QLatin1Char('"');
+            QSqlQuery reals = run(QStringLiteral("select rowid, %1 from %2 where typeof(%1) = 'real'").arg(quoted, name));
+            QSqlQuery update(db);
+            if (!update.prepare(QStringLiteral("update %1 set %2 = ? where rowid = ?").arg(fresh, quoted)))
+                throw DbError(describe(update.lastError()));
+            while (reals.next()) {
+                update.addBindValue(QVariant(reals.value(1).toDouble()).toString());
+                update.addBindValue(reals.value(0));
+                if (!update.exec()) throw DbError(describe(update.lastError()));
+            }
+        }
         // The next key stays past every key ever handed out, deleted ones too:
         // the copy alone would start again after the largest one left.
         if (create.contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive)) {

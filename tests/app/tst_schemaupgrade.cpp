@@ -201,15 +201,22 @@ private slots:
             QVERIFY2(old.contains(table), qPrintable(old.join(',')));
         const QStringList indexesBefore = indexes();
 
-        const QStringList typed = {"007", "1e3", "1.50", "note 007", "0.1", "-0", "  12 "};
-        const QStringList shown = {"7", "1000", "1.5", "note 007", "0.1", "0", "12"};
+        const QStringList typed = {"007",  "1e3",  "1.50",  "note 007", "0.1", "-0", "  12 ", "0.30000000000000004",
+                                   "1.2345678901234567e19", "1e-07", "9223372036854775807", "1e999"};
         QList<int> keys;
+        QStringList shown;
+        auto introduce = [&](int key) {
+            return db::Statement("select Introduce, typeof(Introduce) as k from custom where CustID=:id").bind("id", key);
+        };
         for (int i = 0; i < typed.size(); ++i) {
             QVERIFY(t->exec(db::Statement("insert into custom (Company, Introduce) values (:c, :t)")
                                 .bind("c", QString("Old %1").arg(i))
                                 .bind("t", typed[i])));
             keys << t->scalar(db::Statement("select CustID from custom where Company=:c").bind("c", QString("Old %1").arg(i)));
+            shown << t->text(introduce(keys.last()), "Introduce");
         }
+        QCOMPARE(shown.mid(0, 3), QStringList({"7", "1000", "1.5"}));
+        QCOMPARE(shown[7], QString("0.30000000000000004"));
         QVERIFY(t->exec("insert into custom (Company) values ('No note')"));
         QCOMPARE(t->text("select typeof(Introduce) as k from custom where Company='Old 0'", "k"), QString("integer"));
         QVERIFY(t->exec("insert into contact (Name, introduce) values ('Old contact', '0042')"));
@@ -233,10 +240,8 @@ private slots:
 
         // What was stored shows as before, now as text.
         for (int i = 0; i < typed.size(); ++i) {
-            const auto sql = db::Statement("select Introduce, typeof(Introduce) as k from custom where CustID=:id")
-                                 .bind("id", keys[i]);
-            QCOMPARE(t->text(sql, "Introduce"), shown[i]);
-            QCOMPARE(t->text(sql, "k"), QString("text"));
+            QCOMPARE(t->text(introduce(keys[i]), "Introduce"), shown[i]);
+            QCOMPARE(t->text(introduce(keys[i]), "k"), QString("text"));
         }
         QCOMPARE(t->text("select typeof(Introduce) as k from custom where Company='No note'", "k"), QString("null"));
         QCOMPARE(t->text("select introduce from contact where Name='Old contact'", "introduce"), QString("42"));
@@ -255,8 +260,10 @@ private slots:
         QVERIFY(t->exec("insert into contact (Name, introduce) values ('New contact', '0042')"));
         QCOMPARE(t->text("select introduce from contact where Name='New contact'", "introduce"), QString("0042"));
 
-        // The copy kept is the file as it was.
+        // The copy kept is the file as it was, no more open to others than it.
         QCOMPARE(backups().size(), 1);
+        QCOMPARE(QFileInfo(QDir(t->dir()).filePath(backups()[0])).permissions(), QFileInfo(t->dbPath()).permissions());
+        QVERIFY(!(QFileInfo(t->dbPath()).permissions() & QFile::ReadOther));
         db::Connection copy;
         copy.open(db::Connection::connStringForFile(QDir(t->dir()).filePath(backups()[0])));
         QVERIFY(db::tablesStoringNumberLikeMemos(copy).contains("custom"));
@@ -276,6 +283,9 @@ private slots:
         QCOMPARE(db::schemaVersion(c), 0);
         QCOMPARE(t->scalar("select count(*) from T_Daily"), 2);
         QVERIFY(!c.inTransaction());
+        // Nothing changed, so no copy is left to pile up.
+        QVERIFY(backups().isEmpty());
+        QVERIFY(QDir(t->dir()).entryList({"*.part*"}, QDir::Files).isEmpty());
     }
 
     // Another workstation deleted an entry and wrote a new one; this one
