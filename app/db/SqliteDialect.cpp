@@ -625,25 +625,35 @@ public:
         return QLatin1Char('[') + name + QLatin1Char(']');
     }
 
-    QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const override {
-        // SQLite cannot add a key to a table: the table is made again with
-        // the key in front, each row keeping its row number as its key.
+    // A table as the engine keeps it: its name as spelt there, the CREATE
+    // statement, and the statements of its indexes (a table made again loses them).
+    struct TableText {
+        QString name, create;
+        QStringList indexes;
+    };
+    TableText tableText(QSqlDatabase& db, const QString& table) const {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("select name, sql from sqlite_master where tbl_name = ? collate nocase "
                                  "and sql is not null order by type desc"));
         q.addBindValue(table);
         if (!q.exec()) throw DbError(describe(q.lastError()));
-        QString name, create;
-        QStringList indexes;
+        TableText out;
         while (q.next()) {
             const QString sql = q.value(1).toString();
             if (sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)) {
-                name = q.value(0).toString();
-                create = sql;
+                out.name = q.value(0).toString();
+                out.create = sql;
             } else {
-                indexes << sql;
+                out.indexes << sql;
             }
         }
+        return out;
+    }
+
+    QStringList keyColumnStatements(QSqlDatabase& db, const QString& table, const QString& key) const override {
+        // SQLite cannot add a key to a table: the table is made again with
+        // the key in front, each row keeping its row number as its key.
+        const auto [name, create, indexes] = tableText(db, table);
         const qsizetype open = create.indexOf(QLatin1Char('('));
         const qsizetype close = create.lastIndexOf(QLatin1Char(')'));
         if (name.isEmpty() || open < 0 || close < open)
@@ -690,22 +700,7 @@ public:
             if (!ok) throw DbError(describe(q.lastError()));
             return q;
         };
-        QString name, create;
-        QStringList indexes;
-        {
-            QSqlQuery q = run(QStringLiteral("select name, sql from sqlite_master where tbl_name = ? collate nocase "
-                                             "and sql is not null order by type desc"),
-                              {table});
-            while (q.next()) {
-                const QString sql = q.value(1).toString();
-                if (sql.startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)) {
-                    name = q.value(0).toString();
-                    create = sql;
-                } else {
-                    indexes << sql;
-                }
-            }
-        }
+        const auto [name, create, indexes] = tableText(db, table);
         QStringList memos, columns;
         bool rowidKey = false;
         {
